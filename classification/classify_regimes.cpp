@@ -1,0 +1,220 @@
+#include "classification/classify_regimes.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "common/regime_names.hpp"
+
+namespace soil_climate {
+namespace {
+
+// Strict thresholds of the day counts: a day at exactly 5.0 or 8.0 °C does not count.
+constexpr double warm_celsius = 5.0;
+constexpr double biological_celsius = 8.0;
+
+// A year is isothermal when its summer and winter soil means differ by less than this, °C.
+constexpr double isothermal_difference_celsius = 5.0;
+
+// Mean soil temperature bounds of the regime rules and temperature bands, °C.
+constexpr double frigid_below_celsius = 8.0;
+constexpr double mesic_below_celsius = 15.0;
+constexpr double thermic_below_celsius = 22.0;
+
+// Runs of days, in days.
+constexpr int solstice_run_days = 45;   // a summer-dry or winter-moist season
+constexpr int long_dry_run_days = 90;   // dry in some or all parts for a long time
+constexpr int aridic_bio8_limit = 90;   // biological window that rules out ARIDIC
+constexpr int typic_udic_dry_run = 30;  // shortest dry run that makes a UDIC year dry
+constexpr int dry_xeric_summer_run = 90;
+constexpr int typic_tropustic_bio8 = 180;
+constexpr int udic_tropustic_bio8 = 270;
+
+// Inclusive ranges of day indices.
+struct day_range {
+    int first;
+    int last;
+};
+constexpr day_range whole_year{0, days_per_year - 1};
+constexpr day_range january_to_april{0, 119};    // the four months after the December solstice
+constexpr day_range july_to_october{180, 299};   // the four months after the June solstice
+constexpr day_range june_to_august{150, 239};
+constexpr day_range january_to_february{0, 59};
+constexpr day_range december{330, 359};
+
+// The longest run of consecutive qualifying days within the range; runs never wrap.
+template <typename Qualifies>
+int longest_run(day_range range, Qualifies&& qualifies) {
+    int longest = 0;
+    int current = 0;
+    for (int d = range.first; d <= range.last; ++d) {
+        if (qualifies(d)) {
+            ++current;
+        } else {
+            longest = std::max(longest, current);
+            current = 0;
+        }
+    }
+    return std::max(longest, current);
+}
+
+double sum_over(const daily_temperatures& calendar, day_range range, double sum) {
+    for (int d = range.first; d <= range.last; ++d) {
+        sum += calendar[d];
+    }
+    return sum;
+}
+
+// The quantities the rules decide on, derived from the two calendars.
+struct year_quantities {
+    double mean_soil_temperature = 0.0;
+    bool isothermal = false;
+    bool aridic_dry = false;      // dry on at least half of the warm days
+    int longest_dry_run = 0;      // days dry in some or all parts
+    int summer_moist_run = 0;     // days not dry, July to October
+    bool all_days_dry = false;
+    bool all_months_wet = false;  // precipitation above PET in every month
+};
+
+void count_days(const daily_temperatures& temperature, const daily_codes& moisture,
+                regime_counts& counts, year_quantities& year) {
+    counts = regime_counts{};
+    int warm_days = 0;
+    for (int d = 0; d < days_per_year; ++d) {
+        const bool warm = temperature[d] > warm_celsius;
+        warm_days += warm;
+        switch (moisture[d]) {
+            case condition_dry:
+                ++counts.year_dry_days;
+                counts.dry_days += warm;
+                break;
+            case condition_moist_dry:
+                ++counts.year_moist_dry_days;
+                counts.moist_dry_days += warm;
+                break;
+            case condition_moist:
+                ++counts.year_moist_days;
+                counts.moist_days += warm;
+                break;
+            default:
+                break;
+        }
+    }
+    year.aridic_dry = counts.dry_days >= warm_days / 2;
+    year.all_days_dry = counts.year_dry_days == days_per_year;
+
+    const auto not_dry = [&](int d) { return moisture[d] != condition_dry; };
+    counts.bio8_days = longest_run(whole_year, [&](int d) { return temperature[d] > biological_celsius && not_dry(d); });
+    counts.longest_moist_run = longest_run(whole_year, not_dry);
+    year.summer_moist_run = longest_run(july_to_october, not_dry);
+    year.longest_dry_run = longest_run(whole_year, [&](int d) {
+        return moisture[d] == condition_dry || moisture[d] == condition_moist_dry;
+    });
+}
+
+void soil_temperature_means(const daily_temperatures& temperature, year_quantities& year) {
+    year.mean_soil_temperature = sum_over(temperature, whole_year, 0.0) / 360.0;
+    const double summer = sum_over(temperature, june_to_august, 0.0) / 90.0;
+    const double winter = sum_over(temperature, december, sum_over(temperature, january_to_february, 0.0)) / 90.0;
+    year.isothermal = std::fabs(summer - winter) < isothermal_difference_celsius;
+}
+
+// Summer follows the June solstice in the north and the December solstice in the south.
+void solstice_runs(const daily_codes& moisture, char hemisphere, regime_counts& counts) {
+    if (hemisphere != 'N' && hemisphere != 'S') {
+        counts.summer_dry_run = 0;
+        counts.winter_moist_run = 0;
+        return;
+    }
+    const day_range summer = hemisphere == 'N' ? july_to_october : january_to_april;
+    const day_range winter = hemisphere == 'N' ? january_to_april : july_to_october;
+    counts.summer_dry_run = longest_run(summer, [&](int d) { return moisture[d] == condition_dry; });
+    counts.winter_moist_run = longest_run(winter, [&](int d) { return moisture[d] == condition_moist; });
+}
+
+bool all_months_wet(const monthly_series& precipitation, const monthly_series& pet) {
+    for (int m = 0; m < months_per_year; ++m) {
+        if (!(precipitation[m] - pet[m] > 0.0)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The moisture regime and its tentative subdivision; the first rule that holds decides.
+void moisture_regime_of(const regime_counts& counts, const year_quantities& year, std::string_view& moisture_regime,
+                        std::string_view& subdivision) {
+    const bool summer_dry = counts.summer_dry_run >= solstice_run_days;
+    const bool winter_moist = counts.winter_moist_run >= solstice_run_days;
+    const bool long_dry = year.longest_dry_run >= long_dry_run_days;
+
+    if (year.aridic_dry && counts.bio8_days < aridic_bio8_limit) {
+        moisture_regime = "ARIDIC";
+        if (year.all_days_dry) {
+            subdivision = "EXTREME ARIDIC";
+        } else if (counts.bio8_days > solstice_run_days) {
+            subdivision = "WEAK ARIDIC";
+        } else {
+            subdivision = "TYPIC ARIDIC";
+        }
+    } else if (year.mean_soil_temperature < thermic_below_celsius && !year.isothermal && summer_dry && winter_moist) {
+        moisture_regime = "XERIC";
+        subdivision = counts.summer_dry_run > dry_xeric_summer_run ? "DRY XERIC" : "TYPIC XERIC";
+    } else if (long_dry && year.mean_soil_temperature >= frigid_below_celsius) {
+        moisture_regime = "USTIC";
+        if (year.isothermal) {
+            if (counts.bio8_days < typic_tropustic_bio8) {
+                subdivision = "ARIDIC TROPUSTIC";
+            } else if (counts.bio8_days < udic_tropustic_bio8) {
+                subdivision = "TYPIC TROPUSTIC";
+            } else {
+                subdivision = "UDIC TROPUSTIC";
+            }
+        } else if (counts.summer_dry_run > solstice_run_days && counts.winter_moist_run > solstice_run_days) {
+            subdivision = "XERIC TEMPUSTIC";
+        } else if (counts.winter_moist_run > solstice_run_days && year.summer_moist_run > solstice_run_days) {
+            subdivision = "WET TEMPUSTIC";
+        } else {
+            subdivision = "TYPIC TEMPUSTIC";
+        }
+    } else if (long_dry) {
+        moisture_regime = "UNDEFINED";
+        subdivision = "UNDEFINED";
+    } else if (year.all_months_wet) {
+        moisture_regime = "PERUDIC";
+        subdivision = "PERUDIC";
+    } else {
+        moisture_regime = "UDIC";
+        if (year.longest_dry_run < typic_udic_dry_run) {
+            subdivision = "TYPIC UDIC";
+        } else if (year.isothermal) {
+            subdivision = "DRY TROPUDIC";
+        } else {
+            subdivision = "DRY TEMPUDIC";
+        }
+    }
+}
+
+// The band of the mean soil temperature, with the Iso name for an isothermal year.
+std::string_view temperature_regime_of(const year_quantities& year) {
+    const double m = year.mean_soil_temperature;
+    const int band = m < frigid_below_celsius ? 0 : m < mesic_below_celsius ? 1 : m < thermic_below_celsius ? 2 : 3;
+    return temperature_regime_names[2 * band + (year.isothermal ? 1 : 0)];
+}
+
+}  // namespace
+
+void classify_regimes(const daily_temperatures& temperature_calendar,
+                      const daily_codes& moisture_calendar, const monthly_series& monthly_precipitation,
+                      const monthly_series& monthly_pet, char hemisphere, std::string_view& temperature_regime,
+                      std::string_view& moisture_regime, std::string_view& subdivision, regime_counts& counts) {
+    year_quantities year;
+    count_days(temperature_calendar, moisture_calendar, counts, year);
+    soil_temperature_means(temperature_calendar, year);
+    solstice_runs(moisture_calendar, hemisphere, counts);
+    year.all_months_wet = all_months_wet(monthly_precipitation, monthly_pet);
+
+    moisture_regime_of(counts, year, moisture_regime, subdivision);
+    temperature_regime = temperature_regime_of(year);
+}
+
+}  // namespace soil_climate

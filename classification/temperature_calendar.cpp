@@ -1,0 +1,38 @@
+#include "classification/temperature_calendar.hpp"
+
+#include <cmath>
+
+namespace soil_climate {
+namespace {
+
+// Radians per day: π to eight significant digits over 180. Not the exact π/180, so 360
+// steps fall just short of a full turn; the calendar is built to keep exactly these values.
+constexpr double radians_per_day = 3.1415926 / 180.0;
+
+// Working day 0 of the curve lands on calendar day 134 (15 May).
+constexpr int rotation_days = 134;
+
+}  // namespace
+
+void temperature_calendar(daily_temperatures& calendar, const monthly_series& monthly_temperature,
+                          char hemisphere, double soil_temp_offset, double amplitude_factor, double phase_shift) {
+    const monthly_series& t = monthly_temperature;
+    double annual_sum = 0.0;
+    for (const double value : t) {
+        annual_sum += value;
+    }
+    const double mean = annual_sum / 12.0 + soil_temp_offset;
+    const double summer = (t[5] + t[6] + t[7]) / 3.0;
+    const double winter = (t[0] + t[1] + t[11]) / 3.0;
+    const double amplitude = std::fabs(summer - winter) / 2.0 * amplitude_factor;
+
+    // The working index wraps before any angle is formed, so the calendar holds exactly
+    // the 360 working values, rotated forward by 134 days.
+    for (int j = 0; j < days_per_year; ++j) {
+        const double angle = (j + phase_shift) * radians_per_day;
+        const double wave = hemisphere == 'N' ? std::sin(angle) : std::cos(angle);
+        calendar[(j + rotation_days) % days_per_year] = wave * amplitude + mean;
+    }
+}
+
+}  // namespace soil_climate

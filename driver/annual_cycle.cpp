@@ -1,0 +1,70 @@
+#include "driver/annual_cycle.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "evapotranspiration/pet.hpp"
+#include "water_balance/water_balance.hpp"
+
+namespace soil_climate {
+namespace {
+
+double sum_of_slants(const slant_array& moisture_profile) {
+    double total = 0.0;
+    for (const double water : moisture_profile) {
+        total += water;
+    }
+    return total;
+}
+
+// Runs the year until the end-of-year total changes by no more than 1 % from one pass to
+// the next. The profile is not reset between passes.
+bool run_to_equilibrium(station_year& year, double slant_capacity, equilibrium_totals& totals) {
+    for (int pass = 0; pass < equilibrium_pass_limit; ++pass) {
+        totals.previous_total = totals.profile_total;
+        for (int m = 0; m < months_per_year; ++m) {
+            const double half_precipitation = year.monthly_precipitation[m] / 2.0;
+            half_month_balance(year.moisture_profile, year.monthly_pet[m], half_precipitation, slant_capacity);
+            accrete(year.moisture_profile, half_precipitation, slant_capacity);
+            half_month_balance(year.moisture_profile, year.monthly_pet[m], half_precipitation, slant_capacity);
+        }
+        totals.profile_total = sum_of_slants(year.moisture_profile);
+        if (std::fabs(totals.previous_total - totals.profile_total) <= 0.01 * totals.previous_total) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Replays the converged year, copying each half-month's 15 daily codes into the calendar:
+// days 0 to 14 of a month from its first step, days 15 to 29 from its second.
+void replay_year(station_year& year, double slant_capacity) {
+    half_month_codes half_month_record{};
+    year.moisture_calendar.fill(0);
+    for (int m = 0; m < months_per_year; ++m) {
+        const double half_precipitation = year.monthly_precipitation[m] / 2.0;
+        const auto first_day = year.moisture_calendar.begin() + m * days_per_month;
+        half_month_balance_recording(year.moisture_profile, year.monthly_pet[m], half_precipitation, slant_capacity,
+                                     half_month_record);
+        std::copy(half_month_record.begin(), half_month_record.end(), first_day);
+        accrete(year.moisture_profile, half_precipitation, slant_capacity);
+        half_month_balance_recording(year.moisture_profile, year.monthly_pet[m], half_precipitation, slant_capacity,
+                                     half_month_record);
+        std::copy(half_month_record.begin(), half_month_record.end(), first_day + days_per_half_month);
+    }
+}
+
+}  // namespace
+
+bool run_annual_cycle(station_year& year, const station_parameters& station, double slant_capacity,
+                      equilibrium_totals& totals) {
+    year.moisture_profile.fill(0.0);
+    compute_pet(year.monthly_temperature, station.latitude, year.monthly_pet, station.hemisphere);
+    if (!run_to_equilibrium(year, slant_capacity, totals)) {
+        return false;
+    }
+    replay_year(year, slant_capacity);
+    return true;
+}
+
+}  // namespace soil_climate

@@ -1,0 +1,142 @@
+#include "driver/input_records.hpp"
+
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "driver/run_failure.hpp"
+
+namespace soil_climate {
+namespace {
+
+constexpr std::array<const char*, months_per_year> month_names{
+    "January", "February", "March",     "April",   "May",      "June",
+    "July",    "August",   "September", "October", "November", "December",
+};
+
+void check_readable(const text_scanner& scanner, const std::string& file_name) {
+    if (scanner.failed()) {
+        throw run_failure(file_name + ": the file cannot be read.");
+    }
+}
+
+double read_parameter_number(text_scanner& scanner, const std::string& file_name, const char* field) {
+    std::string word;
+    if (!scanner.read_word(word)) {
+        check_readable(scanner, file_name);
+        throw run_failure(file_name + ": the record ends before field " + field + ".");
+    }
+    double value = 0.0;
+    if (!parse_finite_number(word, value)) {
+        throw run_failure(file_name + ": field " + field + " \"" + word + "\" is not a finite number.");
+    }
+    return value;
+}
+
+std::string record_name(const record_position& position, const std::string& label) {
+    return position.file_name + ": record " + std::to_string(position.record_number) + " (" + label + ")";
+}
+
+}  // namespace
+
+bool parse_finite_number(const std::string& text, double& value) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const double parsed = std::strtod(text.c_str(), &end);
+    // A value beyond the range of a double comes back as infinity: not finite either.
+    if (end != text.c_str() + text.size() || !std::isfinite(parsed)) {
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+station_parameters read_station_parameters(text_scanner& scanner, const std::string& file_name) {
+    station_parameters station;
+    station.latitude = read_parameter_number(scanner, file_name, "latitude");
+    if (!scanner.read_char(station.hemisphere)) {
+        check_readable(scanner, file_name);
+        throw run_failure(file_name + ": the record ends before field hemisphere.");
+    }
+    station.water_holding_capacity = read_parameter_number(scanner, file_name, "water_holding_capacity");
+    station.soil_temp_offset = read_parameter_number(scanner, file_name, "soil_temp_offset");
+    station.amplitude_factor = read_parameter_number(scanner, file_name, "amplitude_factor");
+    station.phase_shift = read_parameter_number(scanner, file_name, "phase_shift");
+    if (!scanner.read_word(station.station_name)) {
+        check_readable(scanner, file_name);
+        throw run_failure(file_name + ": the record ends before field station_name.");
+    }
+
+    // The hemisphere letter is case-sensitive; any other letter would leave PET at zero
+    // and the solstice windows undefined.
+    if (station.hemisphere != 'N' && station.hemisphere != 'S') {
+        throw run_failure(file_name + ": field hemisphere \"" + station.hemisphere + "\" is not N or S.");
+    }
+    // The latitude is a magnitude; the hemisphere letter says north or south.
+    if (station.latitude < 0.0 || station.latitude > 90.0) {
+        char latitude[32];
+        std::snprintf(latitude, sizeof latitude, "%g", station.latitude);
+        throw run_failure(file_name + ": field latitude " + latitude + " is outside 0 to 90 degrees.");
+    }
+    return station;
+}
+
+void read_monthly_record(text_scanner& scanner, const record_position& position, std::string& label,
+                         monthly_series& values) {
+    if (!scanner.read_word(label)) {
+        check_readable(scanner, position.file_name);
+        throw run_failure(position.file_name + ": record " + std::to_string(position.record_number) +
+                          " is missing.");
+    }
+    std::string word;
+    for (int m = 0; m < months_per_year; ++m) {
+        if (!scanner.read_word(word)) {
+            check_readable(scanner, position.file_name);
+            throw run_failure(record_name(position, label) + ": the file ends after " + std::to_string(m) +
+                              " of 12 values.");
+        }
+        if (!parse_finite_number(word, values[m])) {
+            throw run_failure(record_name(position, label) + ": " + month_names[m] + " value \"" + word +
+                              "\" is not a finite number.");
+        }
+    }
+}
+
+bool read_year(text_scanner& temperature, text_scanner& precipitation, const run_files& files, int year_number,
+               station_year& year) {
+    if (temperature.at_end()) {
+        check_readable(temperature, files.temperature);
+        return false;
+    }
+    read_monthly_record(temperature, {files.temperature, year_number}, year.year_label, year.monthly_temperature);
+    if (precipitation.at_end()) {
+        check_readable(precipitation, files.precipitation);
+        throw run_failure(files.precipitation + ": no record for year " + std::to_string(year_number) + " (" +
+                          year.year_label + ") of the temperature file.");
+    }
+    read_monthly_record(precipitation, {files.precipitation, year_number}, year.year_label,
+                        year.monthly_precipitation);
+
+    for (double& value : year.monthly_precipitation) {
+        value = inches_to_mm(value);
+    }
+    for (double& value : year.monthly_temperature) {
+        value = fahrenheit_to_celsius(value);
+    }
+    return true;
+}
+
+double fahrenheit_to_celsius(double fahrenheit) {
+    return ((fahrenheit - 32.0) * 5.0) / 9.0;
+}
+
+double inches_to_mm(double inches) {
+    return inches * 25.4;
+}
+
+}  // namespace soil_climate

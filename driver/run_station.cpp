@@ -1,0 +1,171 @@
+#include "driver/run_station.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "classification/classify_regimes.hpp"
+#include "classification/temperature_calendar.hpp"
+#include "driver/annual_cycle.hpp"
+#include "driver/command_line.hpp"
+#include "driver/input_records.hpp"
+#include "driver/output_file.hpp"
+#include "driver/run_failure.hpp"
+#include "driver/run_files.hpp"
+#include "driver/year_evaluation.hpp"
+#include "report/station_report.hpp"
+#include "report/summary_format.hpp"
+
+namespace soil_climate {
+namespace {
+
+struct close_file {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using input_file = std::unique_ptr<std::FILE, close_file>;
+
+input_file open_input(const std::string& name, const char* failure_message) {
+    input_file file(std::fopen(name.c_str(), "r"));
+    if (!file) {
+        throw run_failure(failure_message);
+    }
+    return file;
+}
+
+// The capacity in force, mm: the command line's, else the parameter file's inches
+// converted. A negative or non-finite capacity is refused: its slants would hold
+// negative water and the equilibrium test could never be met.
+double water_holding_capacity_mm(const command_line& options, const station_parameters& station,
+                                 const std::string& parameter_file) {
+    if (options.capacity_given) {
+        if (!std::isfinite(options.capacity_mm) || options.capacity_mm < 0.0) {
+            throw run_failure("Command line: water-holding capacity \"" + options.capacity_text +
+                              "\" is not a finite number of mm at or above 0.");
+        }
+        return options.capacity_mm;
+    }
+    if (station.water_holding_capacity < 0.0) {
+        throw run_failure(parameter_file + ": field water_holding_capacity is negative.");
+    }
+    return station.water_holding_capacity * 25.4;
+}
+
+// Prints the year's label as the run's progress line, then writes the year's report to
+// the prefix followed by the label.
+void write_station_report(const station_year& year, const station_parameters& station,
+                          const std::string& file_prefix, std::string& text) {
+    const std::string name = file_prefix + year.year_label;
+    std::printf("%s\n", year.year_label.c_str());
+    output_file report(name, "Output file opening failed.", "Output file " + name + " writing failed.");
+    text.clear();
+    format_station_report(text, year.year_label, year.monthly_temperature, year.monthly_precipitation,
+                          year.monthly_pet, year.moisture_profile, year.moisture_calendar, year.temperature_calendar,
+                          year.temperature_regime, year.moisture_regime, year.subdivision, station.station_name,
+                          year.counts);
+    report.write(text);
+    report.close();
+}
+
+// The soil temperature calendar, the classification, the report, the tallies and the
+// year's summary line.
+void evaluate_year(station_year& year, const station_parameters& station, const std::string& file_prefix,
+                   output_file& summary_file, run_tallies& tallies, std::string& text) {
+    temperature_calendar(year.temperature_calendar, year.monthly_temperature, station.hemisphere,
+                         station.soil_temp_offset, station.amplitude_factor, station.phase_shift);
+    classify_regimes(year.temperature_calendar, year.moisture_calendar, year.monthly_precipitation, year.monthly_pet,
+                     station.hemisphere, year.temperature_regime, year.moisture_regime, year.subdivision,
+                     year.counts);
+    write_station_report(year, station, file_prefix, text);
+
+    const year_summary summary = summarize_year(year.monthly_precipitation, year.monthly_pet);
+    tally_year(tallies, year, summary);
+    text.clear();
+    append_summary_line(text, year.year_label, summary, year.counts, year.subdivision);
+    summary_file.write(text);
+}
+
+// The average line, then the three frequency files, created, written and closed in the
+// order the run has always used.
+void close_run(const run_files& files, output_file& summary_file, const run_tallies& tallies, std::string& text) {
+    text.clear();
+    append_average_line(text, tallies.sums, tallies.year_count);
+    summary_file.write(text);
+    summary_file.close();
+
+    output_file smrs(files.smrs, "Output file of SMRS opening failed.", "Output file of SMRS writing failed.");
+    output_file smr(files.smr, "Output file of SMR opening failed.", "Output file of SMR writing failed.");
+    output_file wsmr(files.wsmr, "Output file of WSMR opening failed.", "Output file of WSMR writing failed.");
+
+    text.clear();
+    append_frequency_table(text, tallies.moisture_regime_tally, moisture_regime_names, tallies.year_count);
+    smr.write(text);
+    text.clear();
+    append_frequency_list(text, tallies.moisture_regime_tally, moisture_regime_names, tallies.year_count);
+    wsmr.write(text);
+    text.clear();
+    append_frequency_table(text, tallies.subdivision_tally, subdivision_names, tallies.year_count);
+    smrs.write(text);
+
+    smr.close();
+    smrs.close();
+    wsmr.close();
+}
+
+void run(const command_line& options) {
+    const run_files files = name_run_files(options.file_prefix);
+    input_file temperature_file = open_input(files.temperature, "Temperature input file opening failed.");
+    input_file precipitation_file = open_input(files.precipitation, "Precipitation input file opening failed.");
+    station_parameters station;
+    {
+        input_file parameter_file = open_input(files.parameter, "Parameter input file opening failed.");
+        text_scanner parameters(parameter_file.get());
+        station = read_station_parameters(parameters, files.parameter);
+    }
+    run_tallies tallies;
+    station.water_holding_capacity = water_holding_capacity_mm(options, station, files.parameter);
+    const double slant_capacity = station.water_holding_capacity / 64.0;
+
+    output_file summary_file(files.summary, "Output file of Summary opening failed.",
+                             "Output file of Summary writing failed.");
+    std::string text;
+    append_summary_header(text);
+    summary_file.write(text);
+
+    text_scanner temperature(temperature_file.get());
+    text_scanner precipitation(precipitation_file.get());
+    equilibrium_totals totals;
+    station_year year;
+    for (int year_number = 1; read_year(temperature, precipitation, files, year_number, year); ++year_number) {
+        if (!run_annual_cycle(year, station, slant_capacity, totals)) {
+            throw run_failure(files.temperature + ": record " + std::to_string(year_number) + " (" +
+                              year.year_label + "): the soil water balance did not reach equilibrium within " +
+                              std::to_string(equilibrium_pass_limit) + " passes.");
+        }
+        evaluate_year(year, station, options.file_prefix, summary_file, tallies, text);
+    }
+    temperature_file.reset();
+    precipitation_file.reset();
+
+    if (tallies.year_count == 0) {
+        // No average or percentage can be formed from no year.
+        summary_file.close();
+        throw run_failure(files.temperature + ": the temperature file holds no year.");
+    }
+    close_run(files, summary_file, tallies, text);
+}
+
+}  // namespace
+
+int run_station(int argc, const char* const* argv) {
+    try {
+        run(parse_command_line(argc, argv));
+    } catch (const run_failure& failure) {
+        std::printf("%s\n", failure.what());
+        return 1;
+    }
+    std::printf("\nEnd of Program.\n");
+    return 0;
+}
+
+}  // namespace soil_climate

@@ -1,0 +1,53 @@
+#include "report/summary_format.hpp"
+
+#include <cstddef>
+
+#include "report/text_format.hpp"
+
+namespace soil_climate {
+namespace {
+
+double percentage(int count, int year_count) {
+    return count * 100.0 / year_count;
+}
+
+}  // namespace
+
+void append_summary_header(std::string& text) {
+    append_format(text, "YEAR  PREC  PET   AWB   MSD  Dry Days  M/D Days  Moist Days  BIO8  Soil Moisture Regime\n");
+    append_format(text, "       mm    mm    mm    mm   Biological Windows at 5 degC\n\n");
+}
+
+void append_summary_line(std::string& text, const std::string& year_label, const year_summary& summary,
+                         const regime_counts& counts, std::string_view subdivision) {
+    // The subdivision is a view of a constant name literal, so data() ends in a terminator.
+    append_format(text, "%s  %4.0lf  %3.0lf  %4.0lf  %4.0lf  %8d  %8d  %10d  %4d  %s\n", year_label.c_str(),
+                  summary.annual_precipitation, summary.annual_pet, summary.annual_water_balance,
+                  summary.june_august_balance, counts.dry_days, counts.moist_dry_days, counts.moist_days,
+                  counts.bio8_days, subdivision.data());
+}
+
+void append_average_line(std::string& text, const summary_sums& sums, int year_count) {
+    const double years = year_count;
+    append_format(text, "\n AVG  %4.0lf  %3.0lf  %4.0lf  %4.0lf  %8.0lf  %8.0lf  %10.0lf  %4.0lf\n", sums[0] / years,
+                  sums[1] / years, sums[2] / years, sums[3] / years, sums[4] / years, sums[5] / years,
+                  sums[6] / years, sums[7] / years);
+}
+
+void append_frequency_table(std::string& text, std::span<const int> tally, std::span<const std::string_view> names,
+                            int year_count) {
+    append_format(text, "Years  Soil Moisture Regime  Frequency\n");
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        append_format(text, "%5d  %20s  %4.2lf\n", tally[i], names[i].data(), percentage(tally[i], year_count));
+    }
+    append_format(text, "\n%5d               %12s\n", year_count, "100");
+}
+
+void append_frequency_list(std::string& text, std::span<const int> tally, std::span<const std::string_view> names,
+                           int year_count) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        append_format(text, "%4.2lf,%10s\n", percentage(tally[i], year_count), names[i].data());
+    }
+}
+
+}  // namespace soil_climate

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <array>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "common/regime_counts.hpp"
+
+namespace soil_climate {
+
+// A year's water summary, mm.
+struct year_summary {
+    double annual_precipitation = 0.0;
+    double annual_pet = 0.0;
+    double annual_water_balance = 0.0;  // precipitation less PET
+    double june_august_balance = 0.0;   // precipitation less PET over June to August
+};
+
+// Running sums over the years for the average line, in column order: the four summary
+// values, then dry_days, moist_dry_days, moist_days and bio8_days.
+using summary_sums = std::array<double, 8>;
+
+// The summary file's two header lines and the empty line after them.
+void append_summary_header(std::string& text);
+
+// A year's line: label, the four summary values, the four day counts and the subdivision.
+void append_summary_line(std::string& text, const std::string& year_label, const year_summary& summary,
+                         const regime_counts& counts, std::string_view subdivision);
+
+// The closing line of averages, preceded by an empty line. `year_count` is at least 1.
+void append_average_line(std::string& text, const summary_sums& sums, int year_count);
+
+// A frequency table ("SMR", "SMRS"): header, one row per name with its count and
+// percentage of the years (rows with no year included), then the total line.
+void append_frequency_table(std::string& text, std::span<const int> tally, std::span<const std::string_view> names,
+                            int year_count);
+
+// The short form ("WSMR"): percentage and name per row, comma-separated.
+void append_frequency_list(std::string& text, std::span<const int> tally, std::span<const std::string_view> names,
+                           int year_count);
+
+}  // namespace soil_climate

@@ -1,0 +1,18 @@
+#include "water_balance/balance_passes.hpp"
+#include "water_balance/water_balance.hpp"
+
+namespace soil_climate {
+
+void deplete(slant_array& moisture_profile, double demand, double slant_capacity) {
+    passes::depletion_pass(moisture_profile, demand, slant_capacity, passes::ignore_visit);
+}
+
+void half_month_balance(slant_array& moisture_profile, double pet, double half_precipitation, double slant_capacity) {
+    const double net = half_precipitation - pet;
+    if (net == 0.0) {
+        return;
+    }
+    passes::half_month_pass(moisture_profile, net, slant_capacity, passes::ignore_visit);
+}
+
+}  // namespace soil_climate
