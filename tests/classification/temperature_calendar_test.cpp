@@ -1,0 +1,96 @@
+#include "classification/temperature_calendar.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace soil_climate {
+namespace {
+
+// Summer (June to August) 20 °C, winter (December to February) 4 °C, 12 °C otherwise:
+// annual mean 12 °C, half the summer-winter difference 8 °C.
+monthly_series seasonal_air() {
+    return {4.0, 4.0, 12.0, 12.0, 12.0, 20.0, 20.0, 20.0, 12.0, 12.0, 12.0, 4.0};
+}
+
+int warmest_day(const daily_temperatures& calendar) {
+    return static_cast<int>(std::max_element(calendar.begin(), calendar.end()) - calendar.begin());
+}
+
+int coldest_day(const daily_temperatures& calendar) {
+    return static_cast<int>(std::min_element(calendar.begin(), calendar.end()) - calendar.begin());
+}
+
+TEST(TemperatureCalendar, WarmestAndColdestDaysByHemisphereAndPhase) {
+    struct shape {
+        char hemisphere;
+        double phase_shift;
+        double amplitude_factor;
+        int warmest;
+        int coldest;
+    };
+    const shape cases[] = {
+        {'N', 0.0, 1.0, 224, 44},    // 15 August, 15 February
+        {'S', 0.0, 1.0, 134, 314},   // 15 May, 15 November
+        {'N', 10.0, 1.0, 214, 34},   // a positive shift moves the curve earlier
+        {'S', -20.0, 1.0, 154, 334},
+        {'S', 90.0, 1.0, 44, 224},   // a southern soil warmest in February
+        {'N', 0.0, -1.0, 44, 224},   // a negative factor turns the curve upside down
+    };
+    for (const shape& c : cases) {
+        daily_temperatures calendar{};
+        temperature_calendar(calendar, seasonal_air(), c.hemisphere, 1.5, c.amplitude_factor, c.phase_shift);
+        EXPECT_EQ(warmest_day(calendar), c.warmest) << c.hemisphere << " shift " << c.phase_shift;
+        EXPECT_EQ(coldest_day(calendar), c.coldest) << c.hemisphere << " shift " << c.phase_shift;
+        EXPECT_NEAR(calendar[c.warmest], 13.5 + 8.0, 1e-9);
+        EXPECT_NEAR(calendar[c.coldest], 13.5 - 8.0, 1e-9);
+    }
+}
+
+TEST(TemperatureCalendar, RotatesTheWorkingValuesRatherThanTheAngle) {
+    daily_temperatures calendar{};
+    const double phase_shift = 3.25;
+    temperature_calendar(calendar, seasonal_air(), 'N', 0.0, 0.66, phase_shift);
+    const double k = 3.1415926 / 180.0;
+    const double amplitude = 8.0 * 0.66;
+    // Calendar day i holds working value (i + 226) mod 360, bit for bit.
+    for (const int i : {0, 1, 133, 134, 135, 300, 359}) {
+        const int j = (i + 226) % 360;
+        EXPECT_EQ(calendar[i], std::sin((j + phase_shift) * k) * amplitude + 12.0) << i;
+    }
+    double sum = 0.0;
+    for (const double t : calendar) {
+        sum += t;
+    }
+    EXPECT_NEAR(sum / 360.0, 12.0, 1e-3);
+}
+
+TEST(TemperatureCalendar, NoSeasonalContrastGivesAFlatCalendar) {
+    monthly_series air;
+    air.fill(9.0);
+    daily_temperatures calendar{};
+    temperature_calendar(calendar, air, 'N', 2.0, 0.66, 0.0);
+    for (const double t : calendar) {
+        EXPECT_EQ(t, 11.0);
+    }
+    temperature_calendar(calendar, seasonal_air(), 'S', 0.0, 0.0, 0.0);
+    for (const double t : calendar) {
+        EXPECT_EQ(t, 12.0);
+    }
+}
+
+TEST(TemperatureCalendar, ExchangedSeasonsKeepTheAmplitude) {
+    monthly_series swapped = seasonal_air();
+    std::swap(swapped[0], swapped[5]);
+    std::swap(swapped[1], swapped[6]);
+    std::swap(swapped[11], swapped[7]);
+    daily_temperatures original{};
+    daily_temperatures exchanged{};
+    temperature_calendar(original, seasonal_air(), 'N', 0.0, 1.0, 0.0);
+    temperature_calendar(exchanged, swapped, 'N', 0.0, 1.0, 0.0);
+    EXPECT_EQ(original, exchanged);
+}
+
+}  // namespace
+}  // namespace soil_climate
