@@ -19,8 +19,8 @@ double sum_of_slants(const slant_array& moisture_profile) {
 
 // Runs the year until the end-of-year total changes by no more than 1 % from one pass to
 // the next. The profile is not reset between passes.
-bool run_to_equilibrium(station_year& year, double slant_capacity, equilibrium_totals& totals) {
-    for (int pass = 0; pass < equilibrium_pass_limit; ++pass) {
+annual_cycle_result run_to_equilibrium(station_year& year, double slant_capacity, equilibrium_totals& totals) {
+    for (int pass = 1; pass <= equilibrium_pass_limit; ++pass) {
         totals.previous_total = totals.profile_total;
         for (int m = 0; m < months_per_year; ++m) {
             const double half_precipitation = year.monthly_precipitation[m] / 2.0;
@@ -30,10 +30,10 @@ bool run_to_equilibrium(station_year& year, double slant_capacity, equilibrium_t
         }
         totals.profile_total = sum_of_slants(year.moisture_profile);
         if (std::fabs(totals.previous_total - totals.profile_total) <= 0.01 * totals.previous_total) {
-            return true;
+            return {true, pass};
         }
     }
-    return false;
+    return {false, equilibrium_pass_limit};
 }
 
 // Replays the converged year, copying each half-month's 15 daily codes into the calendar:
@@ -56,15 +56,15 @@ void replay_year(station_year& year, double slant_capacity) {
 
 }  // namespace
 
-bool run_annual_cycle(station_year& year, const station_parameters& station, double slant_capacity,
-                      equilibrium_totals& totals) {
+annual_cycle_result run_annual_cycle(station_year& year, const station_parameters& station, double slant_capacity,
+                                     equilibrium_totals& totals) {
     year.moisture_profile.fill(0.0);
     compute_pet(year.monthly_temperature, station.latitude, year.monthly_pet, station.hemisphere);
-    if (!run_to_equilibrium(year, slant_capacity, totals)) {
-        return false;
+    const annual_cycle_result result = run_to_equilibrium(year, slant_capacity, totals);
+    if (result.converged) {
+        replay_year(year, slant_capacity);
     }
-    replay_year(year, slant_capacity);
-    return true;
+    return result;
 }
 
 }  // namespace soil_climate

@@ -17,11 +17,15 @@ struct equilibrium_totals {
 // settle within a few dozen passes; the bound only stops a year that never would.
 inline constexpr int equilibrium_pass_limit = 100000;
 
+struct annual_cycle_result {
+    bool converged = false;  // false: the pass limit was reached and the year not replayed
+    int passes = 0;          // equilibrium passes run
+};
+
 // Carries a year through the soil water model: its monthly PET, the equilibrium passes
 // from an empty profile, then the replayed year that records the moisture calendar and
-// leaves the end-of-year profile. False when equilibrium was not reached within
-// `equilibrium_pass_limit` passes.
-[[nodiscard]] bool run_annual_cycle(station_year& year, const station_parameters& station, double slant_capacity,
-                                    equilibrium_totals& totals);
+// leaves the end-of-year profile.
+[[nodiscard]] annual_cycle_result run_annual_cycle(station_year& year, const station_parameters& station,
+                                                   double slant_capacity, equilibrium_totals& totals);
 
 }  // namespace soil_climate

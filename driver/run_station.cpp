@@ -137,7 +137,7 @@ void run(const command_line& options) {
     equilibrium_totals totals;
     station_year year;
     for (int year_number = 1; read_year(temperature, precipitation, files, year_number, year); ++year_number) {
-        if (!run_annual_cycle(year, station, slant_capacity, totals)) {
+        if (!run_annual_cycle(year, station, slant_capacity, totals).converged) {
             throw run_failure(files.temperature + ": record " + std::to_string(year_number) + " (" +
                               year.year_label + "): the soil water balance did not reach equilibrium within " +
                               std::to_string(equilibrium_pass_limit) + " passes.");

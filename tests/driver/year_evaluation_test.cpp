@@ -1,0 +1,62 @@
+#include "driver/year_evaluation.hpp"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "driver/run_failure.hpp"
+
+namespace soil_climate {
+namespace {
+
+TEST(SummarizeYear, JuneToAugustBalanceInBothHemispheres) {
+    monthly_series precipitation{};
+    monthly_series pet{};
+    precipitation[5] = 80.0;
+    precipitation[6] = 70.0;
+    precipitation[7] = 60.0;
+    pet[5] = 100.0;
+    pet[6] = 120.0;
+    pet[7] = 110.0;
+    precipitation[0] = 15.5;
+    pet[11] = 4.25;
+    const year_summary summary = summarize_year(precipitation, pet);
+    EXPECT_EQ(summary.june_august_balance, -120.0);
+    EXPECT_EQ(summary.annual_precipitation, 225.5);
+    EXPECT_EQ(summary.annual_pet, 334.25);
+    EXPECT_EQ(summary.annual_water_balance, 225.5 - 334.25);
+}
+
+TEST(TallyYear, EachYearAddsOneToEachTallyAndItsSums) {
+    run_tallies tallies;
+    station_year year;
+    year.moisture_regime = "UDIC";
+    year.subdivision = "TYPIC UDIC";
+    year.counts.dry_days = 3;
+    year.counts.bio8_days = 200;
+    tally_year(tallies, year, {100.0, 80.0, 20.0, -5.0});
+    year.moisture_regime = "ARIDIC";
+    year.subdivision = "WEAK ARIDIC";
+    tally_year(tallies, year, {50.0, 90.0, -40.0, -30.0});
+
+    EXPECT_EQ(tallies.moisture_regime_tally[4], 1);
+    EXPECT_EQ(tallies.subdivision_tally[13], 1);
+    EXPECT_EQ(tallies.moisture_regime_tally[0], 1);
+    EXPECT_EQ(tallies.subdivision_tally[4], 1);
+    EXPECT_EQ(std::accumulate(tallies.moisture_regime_tally.begin(), tallies.moisture_regime_tally.end(), 0), 2);
+    EXPECT_EQ(std::accumulate(tallies.subdivision_tally.begin(), tallies.subdivision_tally.end(), 0), 2);
+    EXPECT_EQ(tallies.year_count, 2);
+    const summary_sums expected{150.0, 170.0, -20.0, -35.0, 6.0, 0.0, 0.0, 400.0};
+    EXPECT_EQ(tallies.sums, expected);
+}
+
+TEST(TallyYear, ANameOutsideItsTableIsAnInternalError) {
+    run_tallies tallies;
+    station_year year;
+    year.moisture_regime = "Udic";
+    year.subdivision = "TYPIC UDIC";
+    EXPECT_THROW(tally_year(tallies, year, {}), run_failure);
+}
+
+}  // namespace
+}  // namespace soil_climate
