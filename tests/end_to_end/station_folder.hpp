@@ -1,0 +1,43 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace soil_climate::testing {
+
+// A fresh temporary folder in which the built run_station is run, as a user would.
+class station_folder {
+public:
+    station_folder();
+    ~station_folder();
+    station_folder(const station_folder&) = delete;
+    station_folder& operator=(const station_folder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+
+    void write(const std::string& name, const std::string& text) const;
+    void copy_example(const std::string& station, const std::string& prefix = "") const;
+    std::string read(const std::string& name) const;
+    bool exists(const std::string& name) const;
+
+    // Every file and folder in the folder, sorted by name.
+    std::vector<std::string> names() const;
+
+    struct outcome {
+        int status;
+        std::string out;  // standard output
+        std::string err;  // standard error
+    };
+
+    // Runs run_station in this folder with the given arguments, each quoted for the shell.
+    outcome run(const std::vector<std::string>& arguments = {}) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+// The text of a file below the source tree's tests/end_to_end/expected folder.
+std::string expected_file(const std::string& relative_path);
+
+}  // namespace soil_climate::testing

@@ -1,0 +1,79 @@
+// Whole runs compared byte for byte with reference outputs. The reference files were
+// checked by hand before they were stored: the layout against the report and summary
+// formats (column widths, the blanks that end calendar and slant rows, legends, the total
+// line of 100), and the values of the "arid" year of the contrasts station against hand
+// arithmetic (°F to °C, inches to mm, hot-month PET bands times the 40° N day-length
+// factors, day counts adding up to 360, the dry run after the summer solstice).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "station_folder.hpp"
+
+namespace soil_climate::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct whole_run {
+    const char* name;        // folder of the reference outputs
+    const char* station;     // folder of the inputs
+    const char* input_root;  // EXAMPLES_DIR or the test stations
+    std::vector<std::string> arguments;
+    std::string prefix;
+};
+
+void PrintTo(const whole_run& run, std::ostream* out) {
+    *out << run.name;
+}
+
+void copy_inputs(const station_folder& folder, const whole_run& run) {
+    for (const char* file : {"monthly_T", "monthly_P", "parameter"}) {
+        std::ifstream in(fs::path(run.input_root) / run.station / file, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        folder.write(run.prefix + file, text.str());
+    }
+}
+
+class WholeRun : public ::testing::TestWithParam<whole_run> {};
+
+TEST_P(WholeRun, EveryOutputFileMatchesItsReference) {
+    const whole_run& run = GetParam();
+    station_folder folder;
+    copy_inputs(folder, run);
+    const auto result = folder.run(run.arguments);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, expected_file(std::string(run.name) + "/stdout"));
+    EXPECT_EQ(result.err, "");
+
+    std::vector<std::string> expected_names;
+    for (const auto& entry : fs::directory_iterator(fs::path(EXPECTED_DIR) / run.name)) {
+        const std::string name = entry.path().filename().string();
+        if (name != "stdout") {
+            expected_names.push_back(name);
+            EXPECT_EQ(folder.read(name), expected_file(std::string(run.name) + "/" + name)) << name;
+        }
+    }
+    for (const char* input : {"monthly_T", "monthly_P", "parameter"}) {
+        expected_names.push_back(run.prefix + input);
+    }
+    std::sort(expected_names.begin(), expected_names.end());
+    EXPECT_EQ(folder.names(), expected_names);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stations, WholeRun,
+    ::testing::Values(whole_run{"davis", "davis", EXAMPLES_DIR, {}, ""},
+                      whole_run{"contrasts", "contrasts", STATIONS_DIR, {}, ""},
+                      whole_run{"shallow", "contrasts", STATIONS_DIR, {"80", "shallow_"}, "shallow_"},
+                      whole_run{"southern", "southern", STATIONS_DIR, {}, ""}),
+    [](const ::testing::TestParamInfo<whole_run>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace soil_climate::testing
