@@ -1,10 +1,12 @@
 #include "driver/input_records.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "driver/run_failure.hpp"
 
@@ -39,7 +41,28 @@ std::string record_name(const record_position& position, const std::string& labe
     return position.file_name + ": record " + std::to_string(position.record_number) + " (" + label + ")";
 }
 
+// The names the run gives its own files after the prefix; a year's report may not take one.
+constexpr std::array<std::string_view, 7> run_file_suffixes{
+    "monthly_T", "monthly_P", "parameter", "summary", "SMRS", "SMR", "WSMR",
+};
+
 }  // namespace
+
+void check_year_label(const record_position& position, const std::string& label) {
+    const char* problem = nullptr;
+    if (std::find(run_file_suffixes.begin(), run_file_suffixes.end(), label) != run_file_suffixes.end()) {
+        problem = "the label is the name of one of the run's own files";
+    } else if (label.find('/') != std::string::npos) {
+        problem = "the label holds a path separator";
+    } else if (label.find('\0') != std::string::npos) {
+        problem = "the label holds a NUL byte";
+    } else if (label == "." || label == "..") {
+        problem = "the label names a folder";
+    }
+    if (problem != nullptr) {
+        throw run_failure(record_name(position, label) + ": " + problem + "; it cannot name the year's report.");
+    }
+}
 
 bool parse_finite_number(const std::string& text, double& value) {
     if (text.empty()) {
@@ -119,8 +142,9 @@ bool read_year(text_scanner& temperature, text_scanner& precipitation, const run
         throw run_failure(files.precipitation + ": no record for year " + std::to_string(year_number) + " (" +
                           year.year_label + ") of the temperature file.");
     }
-    read_monthly_record(precipitation, {files.precipitation, year_number}, year.year_label,
-                        year.monthly_precipitation);
+    const record_position position{files.precipitation, year_number};
+    read_monthly_record(precipitation, position, year.year_label, year.monthly_precipitation);
+    check_year_label(position, year.year_label);
 
     for (double& value : year.monthly_precipitation) {
         value = inches_to_mm(value);

@@ -30,6 +30,11 @@ struct record_position {
 void read_monthly_record(text_scanner& scanner, const record_position& position, std::string& label,
                          monthly_series& values);
 
+// A year's label names its report file, so it may not be the name of one of the run's
+// own files, hold a path separator or a NUL byte, or be "." or "..": such a label ends the
+// run with a message before anything is written for the year.
+void check_year_label(const record_position& position, const std::string& label);
+
 // Reads the next year: the temperature record, then the precipitation record, into
 // `year`, converted to °C and mm. The precipitation record's label names the year. False
 // when the temperature file holds no further record; only it decides how many years there

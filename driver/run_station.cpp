@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <unordered_set>
 
 #include "classification/classify_regimes.hpp"
 #include "classification/temperature_calendar.hpp"
@@ -136,7 +137,14 @@ void run(const command_line& options) {
     text_scanner precipitation(precipitation_file.get());
     equilibrium_totals totals;
     station_year year;
+    std::unordered_set<std::string> labels_seen;
     for (int year_number = 1; read_year(temperature, precipitation, files, year_number, year); ++year_number) {
+        if (!labels_seen.insert(year.year_label).second) {
+            std::fprintf(stderr,
+                         "Warning: %s: record %d (%s) repeats the label of an earlier year; "
+                         "its report replaces the earlier one.\n",
+                         files.precipitation.c_str(), year_number, year.year_label.c_str());
+        }
         if (!run_annual_cycle(year, station, slant_capacity, totals).converged) {
             throw run_failure(files.temperature + ": record " + std::to_string(year_number) + " (" +
                               year.year_label + "): the soil water balance did not reach equilibrium within " +

@@ -60,6 +60,15 @@ TEST_P(WholeRun, EveryOutputFileMatchesItsReference) {
             EXPECT_EQ(folder.read(name), expected_file(std::string(run.name) + "/" + name)) << name;
         }
     }
+    // Every day of every replayed year has a condition code: no calendar cell is 0.
+    for (const std::string& name : expected_names) {
+        const std::string report = folder.read(name);
+        const std::size_t calendar = report.find("Soil Moisture Calender:");
+        if (calendar != std::string::npos) {
+            const std::size_t legend = report.find("\n1: Dry", calendar);
+            EXPECT_EQ(report.substr(calendar, legend - calendar).find(" 0 "), std::string::npos) << name;
+        }
+    }
     for (const char* input : {"monthly_T", "monthly_P", "parameter"}) {
         expected_names.push_back(run.prefix + input);
     }
