@@ -64,6 +64,26 @@ void check_year_label(const record_position& position, const std::string& label)
     }
 }
 
+bool is_missing_value_code(const std::string& text) {
+    std::size_t i = 1;
+    if (text.size() < 3 || text[0] != '-') {
+        return false;
+    }
+    while (i < text.size() && text[i] == '9') {
+        ++i;
+    }
+    if (i < 3) {
+        return false;
+    }
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && text[i] == '9') {
+            ++i;
+        }
+    }
+    return i == text.size();
+}
+
 bool parse_finite_number(const std::string& text, double& value) {
     if (text.empty()) {
         return false;
@@ -109,8 +129,8 @@ station_parameters read_station_parameters(text_scanner& scanner, const std::str
     return station;
 }
 
-void read_monthly_record(text_scanner& scanner, const record_position& position, std::string& label,
-                         monthly_series& values) {
+void read_monthly_record(text_scanner& scanner, const record_position& position, const monthly_quantity& quantity,
+                         std::string& label, monthly_series& values) {
     if (!scanner.read_word(label)) {
         check_readable(scanner, position.file_name);
         throw run_failure(position.file_name + ": record " + std::to_string(position.record_number) +
@@ -123,9 +143,18 @@ void read_monthly_record(text_scanner& scanner, const record_position& position,
             throw run_failure(record_name(position, label) + ": the file ends after " + std::to_string(m) +
                               " of 12 values.");
         }
+        const std::string value = record_name(position, label) + ": " + month_names[m] + " value \"" + word + "\"";
+        if (is_missing_value_code(word)) {
+            throw run_failure(value + " is a missing-value code, not a measurement.");
+        }
         if (!parse_finite_number(word, values[m])) {
-            throw run_failure(record_name(position, label) + ": " + month_names[m] + " value \"" + word +
-                              "\" is not a finite number.");
+            throw run_failure(value + " is not a finite number.");
+        }
+        if (values[m] < quantity.lowest || values[m] > quantity.highest) {
+            char range[64];
+            std::snprintf(range, sizeof range, " lies outside %g to %g %s.", quantity.lowest, quantity.highest,
+                          quantity.unit);
+            throw run_failure(value + range);
         }
     }
 }
@@ -136,14 +165,15 @@ bool read_year(text_scanner& temperature, text_scanner& precipitation, const run
         check_readable(temperature, files.temperature);
         return false;
     }
-    read_monthly_record(temperature, {files.temperature, year_number}, year.year_label, year.monthly_temperature);
+    read_monthly_record(temperature, {files.temperature, year_number}, air_temperature_fahrenheit, year.year_label,
+                        year.monthly_temperature);
     if (precipitation.at_end()) {
         check_readable(precipitation, files.precipitation);
         throw run_failure(files.precipitation + ": no record for year " + std::to_string(year_number) + " (" +
                           year.year_label + ") of the temperature file.");
     }
     const record_position position{files.precipitation, year_number};
-    read_monthly_record(precipitation, position, year.year_label, year.monthly_precipitation);
+    read_monthly_record(precipitation, position, precipitation_inches, year.year_label, year.monthly_precipitation);
     check_year_label(position, year.year_label);
 
     for (double& value : year.monthly_precipitation) {

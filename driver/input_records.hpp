@@ -24,11 +24,26 @@ struct record_position {
     int record_number;
 };
 
+// What a monthly file holds, in its own unit, and the range of values it may hold: far
+// beyond any monthly mean or total observed on Earth, so that only garbage is refused.
+struct monthly_quantity {
+    const char* unit;
+    double lowest;
+    double highest;
+};
+inline constexpr monthly_quantity air_temperature_fahrenheit{"degrees F", -200.0, 250.0};
+inline constexpr monthly_quantity precipitation_inches{"inches", 0.0, 1000.0};
+
 // Reads one monthly record: a label word and twelve numbers, January first. A record that
-// ends early or holds a token that is no finite number ends the run with a message naming
-// the file, the record and its label.
-void read_monthly_record(text_scanner& scanner, const record_position& position, std::string& label,
-                         monthly_series& values);
+// ends early, or holds a token that is no finite number, a missing-value code such as
+// -99.9 or a value outside the quantity's range, ends the run with a message naming the
+// file, the record and its label.
+void read_monthly_record(text_scanner& scanner, const record_position& position, const monthly_quantity& quantity,
+                         std::string& label, monthly_series& values);
+
+// True for the codes that records use for a missing value: a minus sign and two or more
+// nines, with or without nines after the decimal point (-99, -99.9, -999, -9999.99).
+bool is_missing_value_code(const std::string& text);
 
 // A year's label names its report file, so it may not be the name of one of the run's
 // own files, hold a path separator or a NUL byte, or be "." or "..": such a label ends the

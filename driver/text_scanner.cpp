@@ -4,16 +4,41 @@
 
 namespace soil_climate {
 
+text_scanner::text_scanner(std::FILE* file) : file_(file) {
+    refill();
+    if (filled_ >= 3 && buffer_[0] == 0xEF && buffer_[1] == 0xBB && buffer_[2] == 0xBF) {
+        next_ = 3;
+    }
+}
+
+void text_scanner::refill() {
+    next_ = 0;
+    filled_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+    if (filled_ < buffer_.size() && std::ferror(file_) != 0) {
+        failed_ = true;
+    }
+}
+
+int text_scanner::peek() {
+    if (next_ == filled_) {
+        if (filled_ < buffer_.size() && (std::feof(file_) != 0 || failed_)) {
+            return end_of_file;
+        }
+        refill();
+        if (filled_ == 0) {
+            return end_of_file;
+        }
+    }
+    return buffer_[next_];
+}
+
 bool text_scanner::at_end() {
-    int c = std::getc(file_);
-    while (c != EOF && std::isspace(c)) {
-        c = std::getc(file_);
+    int c = peek();
+    while (c != end_of_file && std::isspace(c)) {
+        ++next_;
+        c = peek();
     }
-    if (c == EOF) {
-        return true;
-    }
-    std::ungetc(c, file_);
-    return false;
+    return c == end_of_file;
 }
 
 bool text_scanner::read_word(std::string& word) {
@@ -21,10 +46,9 @@ bool text_scanner::read_word(std::string& word) {
     if (at_end()) {
         return false;
     }
-    int c = std::getc(file_);
-    while (c != EOF && !std::isspace(c)) {
+    for (int c = peek(); c != end_of_file && !std::isspace(c); c = peek()) {
         word.push_back(static_cast<char>(c));
-        c = std::getc(file_);
+        ++next_;
     }
     return true;
 }
@@ -33,7 +57,7 @@ bool text_scanner::read_char(char& letter) {
     if (at_end()) {
         return false;
     }
-    letter = static_cast<char>(std::getc(file_));
+    letter = static_cast<char>(buffer_[next_++]);
     return true;
 }
 

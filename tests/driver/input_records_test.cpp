@@ -128,18 +128,43 @@ std::string year_failure(const std::string& temperature, const std::string& prec
     return "no failure";
 }
 
+const std::string good_rain = "1961 2 2 2 2 2 2 2 2 2 2 2 2\n";
+
 TEST(ReadYear, BadRecordsNameTheFileRecordAndLabel) {
     const std::string good = std::string("1961") + twelve + "\n";
-    EXPECT_EQ(year_failure(good + "1962 1 2 3\n", good + good),
+    EXPECT_EQ(year_failure(good + "1962 1 2 3\n", good_rain + good_rain),
               "st_monthly_T: record 2 (1962): the file ends after 3 of 12 values.");
-    EXPECT_EQ(year_failure(good + "1962 1 2 3 4 NA 6 7 8 9 10 11 12\n", good + good),
+    EXPECT_EQ(year_failure(good + "1962 1 2 3 4 NA 6 7 8 9 10 11 12\n", good_rain + good_rain),
               "st_monthly_T: record 2 (1962): May value \"NA\" is not a finite number.");
     EXPECT_EQ(year_failure(good, "1961 1 2 3 4 5 6 7 8 9 10 11 12,\n"),
               "st_monthly_P: record 1 (1961): December value \"12,\" is not a finite number.");
-    EXPECT_EQ(year_failure(good + good + good, good),
+    EXPECT_EQ(year_failure(good + good + good, good_rain),
               "st_monthly_P: no record for year 2 (1961) of the temperature file.");
     EXPECT_EQ(year_failure(good, "P61 1 2 3 4 5 6 7 8 9 10 11"),
               "st_monthly_P: record 1 (P61): the file ends after 11 of 12 values.");
+}
+
+TEST(ReadYear, MissingValueCodesAndImpossibleValuesAreRefused) {
+    const std::string good = std::string("1961") + twelve + "\n";
+    EXPECT_EQ(year_failure("1961 40 -99.9 40 40 40 40 40 40 40 40 40 40\n", good),
+              "st_monthly_T: record 1 (1961): February value \"-99.9\" is a missing-value code, not a measurement.");
+    EXPECT_EQ(year_failure(good, "1961 1 1 1 1 1 1 1 1 1 1 1 -999\n"),
+              "st_monthly_P: record 1 (1961): December value \"-999\" is a missing-value code, not a measurement.");
+    EXPECT_EQ(year_failure(good, "1961 1 1 -0.01 1 1 1 1 1 1 1 1 1\n"),
+              "st_monthly_P: record 1 (1961): March value \"-0.01\" lies outside 0 to 1000 inches.");
+    EXPECT_EQ(year_failure("1961 1e300 40 40 40 40 40 40 40 40 40 40 40\n", good),
+              "st_monthly_T: record 1 (1961): January value \"1e300\" lies outside -200 to 250 degrees F.");
+    // A cold month that is no code is a measurement.
+    EXPECT_EQ(year_failure("1961 -98.9 -60 40 40 40 40 40 40 40 40 40 40\n", good_rain), "no failure");
+}
+
+TEST(MissingValueCode, MinusAndAtLeastTwoNines) {
+    for (const char* text : {"-99", "-99.9", "-999", "-999.9", "-9999", "-99.99", "-99."}) {
+        EXPECT_TRUE(is_missing_value_code(text)) << text;
+    }
+    for (const char* text : {"-9", "-9.9", "99.9", "-98.9", "-99.8", "-990", "-99.90", "--99"}) {
+        EXPECT_FALSE(is_missing_value_code(text)) << text;
+    }
 }
 
 TEST(ParseFiniteNumber, AcceptsWholeNumbersOnly) {
