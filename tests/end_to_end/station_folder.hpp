@@ -33,7 +33,13 @@ public:
     // Runs run_station in this folder with the given arguments, each quoted for the shell.
     outcome run(const std::vector<std::string>& arguments = {}) const;
 
+    // The same as an unprivileged user, for tests of permissions that root would bypass.
+    // False when the program cannot be run so here.
+    bool run_unprivileged(const std::vector<std::string>& arguments, outcome& result) const;
+
 private:
+    outcome run_command(const std::string& launcher, const std::vector<std::string>& arguments) const;
+
     std::filesystem::path path_;
 };
 
