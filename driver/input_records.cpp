@@ -143,18 +143,21 @@ void read_monthly_record(text_scanner& scanner, const record_position& position,
             throw run_failure(record_name(position, label) + ": the file ends after " + std::to_string(m) +
                               " of 12 values.");
         }
-        const std::string value = record_name(position, label) + ": " + month_names[m] + " value \"" + word + "\"";
+        const auto refuse = [&](const std::string& problem) {
+            throw run_failure(record_name(position, label) + ": " + month_names[m] + " value \"" + word + "\" " +
+                              problem);
+        };
         if (is_missing_value_code(word)) {
-            throw run_failure(value + " is a missing-value code, not a measurement.");
+            refuse("is a missing-value code, not a measurement.");
         }
         if (!parse_finite_number(word, values[m])) {
-            throw run_failure(value + " is not a finite number.");
+            refuse("is not a finite number.");
         }
         if (values[m] < quantity.lowest || values[m] > quantity.highest) {
             char range[64];
-            std::snprintf(range, sizeof range, " lies outside %g to %g %s.", quantity.lowest, quantity.highest,
+            std::snprintf(range, sizeof range, "lies outside %g to %g %s.", quantity.lowest, quantity.highest,
                           quantity.unit);
-            throw run_failure(value + range);
+            refuse(range);
         }
     }
 }

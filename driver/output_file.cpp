@@ -7,10 +7,13 @@
 namespace soil_climate {
 
 output_file::output_file(const std::string& name, std::string open_failure_message,
-                         std::string write_failure_message)
+                         std::string write_failure_message, writes mode)
     : file_(std::fopen(name.c_str(), "w")), write_failure_message_(std::move(write_failure_message)) {
     if (file_ == nullptr) {
         throw run_failure(open_failure_message);
+    }
+    if (mode == writes::whole) {
+        std::setvbuf(file_, nullptr, _IONBF, 0);
     }
 }
 

@@ -11,8 +11,13 @@ namespace soil_climate {
 // success. A file still open when the run ends early is closed with what it holds.
 class output_file {
 public:
+    // How the file is written: a piece at a time through the C library's buffer, or whole
+    // in one write (the buffer would only copy it once more).
+    enum class writes { buffered, whole };
+
     // Creates the file; a failure ends the run with `open_failure_message`.
-    output_file(const std::string& name, std::string open_failure_message, std::string write_failure_message);
+    output_file(const std::string& name, std::string open_failure_message, std::string write_failure_message,
+                writes mode = writes::buffered);
     ~output_file();
     output_file(const output_file&) = delete;
     output_file& operator=(const output_file&) = delete;

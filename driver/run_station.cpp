@@ -58,7 +58,8 @@ void write_station_report(const station_year& year, const station_parameters& st
                           const std::string& file_prefix, std::string& text) {
     const std::string name = file_prefix + year.year_label;
     std::printf("%s\n", year.year_label.c_str());
-    output_file report(name, "Output file opening failed.", "Output file " + name + " writing failed.");
+    output_file report(name, "Output file opening failed.", "Output file " + name + " writing failed.",
+                       output_file::writes::whole);
     text.clear();
     format_station_report(text, year.year_label, year.monthly_temperature, year.monthly_precipitation,
                           year.monthly_pet, year.moisture_profile, year.moisture_calendar, year.temperature_calendar,
@@ -94,9 +95,10 @@ void close_run(const run_files& files, output_file& summary_file, const run_tall
     summary_file.write(text);
     summary_file.close();
 
-    output_file smrs(files.smrs, "Output file of SMRS opening failed.", "Output file of SMRS writing failed.");
-    output_file smr(files.smr, "Output file of SMR opening failed.", "Output file of SMR writing failed.");
-    output_file wsmr(files.wsmr, "Output file of WSMR opening failed.", "Output file of WSMR writing failed.");
+    const auto whole = output_file::writes::whole;
+    output_file smrs(files.smrs, "Output file of SMRS opening failed.", "Output file of SMRS writing failed.", whole);
+    output_file smr(files.smr, "Output file of SMR opening failed.", "Output file of SMR writing failed.", whole);
+    output_file wsmr(files.wsmr, "Output file of WSMR opening failed.", "Output file of WSMR writing failed.", whole);
 
     text.clear();
     append_frequency_table(text, tallies.moisture_regime_tally, moisture_regime_names, tallies.year_count);

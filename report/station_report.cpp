@@ -7,49 +7,72 @@ namespace {
 
 // A heading, a line of month numbers and a line of the twelve values, one decimal each.
 void monthly_block(std::string& text, const char* heading, const monthly_series& values) {
-    append_format(text, "%s\n", heading);
+    text += heading;  // "%s\n"
+    text += '\n';
     for (int month = 1; month <= months_per_year; ++month) {
-        append_format(text, "%8d", month);
+        append_integer(text, month, 8);  // "%8d"
     }
-    append_format(text, "\n");
+    text += "\n";
     for (const double value : values) {
-        append_format(text, "%8.1lf", value);
+        append_fixed(text, value, 8, 1);  // "%8.1lf"
     }
-    append_format(text, "\n\n");
+    text += "\n\n";
 }
 
 void profile_block(std::string& text, const slant_array& moisture_profile) {
-    append_format(text, "%s\n      ", "Soil Moisture (mm) in every slant at the end of the year:");
+    std::string cell;
+    text += "Soil Moisture (mm) in every slant at the end of the year:\n      ";  // "%s\n      "
     for (int column = 1; column <= profile_rows; ++column) {
-        append_format(text, "%6d  ", column);
+        append_integer(text, column, 6);  // "%6d  "
+        text += "  ";
     }
     for (int i = 0; i < slant_count; ++i) {
         if (i % profile_rows == 0) {
-            append_format(text, "\n%6d  ", i / profile_rows + 1);
+            text += "\n";  // "\n%6d  "
+            append_integer(text, i / profile_rows + 1, 6);
+            text += "  ";
         }
-        append_format(text, "%6.3lf  ", moisture_profile[i]);
+        // Full and empty slants repeat one value: its cell is formatted once.
+        if (i == 0 || moisture_profile[i] != moisture_profile[i - 1]) {
+            cell.clear();
+            append_fixed(cell, moisture_profile[i], 6, 3);  // "%6.3lf  "
+            cell += "  ";
+        }
+        text += cell;
     }
-    append_format(text, "\n\n");
+    text += "\n\n";
 }
 
 // A heading and a line of day numbers, then one row of 30 cells per month.
 void calendar_heading(std::string& text, const char* heading) {
-    append_format(text, "%s\n   ", heading);
+    text += heading;  // "%s\n   "
+    text += "\n   ";
     for (int day = 1; day <= days_per_month; ++day) {
-        append_format(text, "%2d ", day);
+        append_integer(text, day, 2);  // "%2d "
+        text += ' ';
     }
 }
 
 void month_row_start(std::string& text, int d) {
     if (d % days_per_month == 0) {
-        append_format(text, "\n%2d ", d / days_per_month + 1);
+        text += '\n';  // "\n%2d "
+        append_integer(text, d / days_per_month + 1, 2);
+        text += ' ';
     }
 }
 
+// A calendar cell: "%2c " for a temperature symbol, "%2d " for a moisture code.
+void calendar_cell(std::string& text, char symbol) {
+    text += ' ';
+    text += symbol;
+    text += ' ';
+}
+
 void regime_block(std::string& text, const char* heading, std::string_view name) {
-    // The names are views of the constant name literals, so data() ends in a terminator.
-    append_format(text, "%s\n   ", heading);
-    append_format(text, "%s\n\n", name.data());
+    text += heading;  // "%s\n   " then "%s\n\n"
+    text += "\n   ";
+    text += name;
+    text += "\n\n";
 }
 
 }  // namespace
@@ -79,34 +102,39 @@ void format_station_report(std::string& text, const std::string& year_label, con
     calendar_heading(text, "Soil Temperature Calender:");
     for (int d = 0; d < days_per_year; ++d) {
         month_row_start(text, d);
-        append_format(text, "%2c ", temperature_symbol(temperature_calendar[d]));
+        calendar_cell(text, temperature_symbol(temperature_calendar[d]));
     }
-    append_format(text, "\n-: T<5  5: 5<=T<8 8: T>=8\n\n");
+    text += "\n-: T<5  5: 5<=T<8 8: T>=8\n\n";
 
     calendar_heading(text, "Soil Moisture Calender:");
     for (int d = 0; d < days_per_year; ++d) {
         month_row_start(text, d);
-        append_format(text, "%2d ", moisture_calendar[d]);
+        const int code = moisture_calendar[d];
+        if (code >= 0 && code <= 9) {
+            calendar_cell(text, static_cast<char>('0' + code));
+        } else {
+            append_format(text, "%2d ", code);
+        }
     }
-    append_format(text, "\n1: Dry  2: Partly Dry and Partly Moist  3: Moist\n\n");
+    text += "\n1: Dry  2: Partly Dry and Partly Moist  3: Moist\n\n";
 
     regime_block(text, "Soil Temperature Regime:", temperature_regime);
     regime_block(text, "Soil Moisture Regime:", moisture_regime);
     regime_block(text, "Tentative Subdivision of Soil Moisture Regime:", subdivision);
 
-    append_format(text, "Number of cumulative days that the MCS during one year\n");
-    append_format(text, "       DRY               M/D               Moist\n");
+    text += "Number of cumulative days that the MCS during one year\n";
+    text += "       DRY               M/D               Moist\n";
     append_format(text, "       %3d               %3d               %3d\n\n", counts.year_dry_days,
                   counts.year_moist_dry_days, counts.year_moist_days);
-    append_format(text, "Number of cumulative days that the MCS when soil temperature is above 5 degree C\n");
-    append_format(text, "       DRY               M/D               Moist\n");
+    text += "Number of cumulative days that the MCS when soil temperature is above 5 degree C\n";
+    text += "       DRY               M/D               Moist\n";
     append_format(text, "       %3d               %3d               %3d\n\n", counts.dry_days, counts.moist_dry_days,
                   counts.moist_days);
-    append_format(text, "Highest number of consecutive days that the MCS is Moist in some parts\n");
-    append_format(text, "               Year               T>8\n");
+    text += "Highest number of consecutive days that the MCS is Moist in some parts\n";
+    text += "               Year               T>8\n";
     append_format(text, "               %3d               %3d\n\n", counts.longest_moist_run, counts.bio8_days);
-    append_format(text, "Highest number of consecutive days that the MCS is\n");
-    append_format(text, "Dry after Summer Solstice  Moist after Winter Solstice\n");
+    text += "Highest number of consecutive days that the MCS is\n";
+    text += "Dry after Summer Solstice  Moist after Winter Solstice\n";
     append_format(text, "           %3d                          %3d\n\n", counts.summer_dry_run,
                   counts.winter_moist_run);
 }

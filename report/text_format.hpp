@@ -8,4 +8,14 @@ namespace soil_climate {
 // that every line is exactly what the C library's conversions print.
 void append_format(std::string& text, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
+// The report's many numeric cells, appended without a trip through the format parser.
+// Each is byte for byte the printf conversion named beside it (the floating-point
+// conversion of std::to_chars is defined as printf's in the "C" locale).
+
+// "%<width>.<precision>lf": right-aligned fixed-point.
+void append_fixed(std::string& text, double value, int width, int precision);
+
+// "%<width>d": a right-aligned integer.
+void append_integer(std::string& text, int value, int width);
+
 }  // namespace soil_climate
