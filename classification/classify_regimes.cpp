@@ -111,13 +111,6 @@ void count_days(const daily_temperatures& temperature, const daily_codes& moistu
     });
 }
 
-void soil_temperature_means(const daily_temperatures& temperature, year_quantities& year) {
-    year.mean_soil_temperature = sum_over(temperature, whole_year, 0.0) / 360.0;
-    const double summer = sum_over(temperature, june_to_august, 0.0) / 90.0;
-    const double winter = sum_over(temperature, december, sum_over(temperature, january_to_february, 0.0)) / 90.0;
-    year.isothermal = std::fabs(summer - winter) < isothermal_difference_celsius;
-}
-
 // Summer follows the June solstice in the north and the December solstice in the south.
 void solstice_runs(const daily_codes& moisture, char hemisphere, regime_counts& counts) {
     if (hemisphere != 'N' && hemisphere != 'S') {
@@ -203,13 +196,22 @@ std::string_view temperature_regime_of(const year_quantities& year) {
 
 }  // namespace
 
+soil_temperature_summary summarize_soil_temperature(const daily_temperatures& temperature_calendar) {
+    const daily_temperatures& t = temperature_calendar;
+    const double summer = sum_over(t, june_to_august, 0.0) / 90.0;
+    const double winter = sum_over(t, december, sum_over(t, january_to_february, 0.0)) / 90.0;
+    return {sum_over(t, whole_year, 0.0) / 360.0, std::fabs(summer - winter)};
+}
+
 void classify_regimes(const daily_temperatures& temperature_calendar,
                       const daily_codes& moisture_calendar, const monthly_series& monthly_precipitation,
                       const monthly_series& monthly_pet, char hemisphere, std::string_view& temperature_regime,
                       std::string_view& moisture_regime, std::string_view& subdivision, regime_counts& counts) {
     year_quantities year;
     count_days(temperature_calendar, moisture_calendar, counts, year);
-    soil_temperature_means(temperature_calendar, year);
+    const soil_temperature_summary soil = summarize_soil_temperature(temperature_calendar);
+    year.mean_soil_temperature = soil.mean_soil_temperature;
+    year.isothermal = soil.seasonal_difference < isothermal_difference_celsius;
     solstice_runs(moisture_calendar, hemisphere, counts);
     year.all_months_wet = all_months_wet(monthly_precipitation, monthly_pet);
 

@@ -7,6 +7,15 @@
 
 namespace soil_climate {
 
+// The mean soil temperature of the year (°C) and the absolute difference of the summer
+// (June-August) and winter (December-February) soil means, the same days in both
+// hemispheres; the year is isothermal when the difference is below 5 °C.
+struct soil_temperature_summary {
+    double mean_soil_temperature = 0.0;
+    double seasonal_difference = 0.0;
+};
+soil_temperature_summary summarize_soil_temperature(const daily_temperatures& temperature_calendar);
+
 // Classifies one year from its soil temperature and moisture calendars, monthly
 // precipitation and PET (mm): fills `counts` and names the soil temperature regime, the
 // moisture regime and its tentative subdivision. The names are entries of the constant

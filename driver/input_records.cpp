@@ -42,8 +42,8 @@ std::string record_name(const record_position& position, const std::string& labe
 }
 
 // The names the run gives its own files after the prefix; a year's report may not take one.
-constexpr std::array<std::string_view, 7> run_file_suffixes{
-    "monthly_T", "monthly_P", "parameter", "summary", "SMRS", "SMR", "WSMR",
+constexpr std::array<std::string_view, 8> run_file_suffixes{
+    "monthly_T", "monthly_P", "parameter", "summary", "SMRS", "SMR", "WSMR", "years.csv",
 };
 
 }  // namespace

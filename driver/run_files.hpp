@@ -13,6 +13,7 @@ struct run_files {
     std::string smrs;           // prefix + "SMRS"
     std::string smr;            // prefix + "SMR"
     std::string wsmr;           // prefix + "WSMR"
+    std::string years_csv;      // prefix + "years.csv", written with --csv
 };
 
 run_files name_run_files(const std::string& file_prefix);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 
@@ -17,6 +18,7 @@
 #include "driver/year_evaluation.hpp"
 #include "report/station_report.hpp"
 #include "report/summary_format.hpp"
+#include "report/year_table.hpp"
 
 namespace soil_climate {
 namespace {
@@ -69,10 +71,16 @@ void write_station_report(const station_year& year, const station_parameters& st
     report.close();
 }
 
+// The files that gather all years: the summary and, with --csv, the table of years.
+struct run_tables {
+    output_file summary;
+    std::optional<output_file> years;
+};
+
 // The soil temperature calendar, the classification, the report, the tallies and the
-// year's summary line.
+// year's summary line (and table row).
 void evaluate_year(station_year& year, const station_parameters& station, const std::string& file_prefix,
-                   output_file& summary_file, run_tallies& tallies, std::string& text) {
+                   run_tables& tables, run_tallies& tallies, std::string& text) {
     temperature_calendar(year.temperature_calendar, year.monthly_temperature, station.hemisphere,
                          station.soil_temp_offset, station.amplitude_factor, station.phase_shift);
     classify_regimes(year.temperature_calendar, year.moisture_calendar, year.monthly_precipitation, year.monthly_pet,
@@ -84,16 +92,28 @@ void evaluate_year(station_year& year, const station_parameters& station, const 
     tally_year(tallies, year, summary);
     text.clear();
     append_summary_line(text, year.year_label, summary, year.counts, year.subdivision);
-    summary_file.write(text);
+    tables.summary.write(text);
+
+    if (tables.years) {
+        const soil_temperature_summary soil = summarize_soil_temperature(year.temperature_calendar);
+        text.clear();
+        append_year_table_row(text, {year.year_label, station, summary, year.counts, soil.mean_soil_temperature,
+                                     soil.seasonal_difference, year.moisture_regime, year.subdivision,
+                                     year.temperature_regime});
+        tables.years->write(text);
+    }
 }
 
 // The average line, then the three frequency files, created, written and closed in the
 // order the run has always used.
-void close_run(const run_files& files, output_file& summary_file, const run_tallies& tallies, std::string& text) {
+void close_run(const run_files& files, run_tables& tables, const run_tallies& tallies, std::string& text) {
     text.clear();
     append_average_line(text, tallies.sums, tallies.year_count);
-    summary_file.write(text);
-    summary_file.close();
+    tables.summary.write(text);
+    tables.summary.close();
+    if (tables.years) {
+        tables.years->close();
+    }
 
     const auto whole = output_file::writes::whole;
     output_file smrs(files.smrs, "Output file of SMRS opening failed.", "Output file of SMRS writing failed.", whole);
@@ -129,11 +149,19 @@ void run(const command_line& options) {
     station.water_holding_capacity = water_holding_capacity_mm(options, station, files.parameter);
     const double slant_capacity = station.water_holding_capacity / 64.0;
 
-    output_file summary_file(files.summary, "Output file of Summary opening failed.",
-                             "Output file of Summary writing failed.");
+    run_tables tables{output_file(files.summary, "Output file of Summary opening failed.",
+                                  "Output file of Summary writing failed."),
+                      std::nullopt};
     std::string text;
     append_summary_header(text);
-    summary_file.write(text);
+    tables.summary.write(text);
+    if (options.write_csv) {
+        tables.years.emplace(files.years_csv, "Output file of years.csv opening failed.",
+                             "Output file of years.csv writing failed.");
+        text.clear();
+        append_year_table_header(text);
+        tables.years->write(text);
+    }
 
     text_scanner temperature(temperature_file.get());
     text_scanner precipitation(precipitation_file.get());
@@ -152,24 +180,38 @@ void run(const command_line& options) {
                               year.year_label + "): the soil water balance did not reach equilibrium within " +
                               std::to_string(equilibrium_pass_limit) + " passes.");
         }
-        evaluate_year(year, station, options.file_prefix, summary_file, tallies, text);
+        evaluate_year(year, station, options.file_prefix, tables, tallies, text);
     }
     temperature_file.reset();
     precipitation_file.reset();
 
     if (tallies.year_count == 0) {
         // No average or percentage can be formed from no year.
-        summary_file.close();
+        tables.summary.close();
+        if (tables.years) {
+            tables.years->close();
+        }
         throw run_failure(files.temperature + ": the temperature file holds no year.");
     }
-    close_run(files, summary_file, tallies, text);
+    close_run(files, tables, tallies, text);
 }
 
 }  // namespace
 
 int run_station(int argc, const char* const* argv) {
     try {
-        run(parse_command_line(argc, argv));
+        const command_line options = parse_command_line(argc, argv);
+        switch (options.action) {
+            case command_line::request::help:
+                std::fputs(usage_text(), stdout);
+                return 0;
+            case command_line::request::version:
+                std::printf("run_station %s\n", RUN_STATION_VERSION);
+                return 0;
+            case command_line::request::run:
+                run(options);
+                break;
+        }
     } catch (const run_failure& failure) {
         std::printf("%s\n", failure.what());
         return 1;

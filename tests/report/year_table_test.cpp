@@ -1,0 +1,35 @@
+#include "report/year_table.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace soil_climate {
+namespace {
+
+TEST(YearTable, RowsQuoteWhereNeededAndNumbersReadBackExactly) {
+    station_parameters station;
+    station.latitude = 38.5;
+    station.hemisphere = 'N';
+    station.water_holding_capacity = 6.0 * 25.4;
+    station.station_name = "Davis,\"CA\"";
+    const year_summary summary{504.19, 824.9107216319576, 504.19 - 824.9107216319576, -383.0};
+    const regime_counts counts{139, 52, 169, 139, 52, 169, 176, 176, 120, 120};
+    const std::string label = "1961";
+    std::string text;
+    append_year_table_row(text, {label, station, summary, counts, 18.356481482177404, 0.1, "XERIC", "DRY XERIC",
+                                 "Thermic"});
+    EXPECT_EQ(text,
+              "1961,\"Davis,\"\"CA\"\"\",38.5,N,152.39999999999998,504.19,824.9107216319576,-320.7207216319576,"
+              "-383,139,52,169,139,52,169,176,176,120,120,18.356481482177404,0.1,XERIC,DRY XERIC,Thermic\n");
+    EXPECT_EQ(std::strtod("152.39999999999998", nullptr), 6.0 * 25.4);
+    EXPECT_EQ(std::strtod("-320.7207216319576", nullptr), 504.19 - 824.9107216319576);
+
+    std::string header;
+    append_year_table_header(header);
+    EXPECT_EQ(std::count(header.begin(), header.end(), ','), std::count(text.begin(), text.end(), ',') - 1);  // one comma is inside the quoted name
+}
+
+}  // namespace
+}  // namespace soil_climate
