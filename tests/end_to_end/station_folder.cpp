@@ -56,8 +56,10 @@ void station_folder::write(const std::string& name, const std::string& text) con
 }
 
 void station_folder::copy_example(const std::string& station, const std::string& prefix) const {
+    const fs::path example = fs::path(EXAMPLES_DIR) / station;
+    const fs::path source = fs::exists(example) ? example : fs::path(STATIONS_DIR) / station;
     for (const char* file : {"monthly_T", "monthly_P", "parameter"}) {
-        write(prefix + file, slurp(fs::path(EXAMPLES_DIR) / station / file));
+        write(prefix + file, slurp(source / file));
     }
 }
 
@@ -98,14 +100,19 @@ bool station_folder::run_unprivileged(const std::vector<std::string>& arguments,
 
 station_folder::outcome station_folder::run_command(const std::string& launcher,
                                                     const std::vector<std::string>& arguments) const {
-    std::string command = "cd " + shell_quoted(path_.string()) + " && " + launcher + shell_quoted(RUN_STATION_PATH);
+    std::string command = launcher + shell_quoted(RUN_STATION_PATH);
     for (const std::string& argument : arguments) {
         command += " " + shell_quoted(argument);
     }
+    return shell(command);
+}
+
+station_folder::outcome station_folder::shell(const std::string& command) const {
     const fs::path out = path_.parent_path() / (path_.filename().string() + ".out");
     const fs::path err = path_.parent_path() / (path_.filename().string() + ".err");
-    command += " > " + shell_quoted(out.string()) + " 2> " + shell_quoted(err.string()) + " < /dev/null";
-    const int status = std::system(command.c_str());
+    const std::string line = "cd " + shell_quoted(path_.string()) + " && " + command + " > " +
+                             shell_quoted(out.string()) + " 2> " + shell_quoted(err.string()) + " < /dev/null";
+    const int status = std::system(line.c_str());
     outcome result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
     fs::remove(out);
     fs::remove(err);

@@ -17,6 +17,8 @@ public:
     const std::filesystem::path& path() const { return path_; }
 
     void write(const std::string& name, const std::string& text) const;
+    // Copies the three input files of an example station ("davis") or of a test station
+    // ("contrasts", "southern") into the folder, each name led by `prefix`.
     void copy_example(const std::string& station, const std::string& prefix = "") const;
     std::string read(const std::string& name) const;
     bool exists(const std::string& name) const;
@@ -32,6 +34,9 @@ public:
 
     // Runs run_station in this folder with the given arguments, each quoted for the shell.
     outcome run(const std::vector<std::string>& arguments = {}) const;
+
+    // Runs a shell command line in this folder.
+    outcome shell(const std::string& command) const;
 
     // The same as an unprivileged user, for tests of permissions that root would bypass.
     // False when the program cannot be run so here.

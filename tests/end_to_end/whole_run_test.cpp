@@ -8,8 +8,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,8 +20,7 @@ namespace fs = std::filesystem;
 
 struct whole_run {
     const char* name;        // folder of the reference outputs
-    const char* station;     // folder of the inputs
-    const char* input_root;  // EXAMPLES_DIR or the test stations
+    const char* station;     // the example or test station of the inputs
     std::vector<std::string> arguments;
     std::string prefix;
 };
@@ -32,21 +29,12 @@ void PrintTo(const whole_run& run, std::ostream* out) {
     *out << run.name;
 }
 
-void copy_inputs(const station_folder& folder, const whole_run& run) {
-    for (const char* file : {"monthly_T", "monthly_P", "parameter"}) {
-        std::ifstream in(fs::path(run.input_root) / run.station / file, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        folder.write(run.prefix + file, text.str());
-    }
-}
-
 class WholeRun : public ::testing::TestWithParam<whole_run> {};
 
 TEST_P(WholeRun, EveryOutputFileMatchesItsReference) {
     const whole_run& run = GetParam();
     station_folder folder;
-    copy_inputs(folder, run);
+    folder.copy_example(run.station, run.prefix);
     const auto result = folder.run(run.arguments);
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, expected_file(std::string(run.name) + "/stdout"));
@@ -78,10 +66,9 @@ TEST_P(WholeRun, EveryOutputFileMatchesItsReference) {
 
 INSTANTIATE_TEST_SUITE_P(
     Stations, WholeRun,
-    ::testing::Values(whole_run{"davis", "davis", EXAMPLES_DIR, {}, ""},
-                      whole_run{"contrasts", "contrasts", STATIONS_DIR, {}, ""},
-                      whole_run{"shallow", "contrasts", STATIONS_DIR, {"80", "shallow_"}, "shallow_"},
-                      whole_run{"southern", "southern", STATIONS_DIR, {}, ""}),
+    ::testing::Values(whole_run{"davis", "davis", {}, ""}, whole_run{"contrasts", "contrasts", {}, ""},
+                      whole_run{"shallow", "contrasts", {"80", "shallow_"}, "shallow_"},
+                      whole_run{"southern", "southern", {}, ""}),
     [](const ::testing::TestParamInfo<whole_run>& info) { return std::string(info.param.name); });
 
 }  // namespace
