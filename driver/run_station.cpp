@@ -1,6 +1,5 @@
 #include "driver/run_station.hpp"
 
-#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -36,22 +35,24 @@ input_file open_input(const std::string& name, const char* failure_message) {
     return file;
 }
 
+// The largest capacity accepted, mm: far beyond any soil, and small enough that the sum
+// of the 64 slants stays a finite number.
+constexpr double largest_capacity_mm = 1.0e6;
+
 // The capacity in force, mm: the command line's, else the parameter file's inches
-// converted. A negative or non-finite capacity is refused: its slants would hold
-// negative water and the equilibrium test could never be met.
+// converted. A negative capacity is refused (its slants would hold negative water and the
+// equilibrium test could never be met), and so is one beyond any soil.
 double water_holding_capacity_mm(const command_line& options, const station_parameters& station,
                                  const std::string& parameter_file) {
+    const double capacity_mm = options.capacity_given ? options.capacity_mm : station.water_holding_capacity * 25.4;
+    if (capacity_mm >= 0.0 && capacity_mm <= largest_capacity_mm) {
+        return capacity_mm;
+    }
     if (options.capacity_given) {
-        if (!std::isfinite(options.capacity_mm) || options.capacity_mm < 0.0) {
-            throw run_failure("Command line: water-holding capacity \"" + options.capacity_text +
-                              "\" is not a finite number of mm at or above 0.");
-        }
-        return options.capacity_mm;
+        throw run_failure("Command line: water-holding capacity \"" + options.capacity_text +
+                          "\" is not a number of mm from 0 to 1000000.");
     }
-    if (station.water_holding_capacity < 0.0) {
-        throw run_failure(parameter_file + ": field water_holding_capacity is negative.");
-    }
-    return station.water_holding_capacity * 25.4;
+    throw run_failure(parameter_file + ": field water_holding_capacity is outside 0 to 1000000 mm.");
 }
 
 // Prints the year's label as the run's progress line, then writes the year's report to

@@ -71,7 +71,7 @@ TEST(Options, HelpVersionAndUnknownOptions) {
     folder.write("monthly_P", "1961 4.0 3.6 2.7 1.2 0.6 0.2 0.0 0.1 0.3 1.1 2.4 3.3\n");
     folder.write("parameter", "38.5 N 6.0 2.5 0.66 0.0 Davis\n");
     EXPECT_EQ(folder.run({"-5"}).out,
-              "Command line: water-holding capacity \"-5\" is not a finite number of mm at or above 0.\n");
+              "Command line: water-holding capacity \"-5\" is not a number of mm from 0 to 1000000.\n");
 }
 
 TEST(Options, TheTableNameIsNoLabel) {
