@@ -1,12 +1,9 @@
 #include "driver/input_records.hpp"
 
-#include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <string_view>
 
 #include "driver/run_failure.hpp"
 
@@ -41,16 +38,11 @@ std::string record_name(const record_position& position, const std::string& labe
     return position.file_name + ": record " + std::to_string(position.record_number) + " (" + label + ")";
 }
 
-// The names the run gives its own files after the prefix; a year's report may not take one.
-constexpr std::array<std::string_view, 8> run_file_suffixes{
-    "monthly_T", "monthly_P", "parameter", "summary", "SMRS", "SMR", "WSMR", "years.csv",
-};
-
 }  // namespace
 
 void check_year_label(const record_position& position, const std::string& label) {
     const char* problem = nullptr;
-    if (std::find(run_file_suffixes.begin(), run_file_suffixes.end(), label) != run_file_suffixes.end()) {
+    if (is_run_file_suffix(label)) {
         problem = "the label is the name of one of the run's own files";
     } else if (label.find('/') != std::string::npos) {
         problem = "the label holds a path separator";
@@ -89,7 +81,6 @@ bool parse_finite_number(const std::string& text, double& value) {
         return false;
     }
     char* end = nullptr;
-    errno = 0;
     const double parsed = std::strtod(text.c_str(), &end);
     // A value beyond the range of a double comes back as infinity: not finite either.
     if (end != text.c_str() + text.size() || !std::isfinite(parsed)) {

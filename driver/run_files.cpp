@@ -1,12 +1,31 @@
 #include "driver/run_files.hpp"
 
+#include <algorithm>
+#include <array>
+
 namespace soil_climate {
+namespace {
+
+// The suffixes of the run's files, in the order of the members of run_files.
+constexpr std::array<std::string_view, 8> run_file_suffixes{
+    "monthly_T", "monthly_P", "parameter", "summary", "SMRS", "SMR", "WSMR", "years.csv",
+};
+
+std::string named(const std::string& file_prefix, std::size_t suffix) {
+    return file_prefix + std::string(run_file_suffixes[suffix]);
+}
+
+}  // namespace
 
 run_files name_run_files(const std::string& file_prefix) {
     return run_files{
-        file_prefix + "monthly_T", file_prefix + "monthly_P", file_prefix + "parameter", file_prefix + "summary",
-        file_prefix + "SMRS",      file_prefix + "SMR",       file_prefix + "WSMR",    file_prefix + "years.csv",
+        named(file_prefix, 0), named(file_prefix, 1), named(file_prefix, 2), named(file_prefix, 3),
+        named(file_prefix, 4), named(file_prefix, 5), named(file_prefix, 6), named(file_prefix, 7),
     };
+}
+
+bool is_run_file_suffix(std::string_view name) {
+    return std::find(run_file_suffixes.begin(), run_file_suffixes.end(), name) != run_file_suffixes.end();
 }
 
 }  // namespace soil_climate

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace soil_climate {
 
@@ -17,5 +18,8 @@ struct run_files {
 };
 
 run_files name_run_files(const std::string& file_prefix);
+
+// True when `name` is one of the suffixes above: a year's report may not take such a name.
+bool is_run_file_suffix(std::string_view name);
 
 }  // namespace soil_climate
