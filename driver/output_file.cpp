@@ -17,6 +17,9 @@ output_file::output_file(const std::string& name, std::string open_failure_messa
     }
 }
 
+output_file::output_file(output_file&& other) noexcept
+    : file_(std::exchange(other.file_, nullptr)), write_failure_message_(std::move(other.write_failure_message_)) {}
+
 output_file::~output_file() {
     if (file_ != nullptr) {
         std::fclose(file_);

@@ -19,8 +19,10 @@ public:
     output_file(const std::string& name, std::string open_failure_message, std::string write_failure_message,
                 writes mode = writes::buffered);
     ~output_file();
+    output_file(output_file&& other) noexcept;
     output_file(const output_file&) = delete;
     output_file& operator=(const output_file&) = delete;
+    output_file& operator=(output_file&&) = delete;
 
     void write(std::string_view text);
 

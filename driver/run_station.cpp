@@ -76,7 +76,33 @@ void write_station_report(const station_year& year, const station_parameters& st
 struct run_tables {
     output_file summary;
     std::optional<output_file> years;
+
+    void close() {
+        summary.close();
+        if (years) {
+            years->close();
+        }
+    }
 };
+
+// Creates the summary with its header lines and, with --csv, the table of years with its
+// header row.
+run_tables create_run_tables(const run_files& files, bool write_csv, std::string& text) {
+    run_tables tables{output_file(files.summary, "Output file of Summary opening failed.",
+                                  "Output file of Summary writing failed."),
+                      std::nullopt};
+    text.clear();
+    append_summary_header(text);
+    tables.summary.write(text);
+    if (write_csv) {
+        tables.years.emplace(files.years_csv, "Output file of years.csv opening failed.",
+                             "Output file of years.csv writing failed.");
+        text.clear();
+        append_year_table_header(text);
+        tables.years->write(text);
+    }
+    return tables;
+}
 
 // The soil temperature calendar, the classification, the report, the tallies and the
 // year's summary line (and table row).
@@ -111,10 +137,7 @@ void close_run(const run_files& files, run_tables& tables, const run_tallies& ta
     text.clear();
     append_average_line(text, tallies.sums, tallies.year_count);
     tables.summary.write(text);
-    tables.summary.close();
-    if (tables.years) {
-        tables.years->close();
-    }
+    tables.close();
 
     const auto whole = output_file::writes::whole;
     output_file smrs(files.smrs, "Output file of SMRS opening failed.", "Output file of SMRS writing failed.", whole);
@@ -150,19 +173,8 @@ void run(const command_line& options) {
     station.water_holding_capacity = water_holding_capacity_mm(options, station, files.parameter);
     const double slant_capacity = station.water_holding_capacity / 64.0;
 
-    run_tables tables{output_file(files.summary, "Output file of Summary opening failed.",
-                                  "Output file of Summary writing failed."),
-                      std::nullopt};
     std::string text;
-    append_summary_header(text);
-    tables.summary.write(text);
-    if (options.write_csv) {
-        tables.years.emplace(files.years_csv, "Output file of years.csv opening failed.",
-                             "Output file of years.csv writing failed.");
-        text.clear();
-        append_year_table_header(text);
-        tables.years->write(text);
-    }
+    run_tables tables = create_run_tables(files, options.write_csv, text);
 
     text_scanner temperature(temperature_file.get());
     text_scanner precipitation(precipitation_file.get());
@@ -188,10 +200,7 @@ void run(const command_line& options) {
 
     if (tallies.year_count == 0) {
         // No average or percentage can be formed from no year.
-        tables.summary.close();
-        if (tables.years) {
-            tables.years->close();
-        }
+        tables.close();
         throw run_failure(files.temperature + ": the temperature file holds no year.");
     }
     close_run(files, tables, tallies, text);
