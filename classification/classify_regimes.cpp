@@ -35,8 +35,8 @@ struct day_range {
     int last;
 };
 constexpr day_range whole_year{0, days_per_year - 1};
-constexpr day_range january_to_april{0, 119};    // the four months after the December solstice
-constexpr day_range july_to_october{180, 299};   // the four months after the June solstice
+constexpr day_range january_to_april{0, 119};   // the four months after the December solstice
+constexpr day_range july_to_october{180, 299};  // the four months after the June solstice
 constexpr day_range june_to_august{150, 239};
 constexpr day_range january_to_february{0, 59};
 constexpr day_range december{330, 359};
@@ -68,15 +68,15 @@ double sum_over(const daily_temperatures& calendar, day_range range, double sum)
 struct year_quantities {
     double mean_soil_temperature = 0.0;
     bool isothermal = false;
-    bool aridic_dry = false;      // dry on at least half of the warm days
-    int longest_dry_run = 0;      // days dry in some or all parts
-    int summer_moist_run = 0;     // days not dry, July to October
+    bool aridic_dry = false;   // dry on at least half of the warm days
+    int longest_dry_run = 0;   // days dry in some or all parts
+    int summer_moist_run = 0;  // days not dry, July to October
     bool all_days_dry = false;
     bool all_months_wet = false;  // precipitation above PET in every month
 };
 
-void count_days(const daily_temperatures& temperature, const daily_codes& moisture,
-                regime_counts& counts, year_quantities& year) {
+void count_days(const daily_temperatures& temperature, const daily_codes& moisture, regime_counts& counts,
+                year_quantities& year) {
     counts = regime_counts{};
     int warm_days = 0;
     for (int d = 0; d < days_per_year; ++d) {
@@ -103,12 +103,12 @@ void count_days(const daily_temperatures& temperature, const daily_codes& moistu
     year.all_days_dry = counts.year_dry_days == days_per_year;
 
     const auto not_dry = [&](int d) { return moisture[d] != condition_dry; };
-    counts.bio8_days = longest_run(whole_year, [&](int d) { return temperature[d] > biological_celsius && not_dry(d); });
+    counts.bio8_days =
+        longest_run(whole_year, [&](int d) { return temperature[d] > biological_celsius && not_dry(d); });
     counts.longest_moist_run = longest_run(whole_year, not_dry);
     year.summer_moist_run = longest_run(july_to_october, not_dry);
-    year.longest_dry_run = longest_run(whole_year, [&](int d) {
-        return moisture[d] == condition_dry || moisture[d] == condition_moist_dry;
-    });
+    year.longest_dry_run = longest_run(
+        whole_year, [&](int d) { return moisture[d] == condition_dry || moisture[d] == condition_moist_dry; });
 }
 
 // Summer follows the June solstice in the north and the December solstice in the south.
@@ -203,10 +203,10 @@ soil_temperature_summary summarize_soil_temperature(const daily_temperatures& te
     return {sum_over(t, whole_year, 0.0) / 360.0, std::fabs(summer - winter)};
 }
 
-void classify_regimes(const daily_temperatures& temperature_calendar,
-                      const daily_codes& moisture_calendar, const monthly_series& monthly_precipitation,
-                      const monthly_series& monthly_pet, char hemisphere, std::string_view& temperature_regime,
-                      std::string_view& moisture_regime, std::string_view& subdivision, regime_counts& counts) {
+void classify_regimes(const daily_temperatures& temperature_calendar, const daily_codes& moisture_calendar,
+                      const monthly_series& monthly_precipitation, const monthly_series& monthly_pet, char hemisphere,
+                      std::string_view& temperature_regime, std::string_view& moisture_regime,
+                      std::string_view& subdivision, regime_counts& counts) {
     year_quantities year;
     count_days(temperature_calendar, moisture_calendar, counts, year);
     const soil_temperature_summary soil = summarize_soil_temperature(temperature_calendar);

@@ -18,7 +18,8 @@ int moisture_condition(double slant_9, double slant_17, double slant_25) {
 }
 
 int moisture_condition(const slant_array& moisture_profile) {
-    return moisture_condition(moisture_profile[moisture_control_section[0]], moisture_profile[moisture_control_section[1]],
+    return moisture_condition(moisture_profile[moisture_control_section[0]],
+                              moisture_profile[moisture_control_section[1]],
                               moisture_profile[moisture_control_section[2]]);
 }
 

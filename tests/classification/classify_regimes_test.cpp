@@ -67,16 +67,14 @@ classified classify(const year_case& year) {
     std::string_view subdivision = "stale";
     regime_counts counts;
     counts.summer_dry_run = counts.winter_moist_run = -7;
-    classify_regimes(year.temperature, year.moisture, year.precipitation, year.pet, year.hemisphere,
-                     temperature_regime, moisture_regime, subdivision, counts);
+    classify_regimes(year.temperature, year.moisture, year.precipitation, year.pet, year.hemisphere, temperature_regime,
+                     moisture_regime, subdivision, counts);
     return {std::string(temperature_regime), std::string(moisture_regime), std::string(subdivision), counts};
 }
 
 // A Mediterranean year: seasonal (mean 15 °C, summer-winter difference 10 °C), moist
 // January to June, dry from 1 July for `dry_days` days, moist again after.
-year_case mediterranean(int dry_days) {
-    return year_case().soil(20.0, 10.0, 15.0).codes(180, 179 + dry_days, 1);
-}
+year_case mediterranean(int dry_days) { return year_case().soil(20.0, 10.0, 15.0).codes(180, 179 + dry_days, 1); }
 
 struct regime_rule {
     const char* rule;
@@ -98,10 +96,16 @@ TEST(ClassifyRegimes, MoistureRegimeAndSubdivisionRules) {
         {"bio8 90", year_case().flat_soil(20.0).codes(0, 359, 1).codes(10, 99, 3), "USTIC", "ARIDIC TROPUSTIC"},
         // The half of 181 warm days rounds down: 90 dry warm days are enough.
         {"half rounds down",
-         year_case().flat_soil(0.0).warm(0, 180, 10.0).codes(0, 29, 1).codes(75, 104, 1).codes(151, 180, 1),
-         "ARIDIC", "WEAK ARIDIC"},
+         year_case().flat_soil(0.0).warm(0, 180, 10.0).codes(0, 29, 1).codes(75, 104, 1).codes(151, 180, 1), "ARIDIC",
+         "WEAK ARIDIC"},
         {"89 of 181",
-         year_case().flat_soil(0.0).warm(0, 180, 10.0).codes(0, 28, 1).codes(75, 104, 1).codes(151, 180, 1).month_balanced(0),
+         year_case()
+             .flat_soil(0.0)
+             .warm(0, 180, 10.0)
+             .codes(0, 28, 1)
+             .codes(75, 104, 1)
+             .codes(151, 180, 1)
+             .month_balanced(0),
          "UDIC", "DRY TROPUDIC"},
 
         // XERIC: mean below 22, not isothermal, 45 dry days after the summer solstice and
@@ -189,16 +193,18 @@ TEST(ClassifyRegimes, DayCountsAndRuns) {
 
     // Exactly 5 °C is not warm and exactly 8 °C breaks the biological window.
     const regime_counts edges =
-        classify(year_case().flat_soil(20.0).warm(0, 9, 5.0).warm(100, 100, 8.0).codes(0, 19, 1).codes(20, 29, 2)).counts;
+        classify(year_case().flat_soil(20.0).warm(0, 9, 5.0).warm(100, 100, 8.0).codes(0, 19, 1).codes(20, 29, 2))
+            .counts;
     EXPECT_EQ(edges.year_dry_days, 20);
     EXPECT_EQ(edges.dry_days, 10);
     EXPECT_EQ(edges.year_moist_dry_days, 10);
     EXPECT_EQ(edges.moist_dry_days, 10);
-    EXPECT_EQ(edges.bio8_days, 259);       // days 101 to 359
+    EXPECT_EQ(edges.bio8_days, 259);          // days 101 to 359
     EXPECT_EQ(edges.longest_moist_run, 340);  // days 20 to 359
 
     // Runs never wrap from day 359 to day 0; a run open on the last day counts in full.
-    const regime_counts wrap = classify(year_case().flat_soil(20.0).codes(0, 359, 1).codes(0, 9, 3).codes(340, 359, 3)).counts;
+    const regime_counts wrap =
+        classify(year_case().flat_soil(20.0).codes(0, 359, 1).codes(0, 9, 3).codes(340, 359, 3)).counts;
     EXPECT_EQ(wrap.longest_moist_run, 20);
     EXPECT_EQ(wrap.bio8_days, 20);
 }
@@ -206,11 +212,11 @@ TEST(ClassifyRegimes, DayCountsAndRuns) {
 TEST(ClassifyRegimes, SolsticeWindowsFollowTheHemisphere) {
     const year_case year = year_case().flat_soil(20.0).codes(0, 49, 1).codes(180, 229, 1).codes(230, 299, 3);
     const regime_counts north = classify(year).counts;
-    EXPECT_EQ(north.summer_dry_run, 50);   // July to October
+    EXPECT_EQ(north.summer_dry_run, 50);    // July to October
     EXPECT_EQ(north.winter_moist_run, 70);  // January to April: days 50 to 119
     year_case southern = year;
     const regime_counts south = classify(southern.in_hemisphere('S')).counts;
-    EXPECT_EQ(south.summer_dry_run, 50);   // January to April
+    EXPECT_EQ(south.summer_dry_run, 50);    // January to April
     EXPECT_EQ(south.winter_moist_run, 70);  // July to October
 
     // Any other letter sets both runs to 0 and never chooses XERIC.

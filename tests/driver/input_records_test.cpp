@@ -70,7 +70,8 @@ TEST(ReadStationParameters, BadRecordsNameTheFileAndField) {
         {"40 N 4 2 inf 0 Davis", "st_parameter: field amplitude_factor \"inf\" is not a finite number."},
         {"40 N 4 2 1 1e999 Davis", "st_parameter: field phase_shift \"1e999\" is not a finite number."},
         {"40.5 n 4.0 2.5 0.66 0 Davis", "st_parameter: field hemisphere \"n\" is not N or S."},
-        {"40.5 North 4.0 2.5 0.66 0 Davis", "st_parameter: field water_holding_capacity \"orth\" is not a finite number."},
+        {"40.5 North 4.0 2.5 0.66 0 Davis",
+         "st_parameter: field water_holding_capacity \"orth\" is not a finite number."},
         {"-33.9 S 4.0 2.5 0.66 0 Perth", "st_parameter: field latitude -33.9 is outside 0 to 90 degrees."},
         {"90.5 N 4.0 2.5 0.66 0 Pole", "st_parameter: field latitude 90.5 is outside 0 to 90 degrees."},
     };

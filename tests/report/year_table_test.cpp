@@ -18,8 +18,8 @@ TEST(YearTable, RowsQuoteWhereNeededAndNumbersReadBackExactly) {
     const regime_counts counts{139, 52, 169, 139, 52, 169, 176, 176, 120, 120};
     const std::string label = "1961";
     std::string text;
-    append_year_table_row(text, {label, station, summary, counts, 18.356481482177404, 0.1, "XERIC", "DRY XERIC",
-                                 "Thermic"});
+    append_year_table_row(text,
+                          {label, station, summary, counts, 18.356481482177404, 0.1, "XERIC", "DRY XERIC", "Thermic"});
     EXPECT_EQ(text,
               "1961,\"Davis,\"\"CA\"\"\",38.5,N,152.39999999999998,504.19,824.9107216319576,-320.7207216319576,"
               "-383,139,52,169,139,52,169,176,176,120,120,18.356481482177404,0.1,XERIC,DRY XERIC,Thermic\n");
@@ -28,7 +28,8 @@ TEST(YearTable, RowsQuoteWhereNeededAndNumbersReadBackExactly) {
 
     std::string header;
     append_year_table_header(header);
-    EXPECT_EQ(std::count(header.begin(), header.end(), ','), std::count(text.begin(), text.end(), ',') - 1);  // one comma is inside the quoted name
+    EXPECT_EQ(std::count(header.begin(), header.end(), ','),
+              std::count(text.begin(), text.end(), ',') - 1);  // one comma is inside the quoted name
 }
 
 }  // namespace
