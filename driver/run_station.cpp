@@ -68,8 +68,14 @@ void write_station_report(const station_year& year, const station_parameters& st
                           year.monthly_pet, year.moisture_profile, year.moisture_calendar, year.temperature_calendar,
                           year.temperature_regime, year.moisture_regime, year.subdivision, station.station_name,
                           year.counts);
-    report.write(text);
-    report.close();
+    try {
+        report.write(text);
+        report.close();
+    } catch (const run_failure&) {
+        // A report cut short (a full disk) would pass for a whole one: remove it.
+        std::remove(name.c_str());
+        throw;
+    }
 }
 
 // The files that gather all years: the summary and, with --csv, the table of years.

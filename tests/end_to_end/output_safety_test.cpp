@@ -123,6 +123,9 @@ TEST(WriteFailures, AFullDiskIsAFailureNotASuccess) {
         EXPECT_EQ(result.status, 1) << c.file;
         EXPECT_EQ(result.out, c.printed_before + c.message) << c.file;
         EXPECT_EQ(folder.read("1961").rfind("The simulation results", 0), 0u) << "earlier years stay complete";
+        if (c.file == "1962") {
+            EXPECT_FALSE(folder.exists("1962")) << "a report cut short is removed";
+        }
     }
 }
 
