@@ -33,24 +33,40 @@ const climate climates[] = {
      {264.0, 297.0, 315.0, 295.0, 216.0, 102.0, 62.0, 45.0, 62.0, 104.0, 153.0, 218.0}},
 };
 
-void model_year(benchmark::State& state) {
-    const climate& c = climates[state.range(0)];
+station_parameters station_of(const climate& c) {
     station_parameters station;
     station.latitude = c.latitude;
     station.hemisphere = c.hemisphere;
     station.soil_temp_offset = 2.5;
     station.amplitude_factor = 0.66;
+    return station;
+}
+
+// One year of the model: the annual cycle, the soil temperature calendar and the classification.
+void simulate_year(station_year& year, const station_parameters& station, equilibrium_totals& totals) {
+    benchmark::DoNotOptimize(run_annual_cycle(year, station, 150.0 / 64.0, totals));
+    temperature_calendar(year.temperature_calendar, year.monthly_temperature, station.hemisphere,
+                         station.soil_temp_offset, station.amplitude_factor, station.phase_shift);
+    classify_regimes(year.temperature_calendar, year.moisture_calendar, year.monthly_precipitation, year.monthly_pet,
+                     station.hemisphere, year.temperature_regime, year.moisture_regime, year.subdivision,
+                     year.counts);
+}
+
+station_year year_of(const climate& c) {
     station_year year;
+    year.year_label = "1961";
     year.monthly_temperature = c.temperature_c;
     year.monthly_precipitation = c.precipitation_mm;
+    return year;
+}
+
+void model_year(benchmark::State& state) {
+    const climate& c = climates[state.range(0)];
+    const station_parameters station = station_of(c);
+    station_year year = year_of(c);
     equilibrium_totals totals;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(run_annual_cycle(year, station, 150.0 / 64.0, totals));
-        temperature_calendar(year.temperature_calendar, year.monthly_temperature, station.hemisphere,
-                             station.soil_temp_offset, station.amplitude_factor, station.phase_shift);
-        classify_regimes(year.temperature_calendar, year.moisture_calendar, year.monthly_precipitation,
-                         year.monthly_pet, station.hemisphere, year.temperature_regime, year.moisture_regime,
-                         year.subdivision, year.counts);
+        simulate_year(year, station, totals);
         benchmark::DoNotOptimize(year.counts);
     }
     state.SetLabel(c.name);
@@ -59,21 +75,10 @@ BENCHMARK(model_year)->DenseRange(0, 3);
 
 void report_formatting(benchmark::State& state) {
     const climate& c = climates[state.range(0)];
-    station_parameters station;
-    station.latitude = c.latitude;
-    station.hemisphere = c.hemisphere;
-    station.amplitude_factor = 0.66;
-    station_year year;
-    year.year_label = "1961";
-    year.monthly_temperature = c.temperature_c;
-    year.monthly_precipitation = c.precipitation_mm;
+    const station_parameters station = station_of(c);
+    station_year year = year_of(c);
     equilibrium_totals totals;
-    benchmark::DoNotOptimize(run_annual_cycle(year, station, 150.0 / 64.0, totals));
-    temperature_calendar(year.temperature_calendar, year.monthly_temperature, station.hemisphere,
-                         station.soil_temp_offset, station.amplitude_factor, station.phase_shift);
-    classify_regimes(year.temperature_calendar, year.moisture_calendar, year.monthly_precipitation, year.monthly_pet,
-                     station.hemisphere, year.temperature_regime, year.moisture_regime, year.subdivision,
-                     year.counts);
+    simulate_year(year, station, totals);
     std::string text;
     for (auto _ : state) {
         text.clear();
