@@ -94,7 +94,15 @@ bool station_folder::run_unprivileged(const std::vector<std::string>& arguments,
         return false;
     }
     fs::permissions(path_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
-    result = run_command("setpriv --reuid=65534 --regid=65534 --clear-groups ", arguments);
+    const std::string as_nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    // The program and the folder must be within that user's reach (a checkout or a
+    // temporary folder below a private home is not).
+    const std::string reachable = as_nobody + "test -x " + shell_quoted(RUN_STATION_PATH) + " && " + as_nobody +
+                                  "test -r " + shell_quoted((path_ / "monthly_T").string());
+    if (shell(reachable).status != 0) {
+        return false;
+    }
+    result = run_command(as_nobody, arguments);
     return true;
 }
 
