@@ -118,33 +118,32 @@ TEST(BadInputCatalogue, LongNamesWork) {
 }
 
 TEST(BadInputCatalogue, FoldersWhereFilesBelong) {
-    {
+    struct folder_case {
+        const char* file;
+        names files_after;  // the parameter record is read before the summary is created
+    };
+    const folder_case cases[] = {
+        {"monthly_T", {"monthly_P", "monthly_T", "parameter", "summary"}},
+        {"monthly_P", {"monthly_P", "monthly_T", "parameter", "summary"}},
+        {"parameter", {"monthly_P", "monthly_T", "parameter"}},
+    };
+    for (const folder_case& c : cases) {
         station_folder folder;
         write_station(folder, t_record, p_record);
-        fs::remove(folder.path() / "monthly_T");
-        fs::create_directory(folder.path() / "monthly_T");
+        fs::remove(folder.path() / c.file);
+        fs::create_directory(folder.path() / c.file);
         const auto result = folder.run();
-        EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.out, "monthly_T: the file cannot be read.\n");
+        EXPECT_EQ(result.status, 1) << c.file;
+        EXPECT_EQ(result.out, std::string(c.file) + ": the file cannot be read.\n");
+        EXPECT_EQ(folder.names(), c.files_after) << c.file;
     }
-    {
-        station_folder folder;
-        write_station(folder, t_record, p_record);
-        fs::remove(folder.path() / "parameter");
-        fs::create_directory(folder.path() / "parameter");
-        const auto result = folder.run();
-        EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.out, "parameter: the file cannot be read.\n");
-        EXPECT_EQ(folder.names(), (names{"monthly_P", "monthly_T", "parameter"}));
-    }
-    {
-        // A prefix naming a file as if it were a folder.
-        station_folder folder;
-        write_station(folder, t_record, p_record);
-        const auto result = folder.run({"100", "monthly_T/"});
-        EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.out, "Temperature input file opening failed.\n");
-    }
+
+    // A prefix naming a file as if it were a folder.
+    station_folder folder;
+    write_station(folder, t_record, p_record);
+    const auto result = folder.run({"100", "monthly_T/"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "Temperature input file opening failed.\n");
 }
 
 TEST(BadInputCatalogue, UnwritableOutputFolder) {
