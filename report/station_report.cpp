@@ -1,5 +1,7 @@
 #include "report/station_report.hpp"
 
+#include <cmath>
+
 #include "report/text_format.hpp"
 
 namespace soil_climate {
@@ -32,8 +34,10 @@ void profile_block(std::string& text, const slant_array& moisture_profile) {
             append_integer(text, i / profile_rows + 1, 6);
             text += "  ";
         }
-        // Full and empty slants repeat one value: its cell is formatted once.
-        if (i == 0 || moisture_profile[i] != moisture_profile[i - 1]) {
+        // Full and empty slants repeat one value: its cell is formatted once. The sign
+        // is compared too, since 0.0 and -0.0 compare equal but print differently.
+        if (i == 0 || moisture_profile[i] != moisture_profile[i - 1] ||
+            std::signbit(moisture_profile[i]) != std::signbit(moisture_profile[i - 1])) {
             cell.clear();
             append_fixed(cell, moisture_profile[i], 6, 3);  // "%6.3lf  "
             cell += "  ";

@@ -124,6 +124,17 @@ TEST(FormatStationReport, EveryByteOfAYear) {
     EXPECT_EQ(text, expected);
 }
 
+// Empty slants of a profile whose capacity was given as -0 hold -0.0 beside 0.0; each
+// prints as printf prints it.
+TEST(FormatStationReport, SlantCellsKeepTheSignOfZero) {
+    slant_array profile{};
+    profile[1] = -0.0;
+    profile[3] = -0.0;
+    std::string text;
+    format_station_report(text, "1", {}, {}, {}, profile, {}, {}, "Mesic", "UDIC", "TYPIC UDIC", "s", {});
+    EXPECT_NE(text.find("\n     1   0.000  -0.000   0.000  -0.000   0.000   0.000"), std::string::npos);
+}
+
 TEST(FormatStationReport, LongNamesAreWrittenWhole) {
     const std::string station(3000, 's');
     const std::string label(2000, 'y');
