@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "common/regime_names.hpp"
 
 namespace soil_climate {
 namespace {
@@ -83,45 +82,46 @@ void count_days(const daily_temperatures& temperature, const daily_codes& moistu
         const bool warm = temperature[d] > warm_celsius;
         warm_days += warm;
         switch (moisture[d]) {
-            case condition_dry:
+            case moisture_code::dry:
                 ++counts.year_dry_days;
                 counts.dry_days += warm;
                 break;
-            case condition_moist_dry:
+            case moisture_code::moist_dry:
                 ++counts.year_moist_dry_days;
                 counts.moist_dry_days += warm;
                 break;
-            case condition_moist:
+            case moisture_code::moist:
                 ++counts.year_moist_days;
                 counts.moist_days += warm;
                 break;
-            default:
+            case moisture_code::unset:
                 break;
         }
     }
     year.aridic_dry = counts.dry_days >= warm_days / 2;
     year.all_days_dry = counts.year_dry_days == days_per_year;
 
-    const auto not_dry = [&](int d) { return moisture[d] != condition_dry; };
+    const auto not_dry = [&](int d) { return moisture[d] != moisture_code::dry; };
     counts.bio8_days =
         longest_run(whole_year, [&](int d) { return temperature[d] > biological_celsius && not_dry(d); });
     counts.longest_moist_run = longest_run(whole_year, not_dry);
     year.summer_moist_run = longest_run(july_to_october, not_dry);
     year.longest_dry_run = longest_run(
-        whole_year, [&](int d) { return moisture[d] == condition_dry || moisture[d] == condition_moist_dry; });
+        whole_year, [&](int d) { return moisture[d] == moisture_code::dry || moisture[d] == moisture_code::moist_dry; });
 }
 
 // Summer follows the June solstice in the north and the December solstice in the south.
-void solstice_runs(const daily_codes& moisture, char hemisphere, regime_counts& counts) {
-    if (hemisphere != 'N' && hemisphere != 'S') {
+void solstice_runs(const daily_codes& moisture, earth_hemisphere hemisphere, regime_counts& counts) {
+    const bool north = hemisphere == earth_hemisphere::north;
+    if (!north && hemisphere != earth_hemisphere::south) {
         counts.summer_dry_run = 0;
         counts.winter_moist_run = 0;
         return;
     }
-    const day_range summer = hemisphere == 'N' ? july_to_october : january_to_april;
-    const day_range winter = hemisphere == 'N' ? january_to_april : july_to_october;
-    counts.summer_dry_run = longest_run(summer, [&](int d) { return moisture[d] == condition_dry; });
-    counts.winter_moist_run = longest_run(winter, [&](int d) { return moisture[d] == condition_moist; });
+    const day_range summer = north ? july_to_october : january_to_april;
+    const day_range winter = north ? january_to_april : july_to_october;
+    counts.summer_dry_run = longest_run(summer, [&](int d) { return moisture[d] == moisture_code::dry; });
+    counts.winter_moist_run = longest_run(winter, [&](int d) { return moisture[d] == moisture_code::moist; });
 }
 
 bool all_months_wet(const monthly_series& precipitation, const monthly_series& pet) {
@@ -134,64 +134,74 @@ bool all_months_wet(const monthly_series& precipitation, const monthly_series& p
 }
 
 // The moisture regime and its tentative subdivision; the first rule that holds decides.
-void moisture_regime_of(const regime_counts& counts, const year_quantities& year, std::string_view& moisture_regime,
-                        std::string_view& subdivision) {
+void moisture_regime_of(const regime_counts& counts, const year_quantities& year,
+                        soil_moisture_regime& moisture_regime, moisture_subdivision& subdivision) {
     const bool summer_dry = counts.summer_dry_run >= solstice_run_days;
     const bool winter_moist = counts.winter_moist_run >= solstice_run_days;
     const bool long_dry = year.longest_dry_run >= long_dry_run_days;
 
     if (year.aridic_dry && counts.bio8_days < aridic_bio8_limit) {
-        moisture_regime = "ARIDIC";
+        moisture_regime = soil_moisture_regime::aridic;
         if (year.all_days_dry) {
-            subdivision = "EXTREME ARIDIC";
+            subdivision = moisture_subdivision::extreme_aridic;
         } else if (counts.bio8_days > solstice_run_days) {
-            subdivision = "WEAK ARIDIC";
+            subdivision = moisture_subdivision::weak_aridic;
         } else {
-            subdivision = "TYPIC ARIDIC";
+            subdivision = moisture_subdivision::typic_aridic;
         }
     } else if (year.mean_soil_temperature < thermic_below_celsius && !year.isothermal && summer_dry && winter_moist) {
-        moisture_regime = "XERIC";
-        subdivision = counts.summer_dry_run > dry_xeric_summer_run ? "DRY XERIC" : "TYPIC XERIC";
+        moisture_regime = soil_moisture_regime::xeric;
+        subdivision = counts.summer_dry_run > dry_xeric_summer_run ? moisture_subdivision::dry_xeric
+                                                                   : moisture_subdivision::typic_xeric;
     } else if (long_dry && year.mean_soil_temperature >= frigid_below_celsius) {
-        moisture_regime = "USTIC";
+        moisture_regime = soil_moisture_regime::ustic;
         if (year.isothermal) {
             if (counts.bio8_days < typic_tropustic_bio8) {
-                subdivision = "ARIDIC TROPUSTIC";
+                subdivision = moisture_subdivision::aridic_tropustic;
             } else if (counts.bio8_days < udic_tropustic_bio8) {
-                subdivision = "TYPIC TROPUSTIC";
+                subdivision = moisture_subdivision::typic_tropustic;
             } else {
-                subdivision = "UDIC TROPUSTIC";
+                subdivision = moisture_subdivision::udic_tropustic;
             }
         } else if (counts.summer_dry_run > solstice_run_days && counts.winter_moist_run > solstice_run_days) {
-            subdivision = "XERIC TEMPUSTIC";
+            subdivision = moisture_subdivision::xeric_tempustic;
         } else if (counts.winter_moist_run > solstice_run_days && year.summer_moist_run > solstice_run_days) {
-            subdivision = "WET TEMPUSTIC";
+            subdivision = moisture_subdivision::wet_tempustic;
         } else {
-            subdivision = "TYPIC TEMPUSTIC";
+            subdivision = moisture_subdivision::typic_tempustic;
         }
     } else if (long_dry) {
-        moisture_regime = "UNDEFINED";
-        subdivision = "UNDEFINED";
+        moisture_regime = soil_moisture_regime::undefined;
+        subdivision = moisture_subdivision::undefined;
     } else if (year.all_months_wet) {
-        moisture_regime = "PERUDIC";
-        subdivision = "PERUDIC";
+        moisture_regime = soil_moisture_regime::perudic;
+        subdivision = moisture_subdivision::perudic;
     } else {
-        moisture_regime = "UDIC";
+        moisture_regime = soil_moisture_regime::udic;
         if (year.longest_dry_run < typic_udic_dry_run) {
-            subdivision = "TYPIC UDIC";
+            subdivision = moisture_subdivision::typic_udic;
         } else if (year.isothermal) {
-            subdivision = "DRY TROPUDIC";
+            subdivision = moisture_subdivision::dry_tropudic;
         } else {
-            subdivision = "DRY TEMPUDIC";
+            subdivision = moisture_subdivision::dry_tempudic;
         }
     }
 }
 
 // The band of the mean soil temperature, with the Iso name for an isothermal year.
-std::string_view temperature_regime_of(const year_quantities& year) {
+soil_temperature_regime temperature_regime_of(const year_quantities& year) {
+    using enum soil_temperature_regime;
     const double m = year.mean_soil_temperature;
-    const int band = m < frigid_below_celsius ? 0 : m < mesic_below_celsius ? 1 : m < thermic_below_celsius ? 2 : 3;
-    return temperature_regime_names[2 * band + (year.isothermal ? 1 : 0)];
+    if (m < frigid_below_celsius) {
+        return year.isothermal ? isofrigid : frigid;
+    }
+    if (m < mesic_below_celsius) {
+        return year.isothermal ? isomesic : mesic;
+    }
+    if (m < thermic_below_celsius) {
+        return year.isothermal ? isothermic : thermic;
+    }
+    return year.isothermal ? isohyperthermic : hyperthermic;
 }
 
 }  // namespace
@@ -204,9 +214,10 @@ soil_temperature_summary summarize_soil_temperature(const daily_temperatures& te
 }
 
 void classify_regimes(const daily_temperatures& temperature_calendar, const daily_codes& moisture_calendar,
-                      const monthly_series& monthly_precipitation, const monthly_series& monthly_pet, char hemisphere,
-                      std::string_view& temperature_regime, std::string_view& moisture_regime,
-                      std::string_view& subdivision, regime_counts& counts) {
+                      const monthly_series& monthly_precipitation, const monthly_series& monthly_pet,
+                      earth_hemisphere hemisphere, soil_temperature_regime& temperature_regime,
+                      soil_moisture_regime& moisture_regime, moisture_subdivision& subdivision,
+                      regime_counts& counts) {
     year_quantities year;
     count_days(temperature_calendar, moisture_calendar, counts, year);
     const soil_temperature_summary soil = summarize_soil_temperature(temperature_calendar);

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <string_view>
-
 #include "common/model_year.hpp"
 #include "common/regime_counts.hpp"
+#include "common/regime_names.hpp"
+#include "common/station_parameters.hpp"
 
 namespace soil_climate {
 
@@ -18,11 +18,12 @@ soil_temperature_summary summarize_soil_temperature(const daily_temperatures& te
 
 // Classifies one year from its soil temperature and moisture calendars, monthly
 // precipitation and PET (mm): fills `counts` and names the soil temperature regime, the
-// moisture regime and its tentative subdivision. The names are entries of the constant
-// name tables. With a hemisphere letter other than N or S the solstice runs are 0.
-void classify_regimes(const daily_temperatures& temperature_calendar,
-                      const daily_codes& moisture_calendar, const monthly_series& monthly_precipitation,
-                      const monthly_series& monthly_pet, char hemisphere, std::string_view& temperature_regime,
-                      std::string_view& moisture_regime, std::string_view& subdivision, regime_counts& counts);
+// moisture regime and its tentative subdivision. With a hemisphere other than north or
+// south (a letter cast in) the solstice runs are 0.
+void classify_regimes(const daily_temperatures& temperature_calendar, const daily_codes& moisture_calendar,
+                      const monthly_series& monthly_precipitation, const monthly_series& monthly_pet,
+                      earth_hemisphere hemisphere, soil_temperature_regime& temperature_regime,
+                      soil_moisture_regime& moisture_regime, moisture_subdivision& subdivision,
+                      regime_counts& counts);
 
 }  // namespace soil_climate

@@ -14,8 +14,20 @@ constexpr int rotation_days = 134;
 
 }  // namespace
 
+daily_temperatures temperature_curve_shape(earth_hemisphere hemisphere, double phase_shift) {
+    // The working index wraps before any angle is formed, so the calendar holds exactly
+    // the 360 working values, rotated forward by 134 days.
+    daily_temperatures shape{};
+    for (int j = 0; j < days_per_year; ++j) {
+        const double angle = (j + phase_shift) * radians_per_day;
+        shape[(j + rotation_days) % days_per_year] =
+            hemisphere == earth_hemisphere::north ? std::sin(angle) : std::cos(angle);
+    }
+    return shape;
+}
+
 void temperature_calendar(daily_temperatures& calendar, const monthly_series& monthly_temperature,
-                          char hemisphere, double soil_temp_offset, double amplitude_factor, double phase_shift) {
+                          const daily_temperatures& curve_shape, double soil_temp_offset, double amplitude_factor) {
     const monthly_series& t = monthly_temperature;
     double annual_sum = 0.0;
     for (const double value : t) {
@@ -25,14 +37,16 @@ void temperature_calendar(daily_temperatures& calendar, const monthly_series& mo
     const double summer = (t[5] + t[6] + t[7]) / 3.0;
     const double winter = (t[0] + t[1] + t[11]) / 3.0;
     const double amplitude = std::fabs(summer - winter) / 2.0 * amplitude_factor;
-
-    // The working index wraps before any angle is formed, so the calendar holds exactly
-    // the 360 working values, rotated forward by 134 days.
-    for (int j = 0; j < days_per_year; ++j) {
-        const double angle = (j + phase_shift) * radians_per_day;
-        const double wave = hemisphere == 'N' ? std::sin(angle) : std::cos(angle);
-        calendar[(j + rotation_days) % days_per_year] = wave * amplitude + mean;
+    for (int d = 0; d < days_per_year; ++d) {
+        calendar[d] = curve_shape[d] * amplitude + mean;
     }
+}
+
+void temperature_calendar(daily_temperatures& calendar, const monthly_series& monthly_temperature,
+                          earth_hemisphere hemisphere, double soil_temp_offset, double amplitude_factor,
+                          double phase_shift) {
+    temperature_calendar(calendar, monthly_temperature, temperature_curve_shape(hemisphere, phase_shift),
+                         soil_temp_offset, amplitude_factor);
 }
 
 }  // namespace soil_climate

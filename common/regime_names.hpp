@@ -1,16 +1,36 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string_view>
 
 namespace soil_climate {
 
-// The moisture regimes, in the row order of the frequency files.
+// The soil moisture regimes, in the row order of the frequency files.
+enum class soil_moisture_regime { aridic, xeric, ustic, perudic, udic, undefined };
 inline constexpr std::array<std::string_view, 6> moisture_regime_names{
     "ARIDIC", "XERIC", "USTIC", "PERUDIC", "UDIC", "UNDEFINED",
 };
 
 // The tentative subdivisions, in the row order of the frequency files.
+enum class moisture_subdivision {
+    undefined,
+    perudic,
+    extreme_aridic,
+    typic_aridic,
+    weak_aridic,
+    dry_xeric,
+    typic_xeric,
+    aridic_tropustic,
+    typic_tropustic,
+    udic_tropustic,
+    xeric_tempustic,
+    wet_tempustic,
+    typic_tempustic,
+    typic_udic,
+    dry_tropudic,
+    dry_tempudic,
+};
 inline constexpr std::array<std::string_view, 16> subdivision_names{
     "UNDEFINED",        "PERUDIC",         "EXTREME ARIDIC",  "TYPIC ARIDIC",
     "WEAK ARIDIC",      "DRY XERIC",       "TYPIC XERIC",     "ARIDIC TROPUSTIC",
@@ -19,8 +39,35 @@ inline constexpr std::array<std::string_view, 16> subdivision_names{
 };
 
 // The soil temperature regimes: plain and isothermal name of each mean-temperature band.
+enum class soil_temperature_regime {
+    frigid,
+    isofrigid,
+    mesic,
+    isomesic,
+    thermic,
+    isothermic,
+    hyperthermic,
+    isohyperthermic,
+};
 inline constexpr std::array<std::string_view, 8> temperature_regime_names{
     "Frigid", "Isofrigid", "Mesic", "Isomesic", "Thermic", "Isothermic", "Hyperthermic", "Isohyperthermic",
 };
+
+// A regime's position in its name table, which is also its row in the frequency files.
+template <typename Regime>
+constexpr std::size_t index_of(Regime regime) {
+    return static_cast<std::size_t>(regime);
+}
+
+// The printed name of each regime: the entry of its name table.
+constexpr std::string_view name_of(soil_moisture_regime regime) {
+    return moisture_regime_names[index_of(regime)];
+}
+constexpr std::string_view name_of(moisture_subdivision subdivision) {
+    return subdivision_names[index_of(subdivision)];
+}
+constexpr std::string_view name_of(soil_temperature_regime regime) {
+    return temperature_regime_names[index_of(regime)];
+}
 
 }  // namespace soil_climate

@@ -19,16 +19,18 @@ double sum_of_slants(const slant_array& moisture_profile) {
 
 // Runs the year until the end-of-year total changes by no more than 1 % from one pass to
 // the next. The profile is not reset between passes.
-annual_cycle_result run_to_equilibrium(station_year& year, double slant_capacity, equilibrium_totals& totals) {
+annual_cycle_result run_to_equilibrium(const monthly_series& monthly_precipitation, const monthly_series& monthly_pet,
+                                       double slant_capacity, equilibrium_totals& totals,
+                                       slant_array& moisture_profile) {
     for (int pass = 1; pass <= equilibrium_pass_limit; ++pass) {
         totals.previous_total = totals.profile_total;
         for (int m = 0; m < months_per_year; ++m) {
-            const double half_precipitation = year.monthly_precipitation[m] / 2.0;
-            half_month_balance(year.moisture_profile, year.monthly_pet[m], half_precipitation, slant_capacity);
-            accrete(year.moisture_profile, half_precipitation, slant_capacity);
-            half_month_balance(year.moisture_profile, year.monthly_pet[m], half_precipitation, slant_capacity);
+            const double half_precipitation = monthly_precipitation[m] / 2.0;
+            half_month_balance(moisture_profile, monthly_pet[m], half_precipitation, slant_capacity);
+            accrete(moisture_profile, half_precipitation, slant_capacity);
+            half_month_balance(moisture_profile, monthly_pet[m], half_precipitation, slant_capacity);
         }
-        totals.profile_total = sum_of_slants(year.moisture_profile);
+        totals.profile_total = sum_of_slants(moisture_profile);
         if (std::fabs(totals.previous_total - totals.profile_total) <= 0.01 * totals.previous_total) {
             return {true, pass};
         }
@@ -38,17 +40,18 @@ annual_cycle_result run_to_equilibrium(station_year& year, double slant_capacity
 
 // Replays the converged year, copying each half-month's 15 daily codes into the calendar:
 // days 0 to 14 of a month from its first step, days 15 to 29 from its second.
-void replay_year(station_year& year, double slant_capacity) {
+void replay_year(const monthly_series& monthly_precipitation, const monthly_series& monthly_pet,
+                 double slant_capacity, slant_array& moisture_profile, daily_codes& moisture_calendar) {
     half_month_codes half_month_record{};
-    year.moisture_calendar.fill(0);
+    moisture_calendar.fill(moisture_code::unset);
     for (int m = 0; m < months_per_year; ++m) {
-        const double half_precipitation = year.monthly_precipitation[m] / 2.0;
-        const auto first_day = year.moisture_calendar.begin() + m * days_per_month;
-        half_month_balance_recording(year.moisture_profile, year.monthly_pet[m], half_precipitation, slant_capacity,
+        const double half_precipitation = monthly_precipitation[m] / 2.0;
+        const auto first_day = moisture_calendar.begin() + m * days_per_month;
+        half_month_balance_recording(moisture_profile, monthly_pet[m], half_precipitation, slant_capacity,
                                      half_month_record);
         std::copy(half_month_record.begin(), half_month_record.end(), first_day);
-        accrete(year.moisture_profile, half_precipitation, slant_capacity);
-        half_month_balance_recording(year.moisture_profile, year.monthly_pet[m], half_precipitation, slant_capacity,
+        accrete(moisture_profile, half_precipitation, slant_capacity);
+        half_month_balance_recording(moisture_profile, monthly_pet[m], half_precipitation, slant_capacity,
                                      half_month_record);
         std::copy(half_month_record.begin(), half_month_record.end(), first_day + days_per_half_month);
     }
@@ -56,13 +59,16 @@ void replay_year(station_year& year, double slant_capacity) {
 
 }  // namespace
 
-annual_cycle_result run_annual_cycle(station_year& year, const station_parameters& station, double slant_capacity,
-                                     equilibrium_totals& totals) {
-    year.moisture_profile.fill(0.0);
-    compute_pet(year.monthly_temperature, station.latitude, year.monthly_pet, station.hemisphere);
-    const annual_cycle_result result = run_to_equilibrium(year, slant_capacity, totals);
+annual_cycle_result run_annual_cycle(const monthly_series& monthly_temperature,
+                                     const monthly_series& monthly_precipitation, const station_parameters& station,
+                                     double slant_capacity, equilibrium_totals& totals, monthly_series& monthly_pet,
+                                     slant_array& moisture_profile, daily_codes& moisture_calendar) {
+    moisture_profile.fill(0.0);
+    compute_pet(monthly_temperature, station.latitude, monthly_pet, station.hemisphere);
+    const annual_cycle_result result =
+        run_to_equilibrium(monthly_precipitation, monthly_pet, slant_capacity, totals, moisture_profile);
     if (result.converged) {
-        replay_year(year, slant_capacity);
+        replay_year(monthly_precipitation, monthly_pet, slant_capacity, moisture_profile, moisture_calendar);
     }
     return result;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "common/model_year.hpp"
 #include "common/station_parameters.hpp"
-#include "driver/station_year.hpp"
+#include "water_balance/moisture_profile.hpp"
 
 namespace soil_climate {
 
@@ -22,10 +23,13 @@ struct annual_cycle_result {
     int passes = 0;          // equilibrium passes run
 };
 
-// Carries a year through the soil water model: its monthly PET, the equilibrium passes
-// from an empty profile, then the replayed year that records the moisture calendar and
-// leaves the end-of-year profile.
-[[nodiscard]] annual_cycle_result run_annual_cycle(station_year& year, const station_parameters& station,
-                                                   double slant_capacity, equilibrium_totals& totals);
+// Carries a year through the soil water model: its monthly PET (written to
+// `monthly_pet`), the equilibrium passes from an empty profile, then the replayed year
+// that records `moisture_calendar` and leaves the end-of-year `moisture_profile`.
+[[nodiscard]] annual_cycle_result run_annual_cycle(const monthly_series& monthly_temperature,
+                                                   const monthly_series& monthly_precipitation,
+                                                   const station_parameters& station, double slant_capacity,
+                                                   equilibrium_totals& totals, monthly_series& monthly_pet,
+                                                   slant_array& moisture_profile, daily_codes& moisture_calendar);
 
 }  // namespace soil_climate

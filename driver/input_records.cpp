@@ -56,26 +56,6 @@ void check_year_label(const record_position& position, const std::string& label)
     }
 }
 
-bool is_missing_value_code(const std::string& text) {
-    std::size_t i = 1;
-    if (text.size() < 3 || text[0] != '-') {
-        return false;
-    }
-    while (i < text.size() && text[i] == '9') {
-        ++i;
-    }
-    if (i < 3) {
-        return false;
-    }
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        while (i < text.size() && text[i] == '9') {
-            ++i;
-        }
-    }
-    return i == text.size();
-}
-
 bool parse_finite_number(const std::string& text, double& value) {
     if (text.empty()) {
         return false;
@@ -93,11 +73,12 @@ bool parse_finite_number(const std::string& text, double& value) {
 station_parameters read_station_parameters(text_scanner& scanner, const std::string& file_name) {
     station_parameters station;
     station.latitude = read_parameter_number(scanner, file_name, "latitude");
-    if (!scanner.read_char(station.hemisphere)) {
+    char hemisphere = 0;
+    if (!scanner.read_char(hemisphere)) {
         check_readable(scanner, file_name);
         throw run_failure(file_name + ": the record ends before field hemisphere.");
     }
-    station.water_holding_capacity = read_parameter_number(scanner, file_name, "water_holding_capacity");
+    station.water_holding_capacity = inches_to_mm(read_parameter_number(scanner, file_name, "water_holding_capacity"));
     station.soil_temp_offset = read_parameter_number(scanner, file_name, "soil_temp_offset");
     station.amplitude_factor = read_parameter_number(scanner, file_name, "amplitude_factor");
     station.phase_shift = read_parameter_number(scanner, file_name, "phase_shift");
@@ -108,9 +89,11 @@ station_parameters read_station_parameters(text_scanner& scanner, const std::str
 
     // The hemisphere letter is case-sensitive; any other letter would leave PET at zero
     // and the solstice windows undefined.
-    if (station.hemisphere != 'N' && station.hemisphere != 'S') {
-        throw run_failure(file_name + ": field hemisphere \"" + station.hemisphere + "\" is not N or S.");
+    if (hemisphere != hemisphere_letter(earth_hemisphere::north) &&
+        hemisphere != hemisphere_letter(earth_hemisphere::south)) {
+        throw run_failure(file_name + ": field hemisphere \"" + hemisphere + "\" is not N or S.");
     }
+    station.hemisphere = static_cast<earth_hemisphere>(hemisphere);
     // The latitude is a magnitude; the hemisphere letter says north or south.
     if (station.latitude < 0.0 || station.latitude > 90.0) {
         char latitude[32];
@@ -120,7 +103,7 @@ station_parameters read_station_parameters(text_scanner& scanner, const std::str
     return station;
 }
 
-void read_monthly_record(text_scanner& scanner, const record_position& position, const monthly_quantity& quantity,
+void read_monthly_record(text_scanner& scanner, const record_position& position, const value_range& quantity,
                          std::string& label, monthly_series& values) {
     if (!scanner.read_word(label)) {
         check_readable(scanner, position.file_name);
@@ -138,11 +121,11 @@ void read_monthly_record(text_scanner& scanner, const record_position& position,
             throw run_failure(record_name(position, label) + ": " + month_names[m] + " value \"" + word + "\" " +
                               problem);
         };
-        if (is_missing_value_code(word)) {
-            refuse("is a missing-value code, not a measurement.");
-        }
         if (!parse_finite_number(word, values[m])) {
             refuse("is not a finite number.");
+        }
+        if (is_missing_value_code(values[m])) {
+            refuse("is a missing-value code, not a measurement.");
         }
         if (values[m] < quantity.lowest || values[m] > quantity.highest) {
             char range[64];
@@ -154,21 +137,21 @@ void read_monthly_record(text_scanner& scanner, const record_position& position,
 }
 
 bool read_year(text_scanner& temperature, text_scanner& precipitation, const run_files& files, int year_number,
-               station_year& year) {
+               std::string& year_label, year_inputs& year) {
     if (temperature.at_end()) {
         check_readable(temperature, files.temperature);
         return false;
     }
-    read_monthly_record(temperature, {files.temperature, year_number}, air_temperature_fahrenheit, year.year_label,
+    read_monthly_record(temperature, {files.temperature, year_number}, air_temperature_fahrenheit, year_label,
                         year.monthly_temperature);
     if (precipitation.at_end()) {
         check_readable(precipitation, files.precipitation);
         throw run_failure(files.precipitation + ": no record for year " + std::to_string(year_number) + " (" +
-                          year.year_label + ") of the temperature file.");
+                          year_label + ") of the temperature file.");
     }
     const record_position position{files.precipitation, year_number};
-    read_monthly_record(precipitation, position, precipitation_inches, year.year_label, year.monthly_precipitation);
-    check_year_label(position, year.year_label);
+    read_monthly_record(precipitation, position, precipitation_inches, year_label, year.monthly_precipitation);
+    check_year_label(position, year_label);
 
     for (double& value : year.monthly_precipitation) {
         value = inches_to_mm(value);
@@ -177,14 +160,6 @@ bool read_year(text_scanner& temperature, text_scanner& precipitation, const run
         value = fahrenheit_to_celsius(value);
     }
     return true;
-}
-
-double fahrenheit_to_celsius(double fahrenheit) {
-    return ((fahrenheit - 32.0) * 5.0) / 9.0;
-}
-
-double inches_to_mm(double inches) {
-    return inches * 25.4;
 }
 
 }  // namespace soil_climate

@@ -6,9 +6,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "classification/classify_regimes.hpp"
-#include "classification/temperature_calendar.hpp"
-#include "driver/annual_cycle.hpp"
+#include "common/input_limits.hpp"
 #include "driver/command_line.hpp"
 #include "driver/input_records.hpp"
 #include "driver/output_file.hpp"
@@ -18,6 +16,7 @@
 #include "report/station_report.hpp"
 #include "report/summary_format.hpp"
 #include "report/year_table.hpp"
+#include "soil_climate/station_simulation.hpp"
 
 namespace soil_climate {
 namespace {
@@ -35,17 +34,13 @@ input_file open_input(const std::string& name, const char* failure_message) {
     return file;
 }
 
-// The largest capacity accepted, mm: far beyond any soil, and small enough that the sum
-// of the 64 slants stays a finite number.
-constexpr double largest_capacity_mm = 1.0e6;
-
-// The capacity in force, mm: the command line's, else the parameter file's inches
-// converted. A negative capacity is refused (its slants would hold negative water and the
-// equilibrium test could never be met), and so is one beyond any soil.
+// The capacity in force, mm: the command line's, else the parameter file's. A negative
+// capacity is refused (its slants would hold negative water and the equilibrium test could
+// never be met), and so is one beyond any soil.
 double water_holding_capacity_mm(const command_line& options, const station_parameters& station,
                                  const std::string& parameter_file) {
-    const double capacity_mm = options.capacity_given ? options.capacity_mm : station.water_holding_capacity * 25.4;
-    if (capacity_mm >= 0.0 && capacity_mm <= largest_capacity_mm) {
+    const double capacity_mm = options.capacity_given ? options.capacity_mm : station.water_holding_capacity;
+    if (capacity_range.holds(capacity_mm)) {
         return capacity_mm;
     }
     if (options.capacity_given) {
@@ -57,14 +52,14 @@ double water_holding_capacity_mm(const command_line& options, const station_para
 
 // Prints the year's label as the run's progress line, then writes the year's report to
 // the prefix followed by the label.
-void write_station_report(const station_year& year, const station_parameters& station,
-                          const std::string& file_prefix, std::string& text) {
-    const std::string name = file_prefix + year.year_label;
-    std::printf("%s\n", year.year_label.c_str());
+void write_station_report(const std::string& year_label, const year_result& year,
+                          const station_parameters& station, const std::string& file_prefix, std::string& text) {
+    const std::string name = file_prefix + year_label;
+    std::printf("%s\n", year_label.c_str());
     output_file report(name, "Output file opening failed.", "Output file " + name + " writing failed.",
                        output_file::writes::whole);
     text.clear();
-    format_station_report(text, year.year_label, year.monthly_temperature, year.monthly_precipitation,
+    format_station_report(text, year_label, year.monthly_temperature, year.monthly_precipitation,
                           year.monthly_pet, year.moisture_profile, year.moisture_calendar, year.temperature_calendar,
                           year.temperature_regime, year.moisture_regime, year.subdivision, station.station_name,
                           year.counts);
@@ -110,28 +105,19 @@ run_tables create_run_tables(const run_files& files, bool write_csv, std::string
     return tables;
 }
 
-// The soil temperature calendar, the classification, the report, the tallies and the
-// year's summary line (and table row).
-void evaluate_year(station_year& year, const station_parameters& station, const std::string& file_prefix,
-                   run_tables& tables, run_tallies& tallies, std::string& text) {
-    temperature_calendar(year.temperature_calendar, year.monthly_temperature, station.hemisphere,
-                         station.soil_temp_offset, station.amplitude_factor, station.phase_shift);
-    classify_regimes(year.temperature_calendar, year.moisture_calendar, year.monthly_precipitation, year.monthly_pet,
-                     station.hemisphere, year.temperature_regime, year.moisture_regime, year.subdivision,
-                     year.counts);
-    write_station_report(year, station, file_prefix, text);
-
-    const year_summary summary = summarize_year(year.monthly_precipitation, year.monthly_pet);
-    tally_year(tallies, year, summary);
+// The year's report, its tallies and its summary line (and table row).
+void write_year(const std::string& year_label, const year_result& year, const station_parameters& station,
+                const std::string& file_prefix, run_tables& tables, run_tallies& tallies, std::string& text) {
+    write_station_report(year_label, year, station, file_prefix, text);
+    tally_year(tallies, year);
     text.clear();
-    append_summary_line(text, year.year_label, summary, year.counts, year.subdivision);
+    append_summary_line(text, year_label, year.summary, year.counts, year.subdivision);
     tables.summary.write(text);
 
     if (tables.years) {
-        const soil_temperature_summary soil = summarize_soil_temperature(year.temperature_calendar);
         text.clear();
-        append_year_table_row(text, {year.year_label, station, summary, year.counts, soil.mean_soil_temperature,
-                                     soil.seasonal_difference, year.moisture_regime, year.subdivision,
+        append_year_table_row(text, {year_label, station, year.summary, year.counts, year.soil.mean_soil_temperature,
+                                     year.soil.seasonal_difference, year.moisture_regime, year.subdivision,
                                      year.temperature_regime});
         tables.years->write(text);
     }
@@ -177,29 +163,26 @@ void run(const command_line& options) {
     }
     run_tallies tallies;
     station.water_holding_capacity = water_holding_capacity_mm(options, station, files.parameter);
-    const double slant_capacity = station.water_holding_capacity / 64.0;
+    station_simulation simulation(station);
 
     std::string text;
     run_tables tables = create_run_tables(files, options.write_csv, text);
 
     text_scanner temperature(temperature_file.get());
     text_scanner precipitation(precipitation_file.get());
-    equilibrium_totals totals;
-    station_year year;
+    std::string year_label;
+    year_inputs inputs;
     std::unordered_set<std::string> labels_seen;
-    for (int year_number = 1; read_year(temperature, precipitation, files, year_number, year); ++year_number) {
-        if (!labels_seen.insert(year.year_label).second) {
+    for (int year_number = 1; read_year(temperature, precipitation, files, year_number, year_label, inputs);
+         ++year_number) {
+        if (!labels_seen.insert(year_label).second) {
             std::fprintf(stderr,
                          "Warning: %s: record %d (%s) repeats the label of an earlier year; "
                          "its report replaces the earlier one.\n",
-                         files.precipitation.c_str(), year_number, year.year_label.c_str());
+                         files.precipitation.c_str(), year_number, year_label.c_str());
         }
-        if (!run_annual_cycle(year, station, slant_capacity, totals).converged) {
-            throw run_failure(files.temperature + ": record " + std::to_string(year_number) + " (" +
-                              year.year_label + "): the soil water balance did not reach equilibrium within " +
-                              std::to_string(equilibrium_pass_limit) + " passes.");
-        }
-        evaluate_year(year, station, options.file_prefix, tables, tallies, text);
+        const year_result& year = simulation.simulate_year(inputs.monthly_temperature, inputs.monthly_precipitation);
+        write_year(year_label, year, station, options.file_prefix, tables, tallies, text);
     }
     temperature_file.reset();
     precipitation_file.reset();

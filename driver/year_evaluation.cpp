@@ -1,25 +1,8 @@
 #include "driver/year_evaluation.hpp"
 
-#include <algorithm>
-#include <string>
-
-#include "driver/run_failure.hpp"
+#include "soil_climate/station_simulation.hpp"
 
 namespace soil_climate {
-namespace {
-
-template <std::size_t n>
-void tally_name(std::array<int, n>& tally, const std::array<std::string_view, n>& names, std::string_view name,
-                const char* kind) {
-    const auto match = std::find(names.begin(), names.end(), name);
-    if (match == names.end()) {
-        throw run_failure("Internal error: " + std::string(kind) + " \"" + std::string(name) +
-                          "\" is not in its name table.");
-    }
-    ++tally[static_cast<std::size_t>(match - names.begin())];
-}
-
-}  // namespace
 
 year_summary summarize_year(const monthly_series& monthly_precipitation, const monthly_series& monthly_pet) {
     const monthly_series& p = monthly_precipitation;
@@ -34,10 +17,12 @@ year_summary summarize_year(const monthly_series& monthly_precipitation, const m
     return summary;
 }
 
-void tally_year(run_tallies& tallies, const station_year& year, const year_summary& summary) {
-    tally_name(tallies.subdivision_tally, subdivision_names, year.subdivision, "subdivision");
-    tally_name(tallies.moisture_regime_tally, moisture_regime_names, year.moisture_regime, "moisture regime");
+void tally_year(run_tallies& tallies, const year_result& year) {
+    ++tallies.subdivision_tally[index_of(year.subdivision)];
+    ++tallies.moisture_regime_tally[index_of(year.moisture_regime)];
+    ++tallies.temperature_regime_tally[index_of(year.temperature_regime)];
 
+    const year_summary& summary = year.summary;
     const regime_counts& counts = year.counts;
     const summary_sums year_values{
         summary.annual_precipitation, summary.annual_pet, summary.annual_water_balance, summary.june_august_balance,

@@ -108,12 +108,12 @@ day_length_row southern_factors(double latitude) {
 
 }  // namespace
 
-void compute_pet(const monthly_series& temperatures, double latitude, monthly_series& pet, char hemisphere) {
+void compute_pet(const monthly_series& temperatures, double latitude, monthly_series& pet, earth_hemisphere hemisphere) {
     pet.fill(0.0);
     day_length_row day_length_factor{};
-    if (hemisphere == 'N') {
+    if (hemisphere == earth_hemisphere::north) {
         day_length_factor = northern_factors(latitude);
-    } else if (hemisphere == 'S') {
+    } else if (hemisphere == earth_hemisphere::south) {
         day_length_factor = southern_factors(latitude);
     } else {
         return;

@@ -92,8 +92,8 @@ void format_station_report(std::string& text, const std::string& year_label, con
                            const monthly_series& monthly_precipitation, const monthly_series& monthly_pet,
                            const slant_array& moisture_profile, const daily_codes& moisture_calendar,
                            const daily_temperatures& temperature_calendar,
-                           std::string_view temperature_regime, std::string_view moisture_regime,
-                           std::string_view subdivision, const std::string& station_name,
+                           soil_temperature_regime temperature_regime, soil_moisture_regime moisture_regime,
+                           moisture_subdivision subdivision, const std::string& station_name,
                            const regime_counts& counts) {
     append_format(text, "The simulation results of Ombrisk Model for Station %s in %s\n\n", station_name.c_str(),
                   year_label.c_str());
@@ -113,18 +113,13 @@ void format_station_report(std::string& text, const std::string& year_label, con
     calendar_heading(text, "Soil Moisture Calender:");
     for (int d = 0; d < days_per_year; ++d) {
         month_row_start(text, d);
-        const int code = moisture_calendar[d];
-        if (code >= 0 && code <= 9) {
-            calendar_cell(text, static_cast<char>('0' + code));
-        } else {
-            append_format(text, "%2d ", code);
-        }
+        calendar_cell(text, static_cast<char>('0' + code_number(moisture_calendar[d])));
     }
     text += "\n1: Dry  2: Partly Dry and Partly Moist  3: Moist\n\n";
 
-    regime_block(text, "Soil Temperature Regime:", temperature_regime);
-    regime_block(text, "Soil Moisture Regime:", moisture_regime);
-    regime_block(text, "Tentative Subdivision of Soil Moisture Regime:", subdivision);
+    regime_block(text, "Soil Temperature Regime:", name_of(temperature_regime));
+    regime_block(text, "Soil Moisture Regime:", name_of(moisture_regime));
+    regime_block(text, "Tentative Subdivision of Soil Moisture Regime:", name_of(subdivision));
 
     text += "Number of cumulative days that the MCS during one year\n";
     text += "       DRY               M/D               Moist\n";

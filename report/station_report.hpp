@@ -5,6 +5,7 @@
 
 #include "common/model_year.hpp"
 #include "common/regime_counts.hpp"
+#include "common/regime_names.hpp"
 #include "water_balance/moisture_profile.hpp"
 
 namespace soil_climate {
@@ -19,8 +20,8 @@ void format_station_report(std::string& text, const std::string& year_label, con
                            const monthly_series& monthly_precipitation, const monthly_series& monthly_pet,
                            const slant_array& moisture_profile, const daily_codes& moisture_calendar,
                            const daily_temperatures& temperature_calendar,
-                           std::string_view temperature_regime, std::string_view moisture_regime,
-                           std::string_view subdivision, const std::string& station_name,
+                           soil_temperature_regime temperature_regime, soil_moisture_regime moisture_regime,
+                           moisture_subdivision subdivision, const std::string& station_name,
                            const regime_counts& counts);
 
 }  // namespace soil_climate

@@ -19,12 +19,12 @@ void append_summary_header(std::string& text) {
 }
 
 void append_summary_line(std::string& text, const std::string& year_label, const year_summary& summary,
-                         const regime_counts& counts, std::string_view subdivision) {
-    // The subdivision is a view of a constant name literal, so data() ends in a terminator.
+                         const regime_counts& counts, moisture_subdivision subdivision) {
+    // The names are views of constant literals, so data() ends in a terminator.
     append_format(text, "%s  %4.0lf  %3.0lf  %4.0lf  %4.0lf  %8d  %8d  %10d  %4d  %s\n", year_label.c_str(),
                   summary.annual_precipitation, summary.annual_pet, summary.annual_water_balance,
                   summary.june_august_balance, counts.dry_days, counts.moist_dry_days, counts.moist_days,
-                  counts.bio8_days, subdivision.data());
+                  counts.bio8_days, name_of(subdivision).data());
 }
 
 void append_average_line(std::string& text, const summary_sums& sums, int year_count) {

@@ -6,16 +6,10 @@
 #include <string_view>
 
 #include "common/regime_counts.hpp"
+#include "common/regime_names.hpp"
+#include "common/year_summary.hpp"
 
 namespace soil_climate {
-
-// A year's water summary, mm.
-struct year_summary {
-    double annual_precipitation = 0.0;
-    double annual_pet = 0.0;
-    double annual_water_balance = 0.0;  // precipitation less PET
-    double june_august_balance = 0.0;   // precipitation less PET over June to August
-};
 
 // Running sums over the years for the average line, in column order: the four summary
 // values, then dry_days, moist_dry_days, moist_days and bio8_days.
@@ -26,7 +20,7 @@ void append_summary_header(std::string& text);
 
 // A year's line: label, the four summary values, the four day counts and the subdivision.
 void append_summary_line(std::string& text, const std::string& year_label, const year_summary& summary,
-                         const regime_counts& counts, std::string_view subdivision);
+                         const regime_counts& counts, moisture_subdivision subdivision);
 
 // The closing line of averages, preceded by an empty line. `year_count` is at least 1.
 void append_average_line(std::string& text, const summary_sums& sums, int year_count);

@@ -52,13 +52,15 @@ void append_year_table_header(std::string& text) {
 
 void append_year_table_row(std::string& text, const year_table_row& row) {
     const regime_counts& c = row.counts;
-    const std::string_view hemisphere(&row.station.hemisphere, 1);
+    const char letter = hemisphere_letter(row.station.hemisphere);
+    const std::string_view hemisphere(&letter, 1);
     fields(text, std::string_view(row.year_label), std::string_view(row.station.station_name), row.station.latitude,
            hemisphere, row.station.water_holding_capacity, row.summary.annual_precipitation, row.summary.annual_pet,
            row.summary.annual_water_balance, row.summary.june_august_balance, c.year_dry_days,
            c.year_moist_dry_days, c.year_moist_days, c.dry_days, c.moist_dry_days, c.moist_days,
            c.longest_moist_run, c.bio8_days, c.summer_dry_run, c.winter_moist_run, row.mean_soil_temperature,
-           row.seasonal_difference, row.moisture_regime, row.subdivision, row.temperature_regime);
+           row.seasonal_difference, name_of(row.moisture_regime), name_of(row.subdivision),
+           name_of(row.temperature_regime));
 }
 
 }  // namespace soil_climate

@@ -4,8 +4,9 @@
 #include <string_view>
 
 #include "common/regime_counts.hpp"
+#include "common/regime_names.hpp"
 #include "common/station_parameters.hpp"
-#include "report/summary_format.hpp"
+#include "common/year_summary.hpp"
 
 namespace soil_climate {
 
@@ -20,9 +21,9 @@ struct year_table_row {
     const regime_counts& counts;
     double mean_soil_temperature;  // °C
     double seasonal_difference;    // °C
-    std::string_view moisture_regime;
-    std::string_view subdivision;
-    std::string_view temperature_regime;
+    soil_moisture_regime moisture_regime;
+    moisture_subdivision subdivision;
+    soil_temperature_regime temperature_regime;
 };
 
 void append_year_table_header(std::string& text);

@@ -6,18 +6,18 @@
 
 namespace soil_climate {
 
-int moisture_condition(double slant_9, double slant_17, double slant_25) {
+moisture_code moisture_condition(double slant_9, double slant_17, double slant_25) {
     const int empty = (slant_9 == 0.0) + (slant_17 == 0.0) + (slant_25 == 0.0);
     if (empty == 3) {
-        return condition_dry;
+        return moisture_code::dry;
     }
     if (empty == 0) {
-        return condition_moist;
+        return moisture_code::moist;
     }
-    return condition_moist_dry;
+    return moisture_code::moist_dry;
 }
 
-int moisture_condition(const slant_array& moisture_profile) {
+moisture_code moisture_condition(const slant_array& moisture_profile) {
     return moisture_condition(moisture_profile[moisture_control_section[0]],
                               moisture_profile[moisture_control_section[1]],
                               moisture_profile[moisture_control_section[2]]);
@@ -36,7 +36,7 @@ int days_until(double moved, double step_amount, int days_left) {
 // moved before the first and between the first and the second change. Within a pass the
 // condition moves one way only, one step per change, so there are at most two.
 struct condition_changes {
-    int current = 0;
+    moisture_code current = moisture_code::unset;
     int count = 0;
     double moved = 0.0;  // running total since the last change, mm
     double first = 0.0;
@@ -48,7 +48,7 @@ struct condition_changes {
 void half_month_balance_recording(slant_array& moisture_profile, double pet, double half_precipitation,
                                   double slant_capacity, half_month_codes& half_month_record) {
     const double net = half_precipitation - pet;
-    const int start = moisture_condition(moisture_profile);
+    const moisture_code start = moisture_condition(moisture_profile);
     if (net == 0.0) {
         half_month_record.fill(start);
         return;
@@ -57,7 +57,7 @@ void half_month_balance_recording(slant_array& moisture_profile, double pet, dou
     condition_changes changes{start};
     passes::half_month_pass(moisture_profile, net, slant_capacity, [&](double taken) {
         changes.moved += taken;
-        const int now = moisture_condition(moisture_profile);
+        const moisture_code now = moisture_condition(moisture_profile);
         if (now != changes.current) {
             if (changes.count == 0) {
                 changes.first = changes.moved;
@@ -70,15 +70,15 @@ void half_month_balance_recording(slant_array& moisture_profile, double pet, dou
         }
     });
 
-    const int end = moisture_condition(moisture_profile);
+    const moisture_code end = moisture_condition(moisture_profile);
     const double amount = passes::step_amount(net);
     auto day = half_month_record.begin();
-    switch (std::abs(end - start)) {
+    switch (std::abs(code_number(end) - code_number(start))) {
         case 2: {
             const int d1 = days_until(changes.first, amount, days_per_half_month);
             const int d2 = days_until(changes.second, amount, days_per_half_month - d1);
             day = std::fill_n(day, d1, start);
-            day = std::fill_n(day, d2, condition_moist_dry);
+            day = std::fill_n(day, d2, moisture_code::moist_dry);
             std::fill(day, half_month_record.end(), end);
             break;
         }

@@ -8,7 +8,7 @@
 namespace soil_climate {
 
 // The 15 daily condition codes of one half-month, first day first.
-using half_month_codes = std::array<int, days_per_half_month>;
+using half_month_codes = std::array<moisture_code, days_per_half_month>;
 
 // Adds `amount` mm of water in fill order; what does not fit is lost.
 void accrete(slant_array& moisture_profile, double amount, double slant_capacity);
@@ -23,10 +23,10 @@ void half_month_balance(slant_array& moisture_profile, double pet, double half_p
 
 // The condition of the moisture control section from the water in slants 9, 17 and 25:
 // 1 dry (all three empty), 3 moist (none empty), 2 partly dry and partly moist.
-int moisture_condition(double slant_9, double slant_17, double slant_25);
+moisture_code moisture_condition(double slant_9, double slant_17, double slant_25);
 
 // The condition of the profile's moisture control section.
-int moisture_condition(const slant_array& moisture_profile);
+moisture_code moisture_condition(const slant_array& moisture_profile);
 
 // The half-month step of `half_month_balance`, which it changes the profile exactly
 // like, recording the condition of each of its 15 days in `record`.

@@ -28,7 +28,7 @@ struct year_case {
     year_case& flat_soil(double celsius) { return soil(celsius, celsius, celsius); }
     year_case& codes(int first, int last, int code) {
         for (int d = first; d <= last; ++d) {
-            moisture[d] = code;
+            moisture[d] = static_cast<moisture_code>(code);
         }
         return *this;
     }
@@ -50,7 +50,7 @@ struct year_case {
     year_case() {
         precipitation.fill(100.0);
         pet.fill(50.0);
-        moisture.fill(3);
+        moisture.fill(moisture_code::moist);
     }
 };
 
@@ -62,14 +62,16 @@ struct classified {
 };
 
 classified classify(const year_case& year) {
-    std::string_view temperature_regime = "stale";
-    std::string_view moisture_regime = "stale";
-    std::string_view subdivision = "stale";
+    soil_temperature_regime temperature_regime{};
+    soil_moisture_regime moisture_regime{};
+    moisture_subdivision subdivision{};
     regime_counts counts;
     counts.summer_dry_run = counts.winter_moist_run = -7;
-    classify_regimes(year.temperature, year.moisture, year.precipitation, year.pet, year.hemisphere, temperature_regime,
-                     moisture_regime, subdivision, counts);
-    return {std::string(temperature_regime), std::string(moisture_regime), std::string(subdivision), counts};
+    classify_regimes(year.temperature, year.moisture, year.precipitation, year.pet,
+                     static_cast<earth_hemisphere>(year.hemisphere), temperature_regime, moisture_regime, subdivision,
+                     counts);
+    return {std::string(name_of(temperature_regime)), std::string(name_of(moisture_regime)),
+            std::string(name_of(subdivision)), counts};
 }
 
 // A Mediterranean year: seasonal (mean 15 °C, summer-winter difference 10 °C), moist

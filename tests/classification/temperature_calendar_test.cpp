@@ -40,7 +40,7 @@ TEST(TemperatureCalendar, WarmestAndColdestDaysByHemisphereAndPhase) {
     };
     for (const shape& c : cases) {
         daily_temperatures calendar{};
-        temperature_calendar(calendar, seasonal_air(), c.hemisphere, 1.5, c.amplitude_factor, c.phase_shift);
+        temperature_calendar(calendar, seasonal_air(), static_cast<earth_hemisphere>(c.hemisphere), 1.5, c.amplitude_factor, c.phase_shift);
         EXPECT_EQ(warmest_day(calendar), c.warmest) << c.hemisphere << " shift " << c.phase_shift;
         EXPECT_EQ(coldest_day(calendar), c.coldest) << c.hemisphere << " shift " << c.phase_shift;
         EXPECT_NEAR(calendar[c.warmest], 13.5 + 8.0, 1e-9);
@@ -51,7 +51,7 @@ TEST(TemperatureCalendar, WarmestAndColdestDaysByHemisphereAndPhase) {
 TEST(TemperatureCalendar, RotatesTheWorkingValuesRatherThanTheAngle) {
     daily_temperatures calendar{};
     const double phase_shift = 3.25;
-    temperature_calendar(calendar, seasonal_air(), 'N', 0.0, 0.66, phase_shift);
+    temperature_calendar(calendar, seasonal_air(), earth_hemisphere::north, 0.0, 0.66, phase_shift);
     const double k = 3.1415926 / 180.0;
     const double amplitude = 8.0 * 0.66;
     // Calendar day i holds working value (i + 226) mod 360, bit for bit.
@@ -70,11 +70,11 @@ TEST(TemperatureCalendar, NoSeasonalContrastGivesAFlatCalendar) {
     monthly_series air;
     air.fill(9.0);
     daily_temperatures calendar{};
-    temperature_calendar(calendar, air, 'N', 2.0, 0.66, 0.0);
+    temperature_calendar(calendar, air, earth_hemisphere::north, 2.0, 0.66, 0.0);
     for (const double t : calendar) {
         EXPECT_EQ(t, 11.0);
     }
-    temperature_calendar(calendar, seasonal_air(), 'S', 0.0, 0.0, 0.0);
+    temperature_calendar(calendar, seasonal_air(), earth_hemisphere::south, 0.0, 0.0, 0.0);
     for (const double t : calendar) {
         EXPECT_EQ(t, 12.0);
     }
@@ -87,8 +87,8 @@ TEST(TemperatureCalendar, ExchangedSeasonsKeepTheAmplitude) {
     std::swap(swapped[11], swapped[7]);
     daily_temperatures original{};
     daily_temperatures exchanged{};
-    temperature_calendar(original, seasonal_air(), 'N', 0.0, 1.0, 0.0);
-    temperature_calendar(exchanged, swapped, 'N', 0.0, 1.0, 0.0);
+    temperature_calendar(original, seasonal_air(), earth_hemisphere::north, 0.0, 1.0, 0.0);
+    temperature_calendar(exchanged, swapped, earth_hemisphere::north, 0.0, 1.0, 0.0);
     EXPECT_EQ(original, exchanged);
 }
 

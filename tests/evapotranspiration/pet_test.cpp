@@ -20,7 +20,7 @@ double unadjusted_january(double celsius) {
     monthly_series t = all_months(10.0);
     t[0] = celsius;
     monthly_series pet{};
-    compute_pet(t, 0.0, pet, 'N');
+    compute_pet(t, 0.0, pet, earth_hemisphere::north);
     return pet[0] / north_day_length_factors[0][0];
 }
 
@@ -52,7 +52,7 @@ TEST(ComputePet, MonthsAtOrBelowFreezingGiveNothingAndAddNothing) {
     t[0] = 0.0;
     t[1] = -5.0;
     monthly_series with_frost{};
-    compute_pet(t, 40.0, with_frost, 'N');
+    compute_pet(t, 40.0, with_frost, earth_hemisphere::north);
     EXPECT_EQ(with_frost[0], 0.0);
     EXPECT_EQ(with_frost[1], 0.0);
 
@@ -60,18 +60,18 @@ TEST(ComputePet, MonthsAtOrBelowFreezingGiveNothingAndAddNothing) {
     // when it is replaced by a colder one.
     t[0] = -20.0;
     monthly_series colder{};
-    compute_pet(t, 40.0, colder, 'N');
+    compute_pet(t, 40.0, colder, earth_hemisphere::north);
     EXPECT_EQ(colder, with_frost);
 
     monthly_series frozen{};
     frozen.fill(1.0);
-    compute_pet(all_months(-3.0), 40.0, frozen, 'N');
+    compute_pet(all_months(-3.0), 40.0, frozen, earth_hemisphere::north);
     EXPECT_EQ(frozen, monthly_series{});
 }
 
 TEST(ComputePet, EqualMonthsAtTheEquatorDifferOnlyByDayLength) {
     monthly_series pet{};
-    compute_pet(all_months(20.0), 0.0, pet, 'N');
+    compute_pet(all_months(20.0), 0.0, pet, earth_hemisphere::north);
     const double unadjusted = pet[0] / 1.04;
     for (int m = 0; m < months_per_year; ++m) {
         EXPECT_DOUBLE_EQ(pet[m], unadjusted * north_day_length_factors[0][m]);
@@ -81,7 +81,7 @@ TEST(ComputePet, EqualMonthsAtTheEquatorDifferOnlyByDayLength) {
 }
 
 // The factors a latitude receives, from twelve equal months whose unadjusted PET is known.
-monthly_series factors_at(double latitude, char hemisphere) {
+monthly_series factors_at(double latitude, earth_hemisphere hemisphere) {
     const monthly_series hot = all_months(40.0);  // 185 mm unadjusted in every month
     monthly_series pet{};
     compute_pet(hot, latitude, pet, hemisphere);
@@ -113,30 +113,30 @@ TEST(ComputePet, NorthernLatitudesTakeTheRowAtOrBelowWithoutInterpolation) {
     const selection cases[] = {{0.0, 0},   {4.99, 0},  {5.0, 1},   {25.5, 5},  {26.0, 6},
                                {38.5, 18}, {49.9, 29}, {50.0, 30}, {70.0, 30}, {90.0, 30}};
     for (const selection& c : cases) {
-        expect_row(factors_at(c.latitude, 'N'), north_day_length_factors[c.row], c.latitude);
+        expect_row(factors_at(c.latitude, earth_hemisphere::north), north_day_length_factors[c.row], c.latitude);
     }
 }
 
 TEST(ComputePet, SouthernLatitudesInterpolateBetweenRows) {
     const auto& north = north_day_length_factors;
     const auto& south = south_day_length_factors;
-    expect_row(factors_at(0.0, 'S'), north[0], 0.0);
-    expect_row(factors_at(2.5, 'S'), mean_of(north[0], south[0]), 2.5);
-    expect_row(factors_at(5.0, 'S'), south[0], 5.0);
-    expect_row(factors_at(7.5, 'S'), mean_of(south[0], south[1]), 7.5);
-    expect_row(factors_at(41.0, 'S'), mean_of(south[7], south[8]), 41.0);
-    expect_row(factors_at(47.0, 'S'), mean_of(south[10], south[11]), 47.0);
+    expect_row(factors_at(0.0, earth_hemisphere::south), north[0], 0.0);
+    expect_row(factors_at(2.5, earth_hemisphere::south), mean_of(north[0], south[0]), 2.5);
+    expect_row(factors_at(5.0, earth_hemisphere::south), south[0], 5.0);
+    expect_row(factors_at(7.5, earth_hemisphere::south), mean_of(south[0], south[1]), 7.5);
+    expect_row(factors_at(41.0, earth_hemisphere::south), mean_of(south[7], south[8]), 41.0);
+    expect_row(factors_at(47.0, earth_hemisphere::south), mean_of(south[10], south[11]), 47.0);
     // From 48° on the 50° row holds unchanged.
-    expect_row(factors_at(48.0, 'S'), south[12], 48.0);
-    expect_row(factors_at(49.0, 'S'), south[12], 49.0);
-    expect_row(factors_at(60.0, 'S'), south[12], 60.0);
+    expect_row(factors_at(48.0, earth_hemisphere::south), south[12], 48.0);
+    expect_row(factors_at(49.0, earth_hemisphere::south), south[12], 49.0);
+    expect_row(factors_at(60.0, earth_hemisphere::south), south[12], 60.0);
 }
 
 TEST(ComputePet, OnlyUpperCaseHemisphereLettersChooseFactors) {
     for (const char letter : {'n', 's', 'X', ' '}) {
         monthly_series pet{};
         pet.fill(7.0);
-        compute_pet(all_months(25.0), 30.0, pet, letter);
+        compute_pet(all_months(25.0), 30.0, pet, static_cast<earth_hemisphere>(letter));
         EXPECT_EQ(pet, monthly_series{}) << "letter '" << letter << "'";
     }
 }

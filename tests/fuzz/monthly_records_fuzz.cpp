@@ -1,22 +1,20 @@
 // Fuzz target for the monthly record readers and the model behind them: the first byte
-// splits the rest into a temperature file and a precipitation file; every year they
-// yield is carried through the annual cycle, the calendars, the classification and the
-// report, which must then hold only finite values and names from the name tables.
-#include <algorithm>
+// splits the rest into a temperature file and a precipitation file and, with the next
+// bytes, chooses the station's soil temperature parameters; every year the files yield is
+// carried through the model's entry point and its report, which must then hold only
+// finite values.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 
-#include "classification/classify_regimes.hpp"
-#include "classification/temperature_calendar.hpp"
-#include "common/regime_names.hpp"
-#include "driver/annual_cycle.hpp"
 #include "driver/input_records.hpp"
 #include "driver/run_failure.hpp"
 #include "memory_file.hpp"
 #include "report/station_report.hpp"
+#include "soil_climate/station_simulation.hpp"
 
 namespace {
 
@@ -26,18 +24,29 @@ void require(bool condition) {
     }
 }
 
-template <typename Table>
-bool in_table(const Table& names, std::string_view name) {
-    return std::find(names.begin(), names.end(), name) != names.end();
+// A value within a parameter's range, from one byte: both ends and points between.
+double within(const soil_climate::value_range& range, std::uint8_t byte) {
+    return range.lowest + (range.highest - range.lowest) * byte / 255.0;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace soil_climate;
-    if (size == 0) {
+    if (size < 5) {
         return 0;
     }
+    station_parameters station;
+    station.latitude = 38.5;
+    station.hemisphere = data[0] % 2 == 0 ? earth_hemisphere::north : earth_hemisphere::south;
+    station.water_holding_capacity = data[0] % 3 == 0 ? 80.0 : 150.0;
+    station.soil_temp_offset = within(soil_temp_offset_range, data[1]);
+    station.amplitude_factor = within(amplitude_factor_range, data[2]);
+    station.phase_shift = within(phase_shift_range, data[3]);
+    station_simulation simulation(station);
+
+    data += 4;
+    size -= 4;
     const std::size_t split = 1 + (size - 1) * data[0] / 256;
     fuzz::memory_file temperature_file(data + 1, split - 1);
     fuzz::memory_file precipitation_file(data + split, size - split);
@@ -45,39 +54,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     text_scanner precipitation(precipitation_file.get());
     const run_files files = name_run_files("");
 
-    station_parameters station;
-    station.latitude = 38.5;
-    station.hemisphere = data[0] % 2 == 0 ? 'N' : 'S';
-    station.soil_temp_offset = 2.5;
-    station.amplitude_factor = 0.66;
-    const double slant_capacity = data[0] % 3 == 0 ? 80.0 / 64.0 : 150.0 / 64.0;
-
-    equilibrium_totals totals;
-    station_year year;
+    std::string label;
+    year_inputs inputs;
     std::string report;
     try {
-        for (int n = 1; n <= 20 && read_year(temperature, precipitation, files, n, year); ++n) {
-            require(run_annual_cycle(year, station, slant_capacity, totals).converged);
-            temperature_calendar(year.temperature_calendar, year.monthly_temperature, station.hemisphere,
-                                 station.soil_temp_offset, station.amplitude_factor, station.phase_shift);
-            classify_regimes(year.temperature_calendar, year.moisture_calendar, year.monthly_precipitation,
-                             year.monthly_pet, station.hemisphere, year.temperature_regime, year.moisture_regime,
-                             year.subdivision, year.counts);
-            require(in_table(moisture_regime_names, year.moisture_regime));
-            require(in_table(subdivision_names, year.subdivision));
-            require(in_table(temperature_regime_names, year.temperature_regime));
+        for (int n = 1; n <= 20 && read_year(temperature, precipitation, files, n, label, inputs); ++n) {
+            const year_result& year = simulation.simulate_year(inputs.monthly_temperature, inputs.monthly_precipitation);
             for (int m = 0; m < months_per_year; ++m) {
                 require(std::isfinite(year.monthly_pet[m]) && year.monthly_pet[m] >= 0.0);
             }
             for (const double water : year.moisture_profile) {
-                require(water >= 0.0 && water <= slant_capacity);
+                require(water >= 0.0 && water <= simulation.slant_capacity());
             }
             for (int d = 0; d < days_per_year; ++d) {
-                require(year.moisture_calendar[d] >= 1 && year.moisture_calendar[d] <= 3);
+                require(year.moisture_calendar[d] != moisture_code::unset);
                 require(std::isfinite(year.temperature_calendar[d]));
             }
+            require(std::isfinite(year.soil.mean_soil_temperature) && std::isfinite(year.soil.seasonal_difference));
             report.clear();
-            format_station_report(report, year.year_label, year.monthly_temperature, year.monthly_precipitation,
+            format_station_report(report, label, year.monthly_temperature, year.monthly_precipitation,
                                   year.monthly_pet, year.moisture_profile, year.moisture_calendar,
                                   year.temperature_calendar, year.temperature_regime, year.moisture_regime,
                                   year.subdivision, "fuzz", year.counts);

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     text_scanner scanner(file.get());
     try {
         const station_parameters station = read_station_parameters(scanner, "parameter");
-        const bool usable = (station.hemisphere == 'N' || station.hemisphere == 'S') && station.latitude >= 0.0 &&
+        const bool usable = (station.hemisphere == earth_hemisphere::north || station.hemisphere == earth_hemisphere::south) && station.latitude >= 0.0 &&
                             station.latitude <= 90.0 && std::isfinite(station.water_holding_capacity) &&
                             std::isfinite(station.soil_temp_offset) && std::isfinite(station.amplitude_factor) &&
                             std::isfinite(station.phase_shift) && !station.station_name.empty();

@@ -54,13 +54,14 @@ TEST(FormatStationReport, EveryByteOfAYear) {
     soil[32] = 8.0;
     daily_codes moisture;
     for (int d = 0; d < days_per_year; ++d) {
-        moisture[d] = d < 180 ? 3 : d < 270 ? 1 : 2;
+        moisture[d] = d < 180 ? moisture_code::moist : d < 270 ? moisture_code::dry : moisture_code::moist_dry;
     }
     const regime_counts counts{90, 90, 180, 85, 88, 170, 270, 255, 90, 120};
 
     std::string text;
-    format_station_report(text, "1961", temperature, precipitation, pet, profile, moisture, soil, "Thermic", "XERIC",
-                          "TYPIC XERIC", "Davis", counts);
+    format_station_report(text, "1961", temperature, precipitation, pet, profile, moisture, soil,
+                          soil_temperature_regime::thermic, soil_moisture_regime::xeric,
+                          moisture_subdivision::typic_xeric, "Davis", counts);
 
     const std::string months =
         "       1       2       3       4       5       6       7       8       9      10      11      12\n";
@@ -131,7 +132,8 @@ TEST(FormatStationReport, SlantCellsKeepTheSignOfZero) {
     profile[1] = -0.0;
     profile[3] = -0.0;
     std::string text;
-    format_station_report(text, "1", {}, {}, {}, profile, {}, {}, "Mesic", "UDIC", "TYPIC UDIC", "s", {});
+    format_station_report(text, "1", {}, {}, {}, profile, {}, {}, soil_temperature_regime::mesic, soil_moisture_regime::udic,
+                          moisture_subdivision::typic_udic, "s", {});
     EXPECT_NE(text.find("\n     1   0.000  -0.000   0.000  -0.000   0.000   0.000"), std::string::npos);
 }
 
@@ -139,7 +141,8 @@ TEST(FormatStationReport, LongNamesAreWrittenWhole) {
     const std::string station(3000, 's');
     const std::string label(2000, 'y');
     std::string text;
-    format_station_report(text, label, {}, {}, {}, {}, {}, {}, "Mesic", "UDIC", "TYPIC UDIC", station, {});
+    format_station_report(text, label, {}, {}, {}, {}, {}, {}, soil_temperature_regime::mesic, soil_moisture_regime::udic,
+                          moisture_subdivision::typic_udic, station, {});
     EXPECT_EQ(text.rfind("The simulation results of Ombrisk Model for Station " + station + " in " + label + "\n\n", 0),
               0u);
 }

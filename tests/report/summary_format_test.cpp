@@ -15,7 +15,7 @@ TEST(SummaryFormat, HeaderYearAndAverageLines) {
     counts.moist_dry_days = 80;
     counts.moist_days = 145;
     counts.bio8_days = 180;
-    append_summary_line(text, "1981", {401.26, 829.9, -428.64, -402.5}, counts, "WEAK ARIDIC");
+    append_summary_line(text, "1981", {401.26, 829.9, -428.64, -402.5}, counts, moisture_subdivision::weak_aridic);
     append_average_line(text, {1284.0, 1647.0, -363.0, -771.0, 271.0, 129.0, 320.0, 356.0}, 2);
     EXPECT_EQ(text,
               "YEAR  PREC  PET   AWB   MSD  Dry Days  M/D Days  Moist Days  BIO8  Soil Moisture Regime\n"

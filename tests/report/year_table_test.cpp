@@ -11,7 +11,7 @@ namespace {
 TEST(YearTable, RowsQuoteWhereNeededAndNumbersReadBackExactly) {
     station_parameters station;
     station.latitude = 38.5;
-    station.hemisphere = 'N';
+    station.hemisphere = earth_hemisphere::north;
     station.water_holding_capacity = 6.0 * 25.4;
     station.station_name = "Davis,\"CA\"";
     const year_summary summary{504.19, 824.9107216319576, 504.19 - 824.9107216319576, -383.0};
@@ -19,7 +19,8 @@ TEST(YearTable, RowsQuoteWhereNeededAndNumbersReadBackExactly) {
     const std::string label = "1961";
     std::string text;
     append_year_table_row(text,
-                          {label, station, summary, counts, 18.356481482177404, 0.1, "XERIC", "DRY XERIC", "Thermic"});
+                          {label, station, summary, counts, 18.356481482177404, 0.1, soil_moisture_regime::xeric,
+                           moisture_subdivision::dry_xeric, soil_temperature_regime::thermic});
     EXPECT_EQ(text,
               "1961,\"Davis,\"\"CA\"\"\",38.5,N,152.39999999999998,504.19,824.9107216319576,-320.7207216319576,"
               "-383,139,52,169,139,52,169,176,176,120,120,18.356481482177404,0.1,XERIC,DRY XERIC,Thermic\n");

@@ -176,10 +176,10 @@ TEST(HalfMonthBalance, NoNetLeavesTheProfileAlone) {
 }
 
 TEST(MoistureCondition, ComparesTheSectionWithZeroExactly) {
-    EXPECT_EQ(moisture_condition(0.0, 0.0, 0.0), 1);
-    EXPECT_EQ(moisture_condition(1e-300, 0.0, 0.0), 2);
-    EXPECT_EQ(moisture_condition(0.0, 0.0, 3.0), 2);
-    EXPECT_EQ(moisture_condition(1.0, 1e-300, 2.0), 3);
+    EXPECT_EQ(moisture_condition(0.0, 0.0, 0.0), moisture_code::dry);
+    EXPECT_EQ(moisture_condition(1e-300, 0.0, 0.0), moisture_code::moist_dry);
+    EXPECT_EQ(moisture_condition(0.0, 0.0, 3.0), moisture_code::moist_dry);
+    EXPECT_EQ(moisture_condition(1.0, 1e-300, 2.0), moisture_code::moist);
 }
 
 half_month_codes record_of(slant_array& profile, double pet, double half_precipitation, double slant_capacity) {
@@ -191,7 +191,7 @@ half_month_codes record_of(slant_array& profile, double pet, double half_precipi
 half_month_codes codes(int start, int d1, int middle, int d2, int end) {
     half_month_codes record{};
     for (int day = 0; day < days_per_half_month; ++day) {
-        record[day] = day < d1 ? start : day < d1 + d2 ? middle : end;
+        record[day] = static_cast<moisture_code>(day < d1 ? start : day < d1 + d2 ? middle : end);
     }
     return record;
 }
@@ -259,12 +259,12 @@ TEST(WaterBalanceProperties, RandomStepsKeepTheInvariants) {
             const double pet = unit(random) < 0.1 ? 0.0 : unit(random) * 200.0;
             const double half_precipitation = unit(random) < 0.1 ? pet : unit(random) * 120.0;
             half_month_balance(plain, pet, half_precipitation, slant_capacity);
-            const int start = moisture_condition(recorded);
+            const moisture_code start = moisture_condition(recorded);
             half_month_codes record{};
             half_month_balance_recording(recorded, pet, half_precipitation, slant_capacity, record);
             ASSERT_EQ(plain, recorded) << "trial " << trial << ", step " << step;
             // The record runs from the starting condition toward the end one, one way only.
-            const int end = moisture_condition(recorded);
+            const moisture_code end = moisture_condition(recorded);
             for (int day = 0; day < days_per_half_month; ++day) {
                 ASSERT_TRUE(record[day] >= std::min(start, end) && record[day] <= std::max(start, end));
                 if (day == 0 || record[day] == record[day - 1]) {

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "common/station_parameters.hpp"
+
+namespace soil_climate {
+
+// The values the model accepts, far beyond anything a station records, so that only
+// garbage is refused: within them every day of both calendars, every PET value and every
+// sum stays a finite number.
+struct value_range {
+    const char* field;
+    double lowest;
+    double highest;
+    const char* unit;
+
+    // False for a value outside the range, and for NaN.
+    constexpr bool holds(double value) const { return value >= lowest && value <= highest; }
+};
+
+// Station parameters. The capacity's bound keeps the sum of the 64 slants finite; the
+// soil temperature parameters' bounds are far outside what a soil is given (offsets of 1
+// to 2.5 °C, factors near 0.66, shifts of 0 or about 90 days) and keep every day finite.
+inline constexpr value_range latitude_range{"latitude", 0.0, 90.0, "degrees"};
+inline constexpr value_range capacity_range{"water_holding_capacity", 0.0, 1.0e6, "mm"};
+inline constexpr value_range soil_temp_offset_range{"soil_temp_offset", -30.0, 30.0, "degrees C"};
+inline constexpr value_range amplitude_factor_range{"amplitude_factor", -3.0, 3.0, "(no unit)"};
+inline constexpr value_range phase_shift_range{"phase_shift", -360.0, 360.0, "days"};
+
+// Monthly values in the units of the input files.
+inline constexpr value_range air_temperature_fahrenheit{"temperature", -200.0, 250.0, "degrees F"};
+inline constexpr value_range precipitation_inches{"precipitation", 0.0, 1000.0, "inches"};
+
+// Unit conversions of the monthly inputs and the capacity, as the files are read.
+constexpr double fahrenheit_to_celsius(double fahrenheit) {
+    return ((fahrenheit - 32.0) * 5.0) / 9.0;
+}
+constexpr double inches_to_mm(double inches) {
+    return inches * 25.4;
+}
+
+// The same monthly ranges in the model's units, °C and mm.
+inline constexpr value_range air_temperature_celsius{"temperature", fahrenheit_to_celsius(-200.0),
+                                                     fahrenheit_to_celsius(250.0), "degrees C"};
+inline constexpr value_range precipitation_mm{"precipitation", 0.0, inches_to_mm(1000.0), "mm"};
+
+// True when a monthly value equals a code that records use for a missing value (-99,
+// -99.9, -99.99, -999, -999.9, -9999 and their like), however it is written: no monthly
+// mean or total of a station with a soil takes these values.
+bool is_missing_value_code(double value);
+
+// The first numeric station parameter outside its range, or nullptr when all are usable.
+const value_range* station_parameter_out_of_range(const station_parameters& station);
+
+}  // namespace soil_climate

@@ -1,0 +1,83 @@
+#include "soil_climate/station_simulation.hpp"
+
+#include <cstdio>
+#include <string>
+
+#include "classification/temperature_calendar.hpp"
+#include "common/input_limits.hpp"
+#include "driver/year_evaluation.hpp"
+
+namespace soil_climate {
+namespace {
+
+const char* const month_names[months_per_year] = {
+    "January", "February", "March",     "April",   "May",      "June",
+    "July",    "August",   "September", "October", "November", "December",
+};
+
+// "is not a number from 0 to 90 degrees"
+std::string not_within(const value_range& range) {
+    char text[128];
+    std::snprintf(text, sizeof text, "is not a number from %g to %g %s", range.lowest, range.highest, range.unit);
+    return text;
+}
+
+const station_parameters& checked(const station_parameters& station) {
+    if (station.hemisphere != earth_hemisphere::north && station.hemisphere != earth_hemisphere::south) {
+        throw invalid_input("hemisphere is not N or S");
+    }
+    if (const value_range* range = station_parameter_out_of_range(station)) {
+        throw invalid_input(std::string(range->field) + " " + not_within(*range));
+    }
+    return station;
+}
+
+void check_monthly(const monthly_series& values, const value_range& range) {
+    for (int m = 0; m < months_per_year; ++m) {
+        if (!range.holds(values[m])) {
+            throw invalid_input(std::string(month_names[m]) + " " + range.field + " " + not_within(range), m);
+        }
+    }
+}
+
+}  // namespace
+
+station_simulation::station_simulation(const station_parameters& station)
+    : station_(checked(station)),
+      slant_capacity_(station.water_holding_capacity / 64.0),
+      curve_shape_(temperature_curve_shape(station.hemisphere, station.phase_shift)) {}
+
+const year_result& station_simulation::simulate_year(const monthly_series& monthly_temperature,
+                                                     const monthly_series& monthly_precipitation) {
+    check_monthly(monthly_temperature, air_temperature_celsius);
+    check_monthly(monthly_precipitation, precipitation_mm);
+    year_result& year = year_;
+    year.monthly_temperature = monthly_temperature;
+    year.monthly_precipitation = monthly_precipitation;
+
+    const annual_cycle_result cycle =
+        run_annual_cycle(year.monthly_temperature, year.monthly_precipitation, station_, slant_capacity_, totals_,
+                         year.monthly_pet, year.moisture_profile, year.moisture_calendar);
+    if (!cycle.converged) {
+        throw std::runtime_error("the soil water balance did not reach equilibrium within " +
+                                 std::to_string(equilibrium_pass_limit) + " passes");
+    }
+    year.equilibrium_passes = cycle.passes;
+    temperature_calendar(year.temperature_calendar, year.monthly_temperature, curve_shape_, station_.soil_temp_offset,
+                         station_.amplitude_factor);
+    classify_regimes(year.temperature_calendar, year.moisture_calendar, year.monthly_precipitation, year.monthly_pet,
+                     station_.hemisphere, year.temperature_regime, year.moisture_regime, year.subdivision,
+                     year.counts);
+    year.summary = summarize_year(year.monthly_precipitation, year.monthly_pet);
+    year.soil = summarize_soil_temperature(year.temperature_calendar);
+    return year;
+}
+
+std::vector<year_result> simulate_station(const station_parameters& station, std::span<const year_inputs> years) {
+    std::vector<year_result> results;
+    results.reserve(years.size());
+    simulate_station(station, years, [&](const year_result& year) { results.push_back(year); });
+    return results;
+}
+
+}  // namespace soil_climate

@@ -1,0 +1,140 @@
+"""The Python module against run_station's own files, and its refusals of bad input."""
+
+import concurrent.futures
+import csv
+import os
+import pathlib
+import subprocess
+
+import numpy as np
+import pytest
+
+import soil_climate
+
+EXAMPLE = pathlib.Path(os.environ["EXAMPLES_DIR"]) / "davis"
+
+
+def read_monthly(path):
+    labels, values = [], []
+    for line in path.read_text().split("\n"):
+        if line.strip():
+            words = line.split()
+            labels.append(words[0])
+            values.append([float(word) for word in words[1:13]])
+    return labels, np.array(values)
+
+
+def simulate_davis(**changes):
+    labels, temperature = read_monthly(EXAMPLE / "monthly_T")
+    _, precipitation = read_monthly(EXAMPLE / "monthly_P")
+    arguments = dict(latitude=38.5, hemisphere="N", capacity_mm=6.0 * 25.4, labels=labels, station_name="Davis")
+    arguments.update(changes)
+    return soil_climate.simulate(temperature, precipitation, **arguments)
+
+
+@pytest.fixture(scope="module")
+def davis_run(tmp_path_factory):
+    """run_station --csv on the example station, in a fresh folder."""
+    folder = tmp_path_factory.mktemp("davis")
+    for name in ("monthly_T", "monthly_P", "parameter"):
+        (folder / name).write_bytes((EXAMPLE / name).read_bytes())
+    subprocess.run([os.environ["RUN_STATION"], "--csv"], cwd=folder, check=True, stdout=subprocess.DEVNULL)
+    return folder
+
+
+def report_calendar(report, heading):
+    """The 12 rows of 30 cells under a calendar heading of a year's report."""
+    lines = report.split("\n")
+    start = lines.index(heading) + 2
+    return [cell for line in lines[start:start + 12] for cell in line.split()[1:]]
+
+
+def test_every_field_equals_the_table_of_years_and_the_reports(davis_run):
+    result = simulate_davis()
+    with open(davis_run / "years.csv", newline="") as table:
+        rows = list(csv.DictReader(table))
+    assert len(rows) == len(result) == 30
+    frame = result.to_pandas() if _has_pandas() else None
+    for index, row in enumerate(rows):
+        assert row["year_label"] == result.labels[index]
+        for name in soil_climate.SUM_FIELDS + ("mean_soil_temperature_c", "seasonal_difference_c"):
+            assert float(row[name]) == getattr(result, name)[index], name
+        for name in soil_climate.COUNT_FIELDS:
+            assert int(row[name]) == getattr(result, name)[index], name
+        for name in ("moisture_regime", "subdivision", "temperature_regime"):
+            assert row[name] == getattr(result, name)[index], name
+        if frame is not None:
+            assert [str(value) for value in frame.iloc[index]] == [str(value) for value in _typed(row, frame)]
+
+        report = (davis_run / row["year_label"]).read_text()
+        moisture = report_calendar(report, "Soil Moisture Calender:")
+        assert moisture == [str(code) for code in result.moisture_calendar[index]]
+        symbols = report_calendar(report, "Soil Temperature Calender:")
+        soil = result.temperature_calendar[index]
+        assert symbols == ["-" if t < 5.0 else "5" if t < 8.0 else "8" for t in soil]
+
+
+def _has_pandas():
+    try:
+        import pandas  # noqa: F401
+    except ImportError:
+        return False
+    return True
+
+
+def _typed(row, frame):
+    """The CSV row's fields with the types of the frame's columns."""
+    return [type(frame[column].iloc[0])(row[column]) if column not in ("year_label", "station_name", "hemisphere",
+            "moisture_regime", "subdivision", "temperature_regime") else row[column] for column in frame.columns]
+
+
+def test_metric_and_us_units_agree():
+    us = simulate_davis()
+    labels, temperature_f = read_monthly(EXAMPLE / "monthly_T")
+    _, precipitation_in = read_monthly(EXAMPLE / "monthly_P")
+    metric = soil_climate.simulate(((temperature_f - 32.0) * 5.0) / 9.0, precipitation_in * 25.4, latitude=38.5,
+                                   hemisphere="N", capacity_mm=6.0 * 25.4, labels=labels, units="metric")
+    for name in ("monthly_pet", "moisture_calendar", "temperature_calendar", "moisture_profile"):
+        assert np.array_equal(getattr(us, name), getattr(metric, name)), name
+    assert list(us.subdivision) == list(metric.subdivision)
+
+
+def test_threads_give_the_results_of_one_thread():
+    alone = simulate_davis()
+    with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
+        together = list(pool.map(lambda _: simulate_davis(), range(8)))
+    for result in together:
+        assert np.array_equal(result.moisture_calendar, alone.moisture_calendar)
+        assert np.array_equal(result.temperature_calendar, alone.temperature_calendar)
+
+
+def test_frequencies_cover_every_name():
+    frequencies = simulate_davis().frequencies("subdivision")
+    assert list(frequencies) == list(soil_climate.SUBDIVISION_NAMES)
+    assert sum(years for years, _ in frequencies.values()) == 30
+
+
+def test_bad_input_raises_a_value_error_naming_the_year_and_month():
+    labels, temperature = read_monthly(EXAMPLE / "monthly_T")
+    _, precipitation = read_monthly(EXAMPLE / "monthly_P")
+
+    def bad(value, month=3, year=2, array="temperature"):
+        t, p = temperature.copy(), precipitation.copy()
+        (t if array == "temperature" else p)[year, month] = value
+        return t, p
+
+    station = dict(latitude=38.5, hemisphere="N", capacity_mm=152.4, labels=labels)
+    cases = [
+        (bad(np.nan), station, "year 3 (1983), April: temperature nan is not a finite number"),
+        (bad(-99.9), station, "year 3 (1983), April: temperature -99.9 is a missing-value code"),
+        (bad(-99.0, 11, 0, "precipitation"), station, "year 1 (1981), December: precipitation -99 is a missing"),
+        (bad(-0.5, 0, 29, "precipitation"), station, "year 30 (2010), January: precipitation -0.5 lies outside"),
+        ((temperature[:, :11], precipitation), station, "temperature must have the shape (years, 12)"),
+        ((temperature, precipitation[:5]), station, "the same number of years"),
+        ((temperature, precipitation), dict(station, hemisphere="n"), 'hemisphere must be "N" or "S"'),
+        ((temperature, precipitation), dict(station, capacity_mm=-1.0), "capacity_mm must be a number from 0"),
+        ((temperature, precipitation), dict(station, units="si"), 'units must be "us"'),
+    ]
+    for (t, p), arguments, message in cases:
+        with pytest.raises(ValueError, match=message.replace("(", r"\(").replace(")", r"\)")):
+            soil_climate.simulate(t, p, **arguments)
