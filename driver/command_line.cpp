@@ -1,8 +1,8 @@
 #include "driver/command_line.hpp"
 
-#include <cstdlib>
 #include <string_view>
 
+#include "driver/number_text.hpp"
 #include "driver/run_failure.hpp"
 
 namespace soil_climate {
@@ -10,7 +10,8 @@ namespace soil_climate {
 command_line parse_command_line(int argc, const char* const* argv) {
     command_line options;
     int next = 1;
-    for (; next < argc && std::string_view(argv[next]).starts_with("--"); ++next) {
+    for (; next < argc && (std::string_view(argv[next]).starts_with("--") || std::string_view(argv[next]) == "-h");
+         ++next) {
         const std::string_view option = argv[next];
         if (option == "--") {
             ++next;
@@ -18,7 +19,7 @@ command_line parse_command_line(int argc, const char* const* argv) {
         }
         if (option == "--csv") {
             options.write_csv = true;
-        } else if (option == "--help") {
+        } else if (option == "--help" || option == "-h") {
             options.action = command_line::request::help;
         } else if (option == "--version") {
             options.action = command_line::request::version;
@@ -30,7 +31,10 @@ command_line parse_command_line(int argc, const char* const* argv) {
     if (next < argc) {
         options.capacity_given = true;
         options.capacity_text = argv[next];
-        options.capacity_mm = std::atof(argv[next]);
+        if (!parse_whole_number(options.capacity_text, options.capacity_mm)) {
+            throw run_failure("Command line: water-holding capacity \"" + options.capacity_text +
+                              "\" is not a number of mm; run_station --help explains the arguments.");
+        }
     }
     if (next + 1 < argc) {
         options.file_prefix = argv[next + 1];
@@ -40,17 +44,17 @@ command_line parse_command_line(int argc, const char* const* argv) {
 
 const char* usage_text() {
     return "Usage: run_station [--csv] [capacity [prefix]]\n"
-           "       run_station --help | --version\n"
+           "       run_station --help | -h | --version\n"
            "\n"
            "Simulates the soil water and soil temperature of one station year by year and\n"
            "classifies each year's soil moisture regime, its tentative subdivision and the\n"
            "soil temperature regime.\n"
            "\n"
-           "  capacity   water-holding capacity of the soil in mm; replaces the parameter\n"
-           "             file's (read as atof reads it: its leading number, 0 if none)\n"
+           "  capacity   water-holding capacity of the soil in mm, 0 to 1000000; replaces\n"
+           "             the parameter file's (which is in inches)\n"
            "  prefix     text put in front of every file name (given only with a capacity)\n"
            "  --csv      also write prefix + \"years.csv\": one row per year for R or Python\n"
-           "  --help     print this text;  --version  print the version\n"
+           "  --help, -h print this text;  --version  print the version\n"
            "\n"
            "Reads prefix + monthly_T (label and 12 monthly mean air temperatures, deg F),\n"
            "monthly_P (label and 12 monthly precipitation totals, inches) and parameter\n"
@@ -59,8 +63,11 @@ const char* usage_text() {
            "Writes one report per year named prefix + label, and prefix + summary, SMRS,\n"
            "SMR and WSMR.\n"
            "\n"
+           "Every input is checked before any output file is created or changed; each output\n"
+           "appears under its name only once it is complete.\n"
+           "\n"
            "Exit status: 0 after a complete run; 1 after a failure, printed as one line on\n"
-           "standard output.\n";
+           "standard output. Warnings go to standard error.\n";
 }
 
 }  // namespace soil_climate

@@ -4,20 +4,23 @@
 
 namespace soil_climate {
 
-// The command line: long options first, each starting with "--", then the positional
-// arguments, an optional water-holding capacity (mm) that replaces the parameter file's
-// and an optional file-name prefix. Further arguments are ignored.
+// The command line: options first ("--csv", "--help" or "-h", "--version", "--" to end
+// them), then the positional arguments, an optional water-holding capacity (mm) that
+// replaces the parameter file's and an optional file-name prefix. Further arguments are
+// ignored.
 struct command_line {
     enum class request { run, help, version };
     request action = request::run;
     bool write_csv = false;    // --csv: also write prefix + "years.csv"
     bool capacity_given = false;
-    double capacity_mm = 0.0;  // the first positional argument's leading number, 0 when it has none
+    double capacity_mm = 0.0;  // the first positional argument, wholly a number
     std::string capacity_text;
     std::string file_prefix;
 };
 
-// Reads the command line; an unknown option ends the run with a one-line message.
+// Reads the command line. An unknown option, or a capacity that is not wholly a number
+// (blanks around it aside), ends the run with a one-line message before any file is
+// opened.
 command_line parse_command_line(int argc, const char* const* argv);
 
 // The text printed for --help.

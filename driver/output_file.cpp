@@ -1,44 +1,110 @@
 #include "driver/output_file.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <utility>
 
 #include "driver/run_failure.hpp"
+#include "driver/temporary_files.hpp"
 
 namespace soil_climate {
+namespace {
 
-output_file::output_file(const std::string& name, std::string open_failure_message,
+constexpr std::size_t buffer_size = 65536;
+
+}  // namespace
+
+output_file::output_file(std::string name, const std::string& file_prefix, std::string open_failure_message,
                          std::string write_failure_message, writes mode)
-    : file_(std::fopen(name.c_str(), "w")), write_failure_message_(std::move(write_failure_message)) {
-    if (file_ == nullptr) {
+    : name_(std::move(name)), write_failure_message_(std::move(write_failure_message)), mode_(mode) {
+    struct stat standing {};
+    if (lstat(name_.c_str(), &standing) == 0 && S_ISDIR(standing.st_mode)) {
         throw run_failure(open_failure_message);
     }
-    if (mode == writes::whole) {
-        std::setvbuf(file_, nullptr, _IONBF, 0);
+    tracked_ = temporary_files::track_new_name(file_prefix, temporary_name_);
+    descriptor_ = open(temporary_name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor_ < 0) {
+        temporary_files::untrack(tracked_);
+        throw run_failure(open_failure_message);
+    }
+    if (mode_ == writes::buffered) {
+        buffer_.reserve(buffer_size);
     }
 }
 
 output_file::output_file(output_file&& other) noexcept
-    : file_(std::exchange(other.file_, nullptr)), write_failure_message_(std::move(other.write_failure_message_)) {}
+    : name_(std::move(other.name_)),
+      temporary_name_(std::move(other.temporary_name_)),
+      write_failure_message_(std::move(other.write_failure_message_)),
+      buffer_(std::move(other.buffer_)),
+      descriptor_(std::exchange(other.descriptor_, -1)),
+      tracked_(std::exchange(other.tracked_, -1)),
+      mode_(other.mode_) {}
 
 output_file::~output_file() {
-    if (file_ != nullptr) {
-        std::fclose(file_);
+    discard();
+}
+
+void output_file::discard() {
+    if (descriptor_ >= 0) {
+        close(descriptor_);
+        descriptor_ = -1;
     }
+    if (tracked_ >= 0) {
+        unlink(temporary_name_.c_str());
+        temporary_files::untrack(tracked_);
+        tracked_ = -1;
+    }
+}
+
+void output_file::fail() {
+    discard();
+    throw run_failure(write_failure_message_);
 }
 
 void output_file::write(std::string_view text) {
-    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
-        throw run_failure(write_failure_message_);
+    if (mode_ == writes::buffered) {
+        buffer_.append(text);
+        if (buffer_.size() >= buffer_size) {
+            flush();
+        }
+        return;
+    }
+    while (!text.empty()) {
+        const ssize_t written = ::write(descriptor_, text.data(), text.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            fail();
+        }
+        text.remove_prefix(static_cast<std::size_t>(written));
     }
 }
 
-void output_file::close() {
-    std::FILE* file = file_;
-    file_ = nullptr;
-    const bool failed = std::ferror(file) != 0;
-    if (std::fclose(file) != 0 || failed) {
-        throw run_failure(write_failure_message_);
+void output_file::flush() {
+    const std::string pending = std::move(buffer_);
+    buffer_.clear();
+    buffer_.reserve(buffer_size);
+    mode_ = writes::whole;
+    write(pending);
+    mode_ = writes::buffered;
+}
+
+void output_file::commit() {
+    if (mode_ == writes::buffered && !buffer_.empty()) {
+        flush();
     }
+    const int descriptor = std::exchange(descriptor_, -1);
+    if (close(descriptor) != 0 || std::rename(temporary_name_.c_str(), name_.c_str()) != 0) {
+        fail();
+    }
+    temporary_files::untrack(tracked_);
+    tracked_ = -1;
 }
 
 }  // namespace soil_climate

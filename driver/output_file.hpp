@@ -1,23 +1,26 @@
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <string_view>
 
 namespace soil_climate {
 
-// An output text file, created or emptied when opened. Every write and the close are
-// checked: a failure ends the run with the file's own message instead of passing for
-// success. A file still open when the run ends early is closed with what it holds.
+// An output text file of the run. It is written under a temporary name in its own folder
+// and renamed into place by `commit` once complete: a file under its real name is always
+// whole, the previous complete file stays until then, and a link standing under the name
+// is replaced, never followed. Every write, the close and the rename are checked: a
+// failure ends the run with the file's own message. A file not committed (the run ended
+// early) is removed.
 class output_file {
 public:
-    // How the file is written: a piece at a time through the C library's buffer, or whole
-    // in one write (the buffer would only copy it once more).
+    // How the file is written: gathered in a buffer and written a piece at a time, or
+    // whole in one write per call (the buffer would only copy it once more).
     enum class writes { buffered, whole };
 
-    // Creates the file; a failure ends the run with `open_failure_message`.
-    output_file(const std::string& name, std::string open_failure_message, std::string write_failure_message,
-                writes mode = writes::buffered);
+    // Creates the temporary file beside `name`. A folder standing under `name`, or a
+    // folder where no file can be created, ends the run with `open_failure_message`.
+    output_file(std::string name, const std::string& file_prefix, std::string open_failure_message,
+                std::string write_failure_message, writes mode = writes::buffered);
     ~output_file();
     output_file(output_file&& other) noexcept;
     output_file(const output_file&) = delete;
@@ -26,12 +29,23 @@ public:
 
     void write(std::string_view text);
 
-    // Closes the file; a failure to write out what it holds ends the run.
-    void close();
+    // Writes out what is buffered, closes the file and renames it into place.
+    void commit();
+
+    const std::string& name() const { return name_; }
 
 private:
-    std::FILE* file_;
+    void flush();
+    void fail();
+    void discard();
+
+    std::string name_;
+    std::string temporary_name_;
     std::string write_failure_message_;
+    std::string buffer_;
+    int descriptor_ = -1;
+    int tracked_ = -1;
+    writes mode_;
 };
 
 }  // namespace soil_climate

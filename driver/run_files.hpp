@@ -22,4 +22,9 @@ run_files name_run_files(const std::string& file_prefix);
 // True when `name` is one of the suffixes above: a year's report may not take such a name.
 bool is_run_file_suffix(std::string_view name);
 
+// What follows the prefix in the names of the run's temporary files (an output being
+// written, then renamed into place when complete): prefix + ".run_station-" + process id +
+// "-" + a number. A year's label may not start so.
+inline constexpr std::string_view temporary_file_marker = ".run_station-";
+
 }  // namespace soil_climate

@@ -1,5 +1,6 @@
-// Year labels become report file names, and output can fail after a file is opened:
-// neither may lose or corrupt data, nor pass for success.
+// Year labels become report file names, outputs can fail or be interrupted after they are
+// opened, and links or a second run can stand in the way: none of this may lose or
+// corrupt data, nor pass for success.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,6 +30,19 @@ void write_station(const station_folder& folder, const std::string& label) {
     folder.write("data/parameter", "38.5 N 6.0 2.5 0.66 0.0 Davis\n");
 }
 
+// A station of `years` years labelled from 10001, in the folder itself.
+void write_long_station(const station_folder& folder, int years) {
+    std::string t;
+    std::string p;
+    for (int year = 10001; year <= 10000 + years; ++year) {
+        t += std::to_string(year) + values;
+        p += std::to_string(year) + rain;
+    }
+    folder.write("monthly_T", t);
+    folder.write("monthly_P", p);
+    folder.write("parameter", "38.5 N 6.0 2.5 0.66 0.0 Davis\n");
+}
+
 std::vector<std::string> data_files(const station_folder& folder) {
     std::vector<std::string> found;
     for (const auto& entry : fs::recursive_directory_iterator(folder.path())) {
@@ -38,42 +52,40 @@ std::vector<std::string> data_files(const station_folder& folder) {
     return found;
 }
 
-TEST(YearLabels, LabelsThatWouldOverwriteOrEscapeAreRejected) {
+bool holds_temporary_file(const station_folder& folder) {
+    const names all = folder.names();
+    return std::any_of(all.begin(), all.end(), [](const std::string& name) { return name.find(".run_station-") == 0; });
+}
+
+TEST(YearLabels, LabelsThatWouldOverwriteOrEscapeAreRejectedBeforeAnythingIsWritten) {
     struct rejected {
         std::string label;
         std::string problem;
     };
     const rejected cases[] = {
         {"monthly_T", "the label is the name of one of the run's own files"},
-        {"monthly_P", "the label is the name of one of the run's own files"},
         {"parameter", "the label is the name of one of the run's own files"},
         {"summary", "the label is the name of one of the run's own files"},
-        {"SMRS", "the label is the name of one of the run's own files"},
-        {"SMR", "the label is the name of one of the run's own files"},
         {"WSMR", "the label is the name of one of the run's own files"},
+        {"years.csv", "the label is the name of one of the run's own files"},
         {"../../escaped", "the label holds a path separator"},
-        {"sub/1962", "the label holds a path separator"},
-        {".", "the label names a folder"},
         {"..", "the label names a folder"},
+        {".run_station-7-1", "the label has the form of the run's temporary file names"},
     };
     for (const rejected& c : cases) {
         station_folder folder;
         write_station(folder, c.label);
-        const std::string inputs_before = folder.read("data/monthly_T") + folder.read("data/monthly_P");
         const auto result = folder.run({"152.4", "data/"});
         EXPECT_EQ(result.status, 1) << c.label;
-        EXPECT_EQ(result.out, "1961\ndata/monthly_P: record 2 (" + c.label + "): " + c.problem +
-                                  "; it cannot name the year's report.\n")
+        EXPECT_EQ(result.out,
+                  "data/monthly_P: record 2 (" + c.label + "): " + c.problem + "; it cannot name the year's report.\n")
             << c.label;
-        EXPECT_EQ(folder.read("data/monthly_T") + folder.read("data/monthly_P"), inputs_before) << c.label;
-        EXPECT_EQ(data_files(folder), (names{"data", "data/1961", "data/monthly_P", "data/monthly_T",
-                                             "data/parameter", "data/summary"}))
+        EXPECT_EQ(data_files(folder), (names{"data", "data/monthly_P", "data/monthly_T", "data/parameter"}))
             << c.label;
-        EXPECT_EQ(folder.read("data/summary").find(c.label + " "), std::string::npos) << c.label;
     }
 }
 
-TEST(YearLabels, OrdinaryLabelsWorkAndARepeatedLabelIsAWarning) {
+TEST(YearLabels, OrdinaryLabelsWorkAndRepeatedOrMismatchedLabelsAreWarnings) {
     for (const std::string label : {"05-06", "1961a", "Y2000", "monthly_T2", "..1962", "sumMARY"}) {
         station_folder folder;
         write_station(folder, label);
@@ -94,38 +106,156 @@ TEST(YearLabels, OrdinaryLabelsWorkAndARepeatedLabelIsAWarning) {
               "its report replaces the earlier one.\n");
     const std::string summary = folder.read("data/summary");
     EXPECT_NE(summary.find("\n1961 "), summary.rfind("\n1961 ")) << "the summary keeps both lines";
+
+    // Files sorted differently pair the wrong years: the outputs are the same, with a warning.
+    folder.write("data/monthly_T", std::string("1961") + values + "1963" + values + "1962" + values);
+    folder.write("data/monthly_P", std::string("1961") + rain + "1962" + rain + "1963" + rain);
+    const auto mismatched = folder.run({"152.4", "data/"});
+    EXPECT_EQ(mismatched.status, 0);
+    EXPECT_EQ(mismatched.err,
+              "Warning: data/monthly_P: record 2 (1962) has the label 1963 in data/monthly_T; the two files may pair "
+              "the wrong years. The precipitation record's label names the year.\n"
+              "Warning: data/monthly_P: record 3 (1963) has the label 1962 in data/monthly_T; the two files may pair "
+              "the wrong years. The precipitation record's label names the year.\n");
 }
 
-// A full device behind a link named like the output file: writes and the close fail.
-TEST(WriteFailures, AFullDiskIsAFailureNotASuccess) {
-    if (!fs::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full on this system";
-    }
-    struct full_output {
-        std::string file;
-        std::string printed_before;
-        std::string message;
+// Links under the name of an output are replaced by the output; what they point to, the
+// run's own inputs above all, stays as it was.
+TEST(OutputLinks, AreReplacedNeverFollowed) {
+    struct link_case {
+        const char* what;
+        const char* name;
+        const char* target;
+        bool hard;
     };
-    const full_output cases[] = {
-        {"summary", "1961\n1962\n1963\n", "Output file of Summary writing failed.\n"},
-        {"1962", "1961\n1962\n", "Output file 1962 writing failed.\n"},
-        {"SMR", "1961\n1962\n1963\n", "Output file of SMR writing failed.\n"},
-        {"SMRS", "1961\n1962\n1963\n", "Output file of SMRS writing failed.\n"},
-        {"WSMR", "1961\n1962\n1963\n", "Output file of WSMR writing failed.\n"},
+    const link_case cases[] = {
+        {"symbolic link to an input", "1962", "monthly_T", false},
+        {"symbolic link out of the folder", "1963", "../outside", false},
+        {"hard link to an input", "1962", "monthly_P", true},
+        {"summary linked to an input", "summary", "parameter", false},
+        {"symbolic link to a full device", "SMR", "/dev/full", false},
     };
-    for (const full_output& c : cases) {
+    for (const link_case& c : cases) {
         station_folder folder;
+        write_long_station(folder, 0);
         folder.write("monthly_T", std::string("1961") + values + "1962" + values + "1963" + values);
         folder.write("monthly_P", std::string("1961") + rain + "1962" + rain + "1963" + rain);
-        folder.write("parameter", "38.5 N 6.0 2.5 0.66 0.0 Davis\n");
-        fs::create_symlink("/dev/full", folder.path() / c.file);
-        const auto result = folder.run();
-        EXPECT_EQ(result.status, 1) << c.file;
-        EXPECT_EQ(result.out, c.printed_before + c.message) << c.file;
-        EXPECT_EQ(folder.read("1961").rfind("The simulation results", 0), 0u) << "earlier years stay complete";
-        if (c.file == "1962") {
-            EXPECT_FALSE(folder.exists("1962")) << "a report cut short is removed";
+        const fs::path outside = folder.path().parent_path() / "outside";
+        const std::string before = folder.read("monthly_T") + folder.read("monthly_P") + folder.read("parameter");
+        if (c.hard) {
+            fs::create_hard_link(folder.path() / c.target, folder.path() / c.name);
+        } else {
+            fs::create_symlink(c.target, folder.path() / c.name);
         }
+        const auto result = folder.run();
+        EXPECT_EQ(result.status, 0) << c.what;
+        EXPECT_EQ(folder.read("monthly_T") + folder.read("monthly_P") + folder.read("parameter"), before) << c.what;
+        EXPECT_FALSE(fs::exists(outside)) << c.what;
+        EXPECT_FALSE(fs::is_symlink(folder.path() / c.name)) << c.what;
+        EXPECT_EQ(fs::hard_link_count(folder.path() / c.name), 1u) << c.what;
+    }
+}
+
+// A file that grows past the size limit fails to be written (as on a full disk): the run
+// fails with that file's message, leaves no part of it, and the earlier complete file of
+// that name stays.
+TEST(WriteFailures, AFailedWriteLeavesThePreviousCompleteFile) {
+    struct limited_output {
+        const char* what;
+        int years;
+        int limit_blocks;  // of 512 bytes
+        std::string message;
+        const char* kept;  // an earlier file that must stay as it was
+    };
+    const limited_output cases[] = {
+        {"a report", 3, 2, "10001\nOutput file 10001 writing failed.\n", "10001"},
+        {"the summary", 200, 20, "Output file of Summary writing failed.\n", "summary"},
+    };
+    for (const limited_output& c : cases) {
+        station_folder folder;
+        write_long_station(folder, c.years);
+        folder.write(c.kept, "an earlier complete file\n");
+        const auto result = folder.shell("trap '' XFSZ; ulimit -f " + std::to_string(c.limit_blocks) + "; '" +
+                                         std::string(RUN_STATION_PATH) + "'");
+        EXPECT_EQ(result.status, 1) << c.what;
+        EXPECT_NE(result.out.find(c.message), std::string::npos) << c.what << ": " << result.out;
+        EXPECT_EQ(folder.read(c.kept), "an earlier complete file\n") << c.what;
+        EXPECT_FALSE(holds_temporary_file(folder)) << c.what;
+    }
+}
+
+// Interrupted mid-run, a run leaves only complete files: the reports it finished, and no
+// summary cut short. A later run clears the temporary files that a crash left.
+TEST(Interruptions, LeaveOnlyCompleteFiles) {
+    station_folder folder;
+    write_long_station(folder, 20000);
+    folder.write("summary", "an earlier complete summary\n");
+    const auto result = folder.shell("'" + std::string(RUN_STATION_PATH) +
+                                     "' > /dev/null & run=$!; "
+                                     "until [ -e 10050 ]; do sleep 0.01; done; kill -INT $run; wait $run");
+    EXPECT_NE(result.status, 0);
+    EXPECT_FALSE(holds_temporary_file(folder));
+    EXPECT_EQ(folder.read("summary"), "an earlier complete summary\n");
+    const std::string report = folder.read("10050");
+    EXPECT_EQ(report.substr(report.size() - 2), "\n\n");
+    EXPECT_NE(report.find("Dry after Summer Solstice"), std::string::npos);
+
+    // What a crash (SIGKILL) leaves, the next run removes.
+    folder.write(".run_station-99999-0", "half a summ");
+    write_long_station(folder, 2);
+    EXPECT_EQ(folder.run().status, 0);
+    EXPECT_FALSE(holds_temporary_file(folder));
+}
+
+TEST(Concurrency, ASecondRunOnTheSameStationIsRefusedAtOnce) {
+    station_folder folder;
+    write_long_station(folder, 20000);
+    const std::string program = "'" + std::string(RUN_STATION_PATH) + "'";
+    const auto result = folder.shell(program + " > /dev/null & first=$!; "
+                                     "until [ -e 10002 ]; do sleep 0.01; done; " +
+                                     program + " 100 > second.out; second=$?; kill -TERM $first; wait $first; "
+                                     "cat second.out; exit $second");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "monthly_T: another run_station is running on this station's files; wait until it has "
+                          "ended.\n");
+    EXPECT_FALSE(holds_temporary_file(folder));
+}
+
+TEST(StandardStreams, ClosedStreamsNeverLandInAnOutput) {
+    station_folder folder;
+    write_station(folder, "1961");  // a repeated label: a warning on standard error
+    const auto result = folder.shell("'" + std::string(RUN_STATION_PATH) + "' 152.4 data/ <&- >&- 2>&-");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(folder.read("data/summary").find("Warning"), std::string::npos);
+    EXPECT_EQ(folder.read("data/summary").rfind("YEAR  PREC", 0), 0u);
+}
+
+TEST(BinaryInput, IsRefusedQuicklyWithBoundedMemory) {
+    struct binary_case {
+        const char* what;
+        std::string command;  // makes monthly_T
+        std::string message;
+    };
+    const binary_case cases[] = {
+        {"/dev/zero", "ln -sf /dev/zero monthly_T", "monthly_T: byte 1 is a NUL byte; the file is not a text file.\n"},
+        {"a word with no end", "head -c 100000 /dev/zero | tr '\\0' 'x' > monthly_T",
+         "monthly_T: byte 1 starts a word longer than 4096 bytes (\"" + std::string(60, 'x') +
+             "...\"); no label or number is that long.\n"},
+    };
+    for (const binary_case& c : cases) {
+        station_folder folder;
+        write_long_station(folder, 1);
+        ASSERT_EQ(folder.shell(c.command).status, 0);
+        // Half a gigabyte of address space is far more than a run needs and far less than
+        // an input read without bound would take (AddressSanitizer reserves far more).
+#ifdef __SANITIZE_ADDRESS__
+        const std::string limit = "";
+#else
+        const std::string limit = "ulimit -v 524288; ";
+#endif
+        const auto result = folder.shell(limit + "'" + std::string(RUN_STATION_PATH) + "'");
+        EXPECT_EQ(result.status, 1) << c.what;
+        EXPECT_EQ(result.out, c.message) << c.what;
     }
 }
 

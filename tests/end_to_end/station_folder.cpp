@@ -118,7 +118,7 @@ station_folder::outcome station_folder::run_command(const std::string& launcher,
 station_folder::outcome station_folder::shell(const std::string& command) const {
     const fs::path out = path_.parent_path() / (path_.filename().string() + ".out");
     const fs::path err = path_.parent_path() / (path_.filename().string() + ".err");
-    const std::string line = "cd " + shell_quoted(path_.string()) + " && " + command + " > " +
+    const std::string line = "cd " + shell_quoted(path_.string()) + " && (" + command + "\n) > " +
                              shell_quoted(out.string()) + " 2> " + shell_quoted(err.string()) + " < /dev/null";
     const int status = std::system(line.c_str());
     outcome result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};

@@ -50,16 +50,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t split = 1 + (size - 1) * data[0] / 256;
     fuzz::memory_file temperature_file(data + 1, split - 1);
     fuzz::memory_file precipitation_file(data + split, size - split);
-    text_scanner temperature(temperature_file.get());
-    text_scanner precipitation(precipitation_file.get());
-    const run_files files = name_run_files("");
+    text_scanner temperature(temperature_file.get(), "monthly_T");
+    text_scanner precipitation(precipitation_file.get(), "monthly_P");
 
-    std::string label;
-    year_inputs inputs;
+    year_record record;
     std::string report;
     try {
-        for (int n = 1; n <= 20 && read_year(temperature, precipitation, files, n, label, inputs); ++n) {
-            const year_result& year = simulation.simulate_year(inputs.monthly_temperature, inputs.monthly_precipitation);
+        for (int n = 1; n <= 20 && read_year(temperature, precipitation, n, record); ++n) {
+            const year_result& year =
+                simulation.simulate_year(record.inputs.monthly_temperature, record.inputs.monthly_precipitation);
             for (int m = 0; m < months_per_year; ++m) {
                 require(std::isfinite(year.monthly_pet[m]) && year.monthly_pet[m] >= 0.0);
             }
@@ -72,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             require(std::isfinite(year.soil.mean_soil_temperature) && std::isfinite(year.soil.seasonal_difference));
             report.clear();
-            format_station_report(report, label, year.monthly_temperature, year.monthly_precipitation,
+            format_station_report(report, record.year_label, year.monthly_temperature, year.monthly_precipitation,
                                   year.monthly_pet, year.moisture_profile, year.moisture_calendar,
                                   year.temperature_calendar, year.temperature_regime, year.moisture_regime,
                                   year.subdivision, "fuzz", year.counts);

@@ -1,11 +1,10 @@
 // Fuzz target for the parameter record reader: any bytes either give a station whose
 // every field is usable, or end in the reader's one-line failure.
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 
+#include "common/input_limits.hpp"
 #include "driver/input_records.hpp"
 #include "driver/run_failure.hpp"
 #include "memory_file.hpp"
@@ -13,13 +12,16 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace soil_climate;
     fuzz::memory_file file(data, size);
-    text_scanner scanner(file.get());
+    text_scanner scanner(file.get(), "parameter");
     try {
-        const station_parameters station = read_station_parameters(scanner, "parameter");
-        const bool usable = (station.hemisphere == earth_hemisphere::north || station.hemisphere == earth_hemisphere::south) && station.latitude >= 0.0 &&
-                            station.latitude <= 90.0 && std::isfinite(station.water_holding_capacity) &&
-                            std::isfinite(station.soil_temp_offset) && std::isfinite(station.amplitude_factor) &&
-                            std::isfinite(station.phase_shift) && !station.station_name.empty();
+        warning_list warnings;
+        station_parameters station = read_station_parameters(scanner, warnings);
+        // The capacity is checked where the capacity in force is known; the rest here.
+        station.water_holding_capacity = 0.0;
+        const bool usable = (station.hemisphere == earth_hemisphere::north ||
+                             station.hemisphere == earth_hemisphere::south) &&
+                            station_parameter_out_of_range(station) == nullptr && !station.station_name.empty() &&
+                            station.station_name.size() <= text_scanner::longest_word;
         if (!usable) {
             std::abort();
         }

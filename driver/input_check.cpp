@@ -1,0 +1,46 @@
+#include "driver/input_check.hpp"
+
+#include <cstdio>
+#include <unordered_set>
+
+#include "driver/input_records.hpp"
+#include "driver/run_failure.hpp"
+
+namespace soil_climate {
+
+checked_years check_monthly_files(text_scanner& temperature, text_scanner& precipitation,
+                                  const std::string& file_prefix) {
+    checked_years checked;
+    year_record year;
+    std::unordered_set<std::string> labels_seen;
+    for (int n = 1; read_year(temperature, precipitation, n, year); ++n) {
+        check_year_label(precipitation.file_name(), n, year.year_label, file_prefix);
+        if (year.temperature_label != year.year_label) {
+            std::fprintf(stderr,
+                         "Warning: %s: record %d (%s) has the label %s in %s; the two files may pair the wrong "
+                         "years. The precipitation record's label names the year.\n",
+                         precipitation.file_name().c_str(), n, printable(year.year_label).c_str(),
+                         printable(year.temperature_label).c_str(), temperature.file_name().c_str());
+        }
+        if (!labels_seen.insert(year.year_label).second) {
+            std::fprintf(stderr,
+                         "Warning: %s: record %d (%s) repeats the label of an earlier year; "
+                         "its report replaces the earlier one.\n",
+                         precipitation.file_name().c_str(), n, printable(year.year_label).c_str());
+        }
+        if (n == 1) {
+            checked.first_label = year.year_label;
+        }
+        checked.last_label = year.year_label;
+        checked.year_count = n;
+    }
+    if (checked.year_count == 0) {
+        throw run_failure(temperature.file_name() + ": the temperature file holds no year.");
+    }
+    // Records after the last year are not read, but a NUL byte there still marks a file
+    // that is no text file, such as one cut short by a crash.
+    precipitation.skip_to_end();
+    return checked;
+}
+
+}  // namespace soil_climate

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "driver/text_scanner.hpp"
+
+namespace soil_climate {
+
+// What the check of the monthly files found.
+struct checked_years {
+    int year_count = 0;
+    std::string first_label;
+    std::string last_label;
+};
+
+// Reads both monthly files through once, before any output file is created or changed,
+// and checks every record: complete, numeric, within range, a precipitation record for
+// every temperature record, and a label that can name a file. The first fault ends the
+// run with its message. Warnings go to standard error: a precipitation label that differs
+// from its temperature record's (the files may pair the wrong years) and a label that
+// repeats an earlier year's (its report replaces the earlier one). Memory grows only with
+// the labels remembered for that second warning.
+checked_years check_monthly_files(text_scanner& temperature, text_scanner& precipitation,
+                                  const std::string& file_prefix);
+
+}  // namespace soil_climate

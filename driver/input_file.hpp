@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace soil_climate {
+
+// An input file of the run, open for reading.
+class input_file {
+public:
+    // Opens the file. A failure prints the system's reason with the full file name (and
+    // `hint`, if any) on standard error and ends the run with `failure_message`.
+    input_file(const std::string& name, const char* failure_message, const std::string& hint = "");
+    ~input_file();
+    input_file(const input_file&) = delete;
+    input_file& operator=(const input_file&) = delete;
+
+    std::FILE* get() const { return file_; }
+
+    // Takes the station's lock: an advisory lock on this file that a second run on the
+    // same files finds taken, and then ends with a message. The system drops it when the
+    // process ends, however it ends.
+    void lock_for_run(const std::string& name) const;
+
+    // Makes the file readable a second time: a file that cannot seek back (a named pipe)
+    // is read whole into memory, and read from there.
+    void make_rereadable(const std::string& name);
+
+private:
+    std::FILE* file_ = nullptr;
+    std::string held_;  // the bytes of a file that cannot be read twice
+};
+
+}  // namespace soil_climate

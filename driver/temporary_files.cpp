@@ -1,0 +1,86 @@
+#include "driver/temporary_files.hpp"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <array>
+#include <csignal>
+#include <cstring>
+
+#include "driver/run_failure.hpp"
+#include "driver/run_files.hpp"
+
+namespace soil_climate::temporary_files {
+namespace {
+
+// The signal handler's view of the temporary files: fixed slots that it may read without
+// locks or allocation. A run has at most a handful of outputs open at once. These are the
+// program's only globals: a signal handler can reach nothing else.
+constexpr int slot_count = 16;
+constexpr std::size_t longest_name = 4096;
+std::array<std::array<char, longest_name>, slot_count> slot_names;
+std::array<volatile std::sig_atomic_t, slot_count> slot_in_use{};
+unsigned long names_made = 0;
+
+extern "C" void remove_and_end(int signal_number) {
+    for (int slot = 0; slot < slot_count; ++slot) {
+        if (slot_in_use[slot] != 0) {
+            unlink(slot_names[slot].data());
+        }
+    }
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+}  // namespace
+
+void remove_on_signals() {
+    struct sigaction action {};
+    action.sa_handler = remove_and_end;
+    sigemptyset(&action.sa_mask);
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&action.sa_mask, signal_number);
+    }
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal_number, &action, nullptr);
+    }
+}
+
+int track_new_name(const std::string& file_prefix, std::string& name) {
+    name = file_prefix + std::string(temporary_file_marker) + std::to_string(getpid()) + "-" +
+           std::to_string(names_made++);
+    if (name.size() >= longest_name) {
+        throw run_failure("Output file " + name + " opening failed: the name is too long.");
+    }
+    for (int slot = 0; slot < slot_count; ++slot) {
+        if (slot_in_use[slot] == 0) {
+            std::memcpy(slot_names[slot].data(), name.c_str(), name.size() + 1);
+            slot_in_use[slot] = 1;
+            return slot;
+        }
+    }
+    throw run_failure("Internal error: more than 16 output files open at once.");
+}
+
+void untrack(int tracked) {
+    slot_in_use[tracked] = 0;
+}
+
+void remove_stale(const std::string& file_prefix) {
+    const std::size_t slash = file_prefix.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : file_prefix.substr(0, slash + 1);
+    const std::string stale =
+        (slash == std::string::npos ? file_prefix : file_prefix.substr(slash + 1)) + std::string(temporary_file_marker);
+    DIR* listing = opendir(folder.c_str());
+    if (listing == nullptr) {
+        return;  // creating the first output will say what is wrong with the folder
+    }
+    while (const dirent* entry = readdir(listing)) {
+        if (std::strncmp(entry->d_name, stale.c_str(), stale.size()) == 0) {
+            unlink((slash == std::string::npos ? std::string(entry->d_name) : folder + entry->d_name).c_str());
+        }
+    }
+    closedir(listing);
+}
+
+}  // namespace soil_climate::temporary_files
