@@ -40,20 +40,31 @@ constexpr day_range june_to_august{150, 239};
 constexpr day_range january_to_february{0, 59};
 constexpr day_range december{330, 359};
 
-// The longest run of consecutive qualifying days within the range; runs never wrap.
-template <typename Qualifies>
-int longest_run(day_range range, Qualifies&& qualifies) {
-    int longest = 0;
+// The longest run of consecutive qualifying days, fed one day at a time in day order: a
+// day that does not qualify ends the current run; a run still open at the end counts in
+// full. Runs never wrap around the end of the range.
+struct run_tracker {
     int current = 0;
-    for (int d = range.first; d <= range.last; ++d) {
-        if (qualifies(d)) {
+    int longest = 0;
+
+    void add(bool qualifies) {
+        if (qualifies) {
             ++current;
         } else {
             longest = std::max(longest, current);
             current = 0;
         }
     }
-    return std::max(longest, current);
+    int result() const { return std::max(longest, current); }
+};
+
+template <typename Qualifies>
+int longest_run(day_range range, Qualifies&& qualifies) {
+    run_tracker run;
+    for (int d = range.first; d <= range.last; ++d) {
+        run.add(qualifies(d));
+    }
+    return run.result();
 }
 
 double sum_over(const daily_temperatures& calendar, day_range range, double sum) {
@@ -74,13 +85,21 @@ struct year_quantities {
     bool all_months_wet = false;  // precipitation above PET in every month
 };
 
+// One pass over both calendars: the day counts and the three runs of the whole year.
 void count_days(const daily_temperatures& temperature, const daily_codes& moisture, regime_counts& counts,
                 year_quantities& year) {
     counts = regime_counts{};
     int warm_days = 0;
+    run_tracker biological_window;  // not dry and above 8 °C
+    run_tracker not_dry;            // moist in some or all parts
+    run_tracker dry_in_part;        // dry in some or all parts
     for (int d = 0; d < days_per_year; ++d) {
         const bool warm = temperature[d] > warm_celsius;
+        const bool dry = moisture[d] == moisture_code::dry;
         warm_days += warm;
+        biological_window.add(temperature[d] > biological_celsius && !dry);
+        not_dry.add(!dry);
+        dry_in_part.add(dry || moisture[d] == moisture_code::moist_dry);
         switch (moisture[d]) {
             case moisture_code::dry:
                 ++counts.year_dry_days;
@@ -100,14 +119,10 @@ void count_days(const daily_temperatures& temperature, const daily_codes& moistu
     }
     year.aridic_dry = counts.dry_days >= warm_days / 2;
     year.all_days_dry = counts.year_dry_days == days_per_year;
-
-    const auto not_dry = [&](int d) { return moisture[d] != moisture_code::dry; };
-    counts.bio8_days =
-        longest_run(whole_year, [&](int d) { return temperature[d] > biological_celsius && not_dry(d); });
-    counts.longest_moist_run = longest_run(whole_year, not_dry);
-    year.summer_moist_run = longest_run(july_to_october, not_dry);
-    year.longest_dry_run = longest_run(
-        whole_year, [&](int d) { return moisture[d] == moisture_code::dry || moisture[d] == moisture_code::moist_dry; });
+    counts.bio8_days = biological_window.result();
+    counts.longest_moist_run = not_dry.result();
+    year.longest_dry_run = dry_in_part.result();
+    year.summer_moist_run = longest_run(july_to_october, [&](int d) { return moisture[d] != moisture_code::dry; });
 }
 
 // Summer follows the June solstice in the north and the December solstice in the south.

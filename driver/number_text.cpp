@@ -2,11 +2,15 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
 namespace soil_climate {
 namespace {
+
+constexpr double exact_powers_of_ten[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                          1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
 bool is_digit(char c) {
     return c >= '0' && c <= '9';
@@ -63,7 +67,6 @@ leading_number read_leading_number(std::string_view text) {
     if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
         ++at;
     }
-    const std::size_t mantissa = at;
     const bool hexadecimal =
         at + 1 < text.size() && text[at] == '0' && (text[at + 1] == 'x' || text[at + 1] == 'X');
     if (hexadecimal) {
@@ -83,17 +86,31 @@ leading_number read_leading_number(std::string_view text) {
             at = skip_exponent(text, at, 'p', 'P');
         }
     } else {
-        at = skip(text, at, is_digit);
-        std::size_t digits = at - mantissa;
+        // The digits are gathered as they are passed: short numbers without an exponent,
+        // as monthly records hold them, need no further conversion.
+        std::uint64_t digit_value = 0;
+        int digits = 0;
+        int fraction_digits = 0;
+        for (; at < text.size() && is_digit(text[at]); ++at, ++digits) {
+            digit_value = digit_value * 10 + static_cast<std::uint64_t>(text[at] - '0');
+        }
         if (at < text.size() && text[at] == '.') {
-            const std::size_t fraction = at + 1;
-            at = skip(text, fraction, is_digit);
-            digits += at - fraction;
+            for (++at; at < text.size() && is_digit(text[at]); ++at, ++digits, ++fraction_digits) {
+                digit_value = digit_value * 10 + static_cast<std::uint64_t>(text[at] - '0');
+            }
         }
         if (digits == 0) {
             return {};  // no digit: "NA", ",", ".", "-", and the words of infinity and NaN
         }
+        const std::size_t before_exponent = at;
         at = skip_exponent(text, at, 'e', 'E');
+        if (at == before_exponent && digits <= 15) {
+            // Fewer than 2^53, the digits are an exact double, and so is 10^k for k up to
+            // 22: their quotient, rounded once, is the correctly rounded value, as strtod
+            // gives it.
+            const double magnitude = static_cast<double>(digit_value) / exact_powers_of_ten[fraction_digits];
+            return {at, text[0] == '-' ? -magnitude : magnitude};
+        }
     }
     const double value = value_of(text.substr(0, at), hexadecimal);
     if (!std::isfinite(value)) {

@@ -19,17 +19,21 @@ constexpr std::size_t buffer_size = 65536;
 }  // namespace
 
 output_file::output_file(std::string name, const std::string& file_prefix, std::string open_failure_message,
-                         std::string write_failure_message, writes mode)
-    : name_(std::move(name)), write_failure_message_(std::move(write_failure_message)), mode_(mode) {
+                         std::string write_failure_message, writes mode, folder_check check)
+    : name_(std::move(name)),
+      open_failure_message_(std::move(open_failure_message)),
+      write_failure_message_(std::move(write_failure_message)),
+      mode_(mode) {
     struct stat standing {};
-    if (lstat(name_.c_str(), &standing) == 0 && S_ISDIR(standing.st_mode)) {
-        throw run_failure(open_failure_message);
+    if (check == folder_check::first && lstat(name_.c_str(), &standing) == 0 && S_ISDIR(standing.st_mode)) {
+        throw run_failure(open_failure_message_);
     }
     tracked_ = temporary_files::track_new_name(file_prefix, temporary_name_);
     descriptor_ = open(temporary_name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (descriptor_ < 0) {
         temporary_files::untrack(tracked_);
-        throw run_failure(open_failure_message);
+        tracked_ = -1;
+        throw run_failure(open_failure_message_);
     }
     if (mode_ == writes::buffered) {
         buffer_.reserve(buffer_size);
@@ -39,6 +43,7 @@ output_file::output_file(std::string name, const std::string& file_prefix, std::
 output_file::output_file(output_file&& other) noexcept
     : name_(std::move(other.name_)),
       temporary_name_(std::move(other.temporary_name_)),
+      open_failure_message_(std::move(other.open_failure_message_)),
       write_failure_message_(std::move(other.write_failure_message_)),
       buffer_(std::move(other.buffer_)),
       descriptor_(std::exchange(other.descriptor_, -1)),
@@ -61,9 +66,9 @@ void output_file::discard() {
     }
 }
 
-void output_file::fail() {
+void output_file::fail(const std::string& message) {
     discard();
-    throw run_failure(write_failure_message_);
+    throw run_failure(message);
 }
 
 void output_file::write(std::string_view text) {
@@ -80,7 +85,7 @@ void output_file::write(std::string_view text) {
             continue;
         }
         if (written <= 0) {
-            fail();
+            fail(write_failure_message_);
         }
         text.remove_prefix(static_cast<std::size_t>(written));
     }
@@ -99,9 +104,12 @@ void output_file::commit() {
     if (mode_ == writes::buffered && !buffer_.empty()) {
         flush();
     }
-    const int descriptor = std::exchange(descriptor_, -1);
-    if (close(descriptor) != 0 || std::rename(temporary_name_.c_str(), name_.c_str()) != 0) {
-        fail();
+    if (close(std::exchange(descriptor_, -1)) != 0) {
+        fail(write_failure_message_);
+    }
+    if (std::rename(temporary_name_.c_str(), name_.c_str()) != 0) {
+        // A folder standing under the name: the file could never be created there.
+        fail(errno == EISDIR ? open_failure_message_ : write_failure_message_);
     }
     temporary_files::untrack(tracked_);
     tracked_ = -1;

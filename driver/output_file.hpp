@@ -17,10 +17,16 @@ public:
     // whole in one write per call (the buffer would only copy it once more).
     enum class writes { buffered, whole };
 
-    // Creates the temporary file beside `name`. A folder standing under `name`, or a
-    // folder where no file can be created, ends the run with `open_failure_message`.
+    // When a folder standing under the file's name is found: before anything is written
+    // (the run's own tables), or when the file is renamed into place (a year's report,
+    // which then saves a call to the file system every year).
+    enum class folder_check { first, at_rename };
+
+    // Creates the temporary file beside `name`. A folder where no file can be created, or
+    // a folder standing under `name`, ends the run with `open_failure_message`.
     output_file(std::string name, const std::string& file_prefix, std::string open_failure_message,
-                std::string write_failure_message, writes mode = writes::buffered);
+                std::string write_failure_message, writes mode = writes::buffered,
+                folder_check check = folder_check::first);
     ~output_file();
     output_file(output_file&& other) noexcept;
     output_file(const output_file&) = delete;
@@ -36,11 +42,12 @@ public:
 
 private:
     void flush();
-    void fail();
+    [[noreturn]] void fail(const std::string& message);
     void discard();
 
     std::string name_;
     std::string temporary_name_;
+    std::string open_failure_message_;
     std::string write_failure_message_;
     std::string buffer_;
     int descriptor_ = -1;

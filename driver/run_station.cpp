@@ -96,7 +96,7 @@ void write_station_report(const std::string& year_label, const year_result& year
     const std::string name = file_prefix + year_label;
     std::printf("%s\n", year_label.c_str());
     output_file report(name, file_prefix, "Output file opening failed.", "Output file " + name + " writing failed.",
-                       output_file::writes::whole);
+                       output_file::writes::whole, output_file::folder_check::at_rename);
     text.clear();
     format_station_report(text, year_label, year.monthly_temperature, year.monthly_precipitation, year.monthly_pet,
                           year.moisture_profile, year.moisture_calendar, year.temperature_calendar,

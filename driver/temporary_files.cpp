@@ -21,6 +21,7 @@ constexpr std::size_t longest_name = 4096;
 std::array<std::array<char, longest_name>, slot_count> slot_names;
 std::array<volatile std::sig_atomic_t, slot_count> slot_in_use{};
 unsigned long names_made = 0;
+std::string process_id;  // asked for once: every name carries it
 
 extern "C" void remove_and_end(int signal_number) {
     for (int slot = 0; slot < slot_count; ++slot) {
@@ -47,8 +48,14 @@ void remove_on_signals() {
 }
 
 int track_new_name(const std::string& file_prefix, std::string& name) {
-    name = file_prefix + std::string(temporary_file_marker) + std::to_string(getpid()) + "-" +
-           std::to_string(names_made++);
+    if (process_id.empty()) {
+        process_id = std::to_string(getpid());
+    }
+    name = file_prefix;
+    name += temporary_file_marker;
+    name += process_id;
+    name += '-';
+    name += std::to_string(names_made++);
     if (name.size() >= longest_name) {
         throw run_failure("Output file " + name + " opening failed: the name is too long.");
     }

@@ -157,6 +157,23 @@ bool text_scanner::read_char(char& letter) {
 }
 
 text_scanner::number_status text_scanner::read_number(double& value, std::string_view& text) {
+    if (at_end()) {
+        return number_status::end_of_file;
+    }
+    // The common case, a number followed by white space, is read straight from the
+    // buffer; a number is never longer than a word, so the buffer holds it whole.
+    if (filled_ - next_ <= longest_word && !at_file_end_) {
+        refill();
+    }
+    const std::string_view available(buffer_.data() + next_, filled_ - next_);
+    const leading_number direct = read_leading_number(available);
+    if (direct.length > 0 && direct.length <= longest_word && (direct.length < available.size() || at_file_end_)) {
+        value = direct.value;
+        text = available.substr(0, direct.length);
+        next_ += direct.length;
+        return number_status::read;
+    }
+    // What is no number here, or is longer than any word may be, is judged by its word.
     const std::string_view found = current_word();
     if (found.empty()) {
         return number_status::end_of_file;

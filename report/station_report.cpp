@@ -1,20 +1,43 @@
 #include "report/station_report.hpp"
 
+#include <array>
 #include <cmath>
+#include <string_view>
 
 #include "report/text_format.hpp"
 
 namespace soil_climate {
 namespace {
 
+// A row of numbered cells, "%<width>d" then `gap` blanks for n = 1 to `count`, written
+// once at compile time: the report's lines of month, column and day numbers.
+template <int width, int gap, int count>
+constexpr std::array<char, (width + gap) * count> numbered_cells() {
+    std::array<char, (width + gap) * count> row{};
+    row.fill(' ');
+    for (int n = 1; n <= count; ++n) {
+        char* last_digit = row.data() + (width + gap) * n - gap - 1;
+        for (int rest = n; rest > 0; rest /= 10) {
+            *last_digit-- = static_cast<char>('0' + rest % 10);
+        }
+    }
+    return row;
+}
+
+constexpr auto month_numbers = numbered_cells<8, 0, months_per_year>();  // "%8d", months 1 to 12
+constexpr auto column_numbers = numbered_cells<6, 2, profile_rows>();    // "%6d  ", columns 1 to 8
+constexpr auto day_numbers = numbered_cells<2, 1, days_per_month>();     // "%2d ", days 1 to 30
+
+std::string_view view(const auto& cells) {
+    return std::string_view(cells.data(), cells.size());
+}
+
 // A heading, a line of month numbers and a line of the twelve values, one decimal each.
-void monthly_block(std::string& text, const char* heading, const monthly_series& values) {
+void monthly_block(std::string& text, std::string_view heading, const monthly_series& values) {
     text += heading;  // "%s\n"
     text += '\n';
-    for (int month = 1; month <= months_per_year; ++month) {
-        append_integer(text, month, 8);  // "%8d"
-    }
-    text += "\n";
+    text += view(month_numbers);
+    text += '\n';
     for (const double value : values) {
         append_fixed(text, value, 8, 1);  // "%8.1lf"
     }
@@ -22,15 +45,12 @@ void monthly_block(std::string& text, const char* heading, const monthly_series&
 }
 
 void profile_block(std::string& text, const slant_array& moisture_profile) {
-    std::string cell;
     text += "Soil Moisture (mm) in every slant at the end of the year:\n      ";  // "%s\n      "
-    for (int column = 1; column <= profile_rows; ++column) {
-        append_integer(text, column, 6);  // "%6d  "
-        text += "  ";
-    }
+    text += view(column_numbers);
+    std::string cell;
     for (int i = 0; i < slant_count; ++i) {
         if (i % profile_rows == 0) {
-            text += "\n";  // "\n%6d  "
+            text += '\n';  // "\n%6d  "
             append_integer(text, i / profile_rows + 1, 6);
             text += "  ";
         }
@@ -47,35 +67,49 @@ void profile_block(std::string& text, const slant_array& moisture_profile) {
     text += "\n\n";
 }
 
-// A heading and a line of day numbers, then one row of 30 cells per month.
-void calendar_heading(std::string& text, const char* heading) {
+// A calendar: its heading, the line of day numbers, then one row per month, "\n%2d " and
+// 30 cells of 2 characters and a blank, each day's character from `symbol_of(d)`.
+template <typename Symbol>
+void calendar_block(std::string& text, std::string_view heading, Symbol&& symbol_of) {
     text += heading;  // "%s\n   "
     text += "\n   ";
-    for (int day = 1; day <= days_per_month; ++day) {
-        append_integer(text, day, 2);  // "%2d "
-        text += ' ';
+    text += view(day_numbers);
+    constexpr std::size_t row_length = 4 + 3 * days_per_month;
+    std::size_t at = text.size();
+    text.resize(at + months_per_year * row_length);
+    char* row = text.data() + at;
+    for (int month = 1; month <= months_per_year; ++month, row += row_length) {
+        row[0] = '\n';
+        row[1] = month < 10 ? ' ' : '1';
+        row[2] = static_cast<char>('0' + month % 10);
+        row[3] = ' ';
+        char* cell = row + 4;
+        for (int d = (month - 1) * days_per_month; d < month * days_per_month; ++d, cell += 3) {
+            cell[0] = ' ';
+            cell[1] = symbol_of(d);
+            cell[2] = ' ';
+        }
     }
 }
 
-void month_row_start(std::string& text, int d) {
-    if (d % days_per_month == 0) {
-        text += '\n';  // "\n%2d "
-        append_integer(text, d / days_per_month + 1, 2);
-        text += ' ';
-    }
-}
-
-// A calendar cell: "%2c " for a temperature symbol, "%2d " for a moisture code.
-void calendar_cell(std::string& text, char symbol) {
-    text += ' ';
-    text += symbol;
-    text += ' ';
-}
-
-void regime_block(std::string& text, const char* heading, std::string_view name) {
+void regime_block(std::string& text, std::string_view heading, std::string_view name) {
     text += heading;  // "%s\n   " then "%s\n\n"
     text += "\n   ";
     text += name;
+    text += "\n\n";
+}
+
+// A line of day counts: `lead` blanks, then "%3d" cells separated by `gap` blanks.
+void counts_line(std::string& text, std::string_view lead, std::string_view gap, std::initializer_list<int> counts) {
+    text += lead;
+    bool first = true;
+    for (const int count : counts) {
+        if (!first) {
+            text += gap;
+        }
+        append_integer(text, count, 3);
+        first = false;
+    }
     text += "\n\n";
 }
 
@@ -95,47 +129,43 @@ void format_station_report(std::string& text, const std::string& year_label, con
                            soil_temperature_regime temperature_regime, soil_moisture_regime moisture_regime,
                            moisture_subdivision subdivision, const std::string& station_name,
                            const regime_counts& counts) {
-    append_format(text, "The simulation results of Ombrisk Model for Station %s in %s\n\n", station_name.c_str(),
-                  year_label.c_str());
+    // "The simulation results of Ombrisk Model for Station %s in %s\n\n"
+    text += "The simulation results of Ombrisk Model for Station ";
+    text += station_name;
+    text += " in ";
+    text += year_label;
+    text += "\n\n";
 
     monthly_block(text, "Monthly Temperature (degree Celsius):", monthly_temperature);
     monthly_block(text, "Monthly Precipitation (mm):", monthly_precipitation);
     monthly_block(text, "Monthly PET (mm):", monthly_pet);
     profile_block(text, moisture_profile);
 
-    calendar_heading(text, "Soil Temperature Calender:");
-    for (int d = 0; d < days_per_year; ++d) {
-        month_row_start(text, d);
-        calendar_cell(text, temperature_symbol(temperature_calendar[d]));
-    }
+    calendar_block(text, "Soil Temperature Calender:",  // "%2c " cells
+                   [&](int d) { return temperature_symbol(temperature_calendar[d]); });
     text += "\n-: T<5  5: 5<=T<8 8: T>=8\n\n";
-
-    calendar_heading(text, "Soil Moisture Calender:");
-    for (int d = 0; d < days_per_year; ++d) {
-        month_row_start(text, d);
-        calendar_cell(text, static_cast<char>('0' + code_number(moisture_calendar[d])));
-    }
+    calendar_block(text, "Soil Moisture Calender:",  // "%2d " cells, codes 1 to 3
+                   [&](int d) { return static_cast<char>('0' + code_number(moisture_calendar[d])); });
     text += "\n1: Dry  2: Partly Dry and Partly Moist  3: Moist\n\n";
 
     regime_block(text, "Soil Temperature Regime:", name_of(temperature_regime));
     regime_block(text, "Soil Moisture Regime:", name_of(moisture_regime));
     regime_block(text, "Tentative Subdivision of Soil Moisture Regime:", name_of(subdivision));
 
+    // "       %3d               %3d               %3d\n\n" and the like.
+    constexpr std::string_view gap_15 = "               ";
     text += "Number of cumulative days that the MCS during one year\n";
     text += "       DRY               M/D               Moist\n";
-    append_format(text, "       %3d               %3d               %3d\n\n", counts.year_dry_days,
-                  counts.year_moist_dry_days, counts.year_moist_days);
+    counts_line(text, "       ", gap_15, {counts.year_dry_days, counts.year_moist_dry_days, counts.year_moist_days});
     text += "Number of cumulative days that the MCS when soil temperature is above 5 degree C\n";
     text += "       DRY               M/D               Moist\n";
-    append_format(text, "       %3d               %3d               %3d\n\n", counts.dry_days, counts.moist_dry_days,
-                  counts.moist_days);
+    counts_line(text, "       ", gap_15, {counts.dry_days, counts.moist_dry_days, counts.moist_days});
     text += "Highest number of consecutive days that the MCS is Moist in some parts\n";
     text += "               Year               T>8\n";
-    append_format(text, "               %3d               %3d\n\n", counts.longest_moist_run, counts.bio8_days);
+    counts_line(text, gap_15, gap_15, {counts.longest_moist_run, counts.bio8_days});
     text += "Highest number of consecutive days that the MCS is\n";
     text += "Dry after Summer Solstice  Moist after Winter Solstice\n";
-    append_format(text, "           %3d                          %3d\n\n", counts.summer_dry_run,
-                  counts.winter_moist_run);
+    counts_line(text, "           ", "                          ", {counts.summer_dry_run, counts.winter_moist_run});
 }
 
 }  // namespace soil_climate

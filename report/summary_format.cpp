@@ -20,11 +20,27 @@ void append_summary_header(std::string& text) {
 
 void append_summary_line(std::string& text, const std::string& year_label, const year_summary& summary,
                          const regime_counts& counts, moisture_subdivision subdivision) {
-    // The names are views of constant literals, so data() ends in a terminator.
-    append_format(text, "%s  %4.0lf  %3.0lf  %4.0lf  %4.0lf  %8d  %8d  %10d  %4d  %s\n", year_label.c_str(),
-                  summary.annual_precipitation, summary.annual_pet, summary.annual_water_balance,
-                  summary.june_august_balance, counts.dry_days, counts.moist_dry_days, counts.moist_days,
-                  counts.bio8_days, name_of(subdivision).data());
+    // "%s  %4.0lf  %3.0lf  %4.0lf  %4.0lf  %8d  %8d  %10d  %4d  %s\n", cell by cell.
+    text += year_label;
+    text += "  ";
+    append_fixed(text, summary.annual_precipitation, 4, 0);
+    text += "  ";
+    append_fixed(text, summary.annual_pet, 3, 0);
+    text += "  ";
+    append_fixed(text, summary.annual_water_balance, 4, 0);
+    text += "  ";
+    append_fixed(text, summary.june_august_balance, 4, 0);
+    text += "  ";
+    append_integer(text, counts.dry_days, 8);
+    text += "  ";
+    append_integer(text, counts.moist_dry_days, 8);
+    text += "  ";
+    append_integer(text, counts.moist_days, 10);
+    text += "  ";
+    append_integer(text, counts.bio8_days, 4);
+    text += "  ";
+    text += name_of(subdivision);
+    text += '\n';
 }
 
 void append_average_line(std::string& text, const summary_sums& sums, int year_count) {

@@ -1,10 +1,11 @@
 #pragma once
 
 // The two passes over the profile that every balance routine shares. Each pass calls
-// `visit(taken_mm)` after every position it visits, once that position's change (if any)
-// is made, with what the position took from the amount. The plain routines pass a visitor
-// that does nothing; the recording half-month step uses it to place the day on which the
-// moisture condition changes. One pass serves both, so they cannot drift apart.
+// `visit(slant, taken_mm)` after every position it visits, once that position's change (if
+// any) is made, with the slant's index (0 for slant 1) and what the position took from the
+// amount. The plain routines pass a visitor that does nothing; the recording half-month
+// step uses it to place the day on which the moisture condition changes. One pass serves
+// both, so they cannot drift apart.
 
 #include <cmath>
 
@@ -14,14 +15,17 @@ namespace soil_climate::passes {
 
 // Adds `amount` mm in fill order (slant 1 first), topping each slant up to the slant
 // capacity. A full slant is set to the capacity itself, so it compares equal to it
-// exactly. What does not fit is dropped.
+// exactly. What does not fit is dropped. The pass ends once nothing remains; since only a
+// slant that takes water changes what remains, that is tested after each such slant, and
+// full slants, which take nothing, are passed over without a visit.
 template <typename Visit>
 void accretion_pass(slant_array& moisture_profile, double amount, double slant_capacity, Visit&& visit) {
     double remaining = amount;
-    for (double& water : moisture_profile) {
-        if (remaining <= 0.0) {
-            return;
-        }
+    if (remaining <= 0.0) {
+        return;
+    }
+    for (int slant = 0; slant < slant_count; ++slant) {
+        double& water = moisture_profile[slant];
         double taken = 0.0;
         if (water == 0.0) {
             if (remaining >= slant_capacity) {
@@ -44,8 +48,13 @@ void accretion_pass(slant_array& moisture_profile, double amount, double slant_c
                 taken = remaining;
                 remaining = 0.0;
             }
+        } else {
+            continue;  // full: unchanged
         }
-        visit(taken);
+        visit(slant, taken);
+        if (remaining <= 0.0) {
+            return;
+        }
     }
 }
 
@@ -53,15 +62,18 @@ void accretion_pass(slant_array& moisture_profile, double amount, double slant_c
 // Emptying the slant at position p costs its water times the coefficient of p; a slant
 // the demand cannot pay for in full keeps |remaining| × water ÷ charge (product first),
 // which is always positive. Demand left after position 64 is dropped.
+// The pass ends once the demand is met, which only a charge can bring about: it is tested
+// after each charge.
 template <typename Visit>
 void depletion_pass(slant_array& moisture_profile, double demand, double slant_capacity, Visit&& visit) {
-    const slant_order& order = depletion_order(slant_capacity);
+    const slant_indices& order = depletion_slants(slant_capacity);
     double remaining = demand;
+    if (remaining <= 0.0) {
+        return;
+    }
     for (int position = 0; position < slant_count; ++position) {
-        if (remaining <= 0.0) {
-            return;
-        }
-        double& water = moisture_profile[order[position] - 1];
+        const int slant = order[position];
+        double& water = moisture_profile[slant];
         if (water == 0.0) {
             continue;  // an empty slant costs nothing
         }
@@ -69,10 +81,14 @@ void depletion_pass(slant_array& moisture_profile, double demand, double slant_c
         remaining -= charge;
         if (remaining >= 0.0) {
             water = 0.0;
-            visit(charge);
+            visit(slant, charge);
+            if (remaining == 0.0) {
+                return;
+            }
         } else {
             water = std::fabs(remaining) * water / charge;
-            visit(0.0);  // the slant stays wet: no change of condition to place
+            visit(slant, 0.0);  // the slant stays wet: no change of condition to place
+            return;
         }
     }
 }
@@ -93,6 +109,13 @@ void half_month_pass(slant_array& moisture_profile, double net, double slant_cap
     }
 }
 
-inline void ignore_visit(double /*taken_mm*/) {}
+inline void ignore_visit(int /*slant*/, double /*taken_mm*/) {}
+
+// True for the slants of the moisture control section (slants 9, 17 and 25), the only
+// ones whose change can change the day's moisture condition.
+constexpr bool in_moisture_control_section(int slant) {
+    return slant == moisture_control_section[0] || slant == moisture_control_section[1] ||
+           slant == moisture_control_section[2];
+}
 
 }  // namespace soil_climate::passes

@@ -55,8 +55,11 @@ void half_month_balance_recording(slant_array& moisture_profile, double pet, dou
     }
 
     condition_changes changes{start};
-    passes::half_month_pass(moisture_profile, net, slant_capacity, [&](double taken) {
+    passes::half_month_pass(moisture_profile, net, slant_capacity, [&](int slant, double taken) {
         changes.moved += taken;
+        if (!passes::in_moisture_control_section(slant)) {
+            return;  // the condition is the section's: no other slant changes it
+        }
         const moisture_code now = moisture_condition(moisture_profile);
         if (now != changes.current) {
             if (changes.count == 0) {

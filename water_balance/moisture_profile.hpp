@@ -54,4 +54,20 @@ inline const slant_order& depletion_order(double slant_capacity) {
     return uses_row_order(slant_capacity) ? row_order : diagonal_order;
 }
 
+// The same orders as zero-based indices into the profile, as the passes walk them.
+using slant_indices = std::array<int, slant_count>;
+constexpr slant_indices zero_based(const slant_order& order) {
+    slant_indices indices{};
+    for (int position = 0; position < slant_count; ++position) {
+        indices[position] = order[position] - 1;
+    }
+    return indices;
+}
+inline constexpr slant_indices diagonal_slants = zero_based(diagonal_order);
+inline constexpr slant_indices row_slants = zero_based(row_order);
+
+inline const slant_indices& depletion_slants(double slant_capacity) {
+    return uses_row_order(slant_capacity) ? row_slants : diagonal_slants;
+}
+
 }  // namespace soil_climate

@@ -94,3 +94,43 @@ TEST(TemperatureCalendar, ExchangedSeasonsKeepTheAmplitude) {
 
 }  // namespace
 }  // namespace soil_climate
+
+namespace soil_climate {
+namespace {
+
+// The curve's shape is computed once per station; each year's calendar from it must equal,
+// bit for bit, the calendar computed from the year's values alone: sin (north) or cos
+// (south) of (j + phase_shift) × k, times the amplitude, plus the mean, at day (j + 134)
+// mod 360.
+TEST(TemperatureCalendar, TheCurveComputedOncePerStationGivesEveryYearsCalendar) {
+    const monthly_series years[] = {
+        {4.0, 4.0, 12.0, 12.0, 12.0, 20.0, 20.0, 20.0, 12.0, 12.0, 12.0, 4.0},
+        {-12.3, -9.8, -2.1, 6.4, 13.0, 18.2, 21.1, 19.7, 14.0, 6.9, -1.5, -9.0},
+        {26.7, 26.6, 26.8, 26.9, 27.1, 27.2, 27.3, 28.0, 28.5, 28.6, 28.1, 27.4},
+    };
+    const double k = 3.1415926 / 180.0;
+    for (const earth_hemisphere hemisphere : {earth_hemisphere::north, earth_hemisphere::south}) {
+        for (const double phase_shift : {0.0, 90.0, -20.0, 3.25, 359.5}) {
+            const daily_temperatures shape = temperature_curve_shape(hemisphere, phase_shift);
+            for (const monthly_series& t : years) {
+                daily_temperatures cached{};
+                temperature_calendar(cached, t, shape, 2.5, 0.66);
+                double sum = 0.0;
+                for (const double value : t) {
+                    sum += value;
+                }
+                const double mean = sum / 12.0 + 2.5;
+                const double amplitude = std::fabs((t[5] + t[6] + t[7]) / 3.0 - (t[0] + t[1] + t[11]) / 3.0) / 2.0 * 0.66;
+                for (int j = 0; j < days_per_year; ++j) {
+                    const double angle = (j + phase_shift) * k;
+                    const double wave = hemisphere == earth_hemisphere::north ? std::sin(angle) : std::cos(angle);
+                    ASSERT_EQ(cached[(j + 134) % 360], wave * amplitude + mean)
+                        << hemisphere_letter(hemisphere) << " shift " << phase_shift << " day " << j;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace soil_climate

@@ -52,6 +52,14 @@ TEST(ReadLeadingNumber, TakesWhatTheFormattedReadTakes) {
             text += alphabet[random() % alphabet.size()];
         }
         texts.push_back(text.substr(0, text.find(' ')));  // a word: no white space inside
+        // A plain decimal of up to 18 digits, as records hold them, on both sides of the
+        // 15 digits that convert without rounding twice.
+        std::string digits;
+        for (int n = random() % 18; n >= 0; --n) {
+            digits += static_cast<char>('0' + random() % 10);
+        }
+        digits.insert(random() % (digits.size() + 1), random() % 4 == 0 ? "" : ".");
+        texts.push_back((random() % 2 == 0 ? "-" : "") + digits);
     }
     for (const std::string& text : texts) {
         double expected = 0.0;

@@ -29,6 +29,12 @@ TEST(TextFormat, FixedCellsMatchPrintfByteForByte) {
         values.push_back(thousandths(random) / 1000.0 + 0.0005);  // near-ties
         values.push_back(thousandths(random) / 20.0);            // exact halves
     }
+    std::uniform_real_distribution<double> small(-1.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-30, 40);
+    for (int i = 0; i < 100000; ++i) {
+        values.push_back(std::ldexp(small(random), exponent(random)));  // every scale, both sides of 1e12
+        values.push_back(std::nextafter(thousandths(random) / 200.0, 1e9));  // a unit beside a tie
+    }
     for (const double value : values) {
         std::string six_three;
         append_fixed(six_three, value, 6, 3);
@@ -36,6 +42,12 @@ TEST(TextFormat, FixedCellsMatchPrintfByteForByte) {
         std::string eight_one;
         append_fixed(eight_one, value, 8, 1);
         ASSERT_EQ(eight_one, printed("%8.1lf", value)) << value;
+        std::string four_zero;
+        append_fixed(four_zero, value, 4, 0);
+        ASSERT_EQ(four_zero, printed("%4.0lf", value)) << value;
+        std::string six;
+        append_fixed(six, value, 0, 6);
+        ASSERT_EQ(six, printed("%.6lf", value)) << value;
     }
 }
 
