@@ -31,3 +31,9 @@ if command -v valgrind > /dev/null; then
     echo "  ${years}-year station: $total instructions, $((total / years)) per station-year"
   done
 fi
+
+if [ -d build-bench/python/soil_climate ]; then
+  echo "== The Python module against the C++ entry point, on the 1,000-year station's years"
+  PYTHONPATH=build-bench/python "$(sed -n 's/^Python_EXECUTABLE:FILEPATH=//p' build-bench/CMakeCache.txt)" \
+    bench/python_vs_cpp.py "$work/station_1000" build-bench/station_years_bench 21
+fi
