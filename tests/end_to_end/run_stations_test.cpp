@@ -1,12 +1,16 @@
-// run_stations over several station folders with GNU parallel: the same results as each
-// station run alone, a failing station reported without stopping the others, and
-// --resume skipping the stations already done.
+// run_stations over several station folders: the same results as each station run alone,
+// both tables checked row by row against the stations' own files, a failing station
+// reported without stopping the others, resume keyed by the station folder, folders that
+// are not stations skipped, and the Slurm array script covering every station once.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <cstdio>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "station_folder.hpp"
 
@@ -15,38 +19,96 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool have_parallel() {
-    return std::system("command -v parallel > /dev/null 2>&1") == 0;
-}
-
 std::string run_stations(const std::string& arguments) {
     return std::string("RUN_STATION='") + RUN_STATION_PATH + "' '" + RUN_STATIONS_PATH + "' " + arguments;
 }
 
-// The station folders davis, contrasts and southern below `root`, and one that misses
-// its precipitation file.
-void lay_out_stations(const station_folder& root) {
-    for (const char* station : {"davis", "contrasts", "southern", "broken"}) {
-        fs::create_directory(root.path() / station);
-        root.copy_example(station == std::string("broken") ? "southern" : station, std::string(station) + "/");
+// Station folders below `root`, each a copy of an example or test station.
+void lay_out(const station_folder& root, const std::map<std::string, std::string>& folders) {
+    for (const auto& [folder, station] : folders) {
+        fs::create_directories(root.path() / folder);
+        root.copy_example(station, folder + "/");
     }
-    fs::remove(root.path() / "broken" / "monthly_P");
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string quoted(const station_folder& root, const std::string& folder) {
+    return "\"" + (root.path() / folder).string() + "\"";
+}
+
+// A station's row of stations_summary.csv, from its own files: the percentages of its SMR
+// and SMRS (fixed layout: the name in columns 8 to 27, the percentage from column 30),
+// then those of each temperature regime named in its reports.
+std::string summary_row(const station_folder& root, const std::string& folder) {
+    std::string row = quoted(root, folder);
+    const std::vector<std::string> table = lines_of(root.read(folder + "/years.csv"));
+    const int years = static_cast<int>(table.size()) - 1;
+    row += "," + std::to_string(years);
+    for (const char* frequencies : {"/SMR", "/SMRS"}) {
+        const std::vector<std::string> lines = lines_of(root.read(folder + frequencies));
+        for (std::size_t i = 1; i < lines.size() && !lines[i].empty(); ++i) {
+            row += "," + lines[i].substr(29);
+        }
+    }
+    std::map<std::string, int> temperature;
+    for (std::size_t i = 1; i < table.size(); ++i) {
+        const std::string report = root.read(folder + "/" + table[i].substr(0, table[i].find(',')));
+        const std::size_t at = report.find("Soil Temperature Regime:\n   ") + 28;
+        ++temperature[report.substr(at, report.find('\n', at) - at)];
+    }
+    for (const char* name : {"Frigid", "Isofrigid", "Mesic", "Isomesic", "Thermic", "Isothermic", "Hyperthermic",
+                             "Isohyperthermic"}) {
+        char percent[16];
+        std::snprintf(percent, sizeof percent, "%.2f", temperature[name] * 100.0 / years);
+        row += std::string(",") + percent;
+    }
+    return row;
+}
+
+// Both tables, row by row, for the stations that ran, in the order given.
+void expect_tables(const station_folder& root, const std::string& results, const std::vector<std::string>& ran) {
+    std::vector<std::string> expected_rows;
+    std::vector<std::string> expected_summary;
+    for (const std::string& folder : ran) {
+        const std::vector<std::string> table = lines_of(root.read(folder + "/years.csv"));
+        for (std::size_t i = 1; i < table.size(); ++i) {
+            expected_rows.push_back(quoted(root, folder) + "," + table[i]);
+        }
+        expected_summary.push_back(summary_row(root, folder));
+    }
+    std::vector<std::string> rows = lines_of(root.read(results + "/stations.csv"));
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.front().rfind("station,year_label,station_name,", 0), 0u);
+    EXPECT_EQ(std::vector<std::string>(rows.begin() + 1, rows.end()), expected_rows);
+    std::vector<std::string> summary = lines_of(root.read(results + "/stations_summary.csv"));
+    ASSERT_FALSE(summary.empty());
+    EXPECT_EQ(summary.front().rfind("station,years,moisture_aridic_percent,", 0), 0u);
+    EXPECT_NE(summary.front().find(",subdivision_extreme_aridic_percent,"), std::string::npos);
+    EXPECT_NE(summary.front().find(",temperature_isohyperthermic_percent"), std::string::npos);
+    EXPECT_EQ(std::vector<std::string>(summary.begin() + 1, summary.end()), expected_summary);
 }
 
 TEST(RunStations, EachStationAsIfRunAloneAndFailuresReportedAtTheEnd) {
-    if (!have_parallel()) {
-        GTEST_SKIP() << "GNU parallel is not installed";
-    }
     station_folder root;
-    lay_out_stations(root);
-    const auto result = root.shell(run_stations("-j 2 -o results davis contrasts broken southern"));
+    lay_out(root, {{"davis", "davis"}, {"contrasts", "contrasts"}, {"southern", "southern"}, {"bad", "davis"},
+                   {"broken", "davis"}});
+    root.write("bad/parameter", "38.5 n 6.0 2.5 0.66 0.0 Davis\n");
+    fs::remove(root.path() / "broken" / "monthly_P");
+    const auto result = root.shell(run_stations("-j 2 -o results davis contrasts broken bad southern"));
     EXPECT_EQ(result.status, 1);
-    const std::string broken = (root.path() / "broken").string();
-    EXPECT_EQ(result.err, "run_stations: " + broken +
-                              " failed (exit 1): Precipitation input file opening failed.\n"
+    EXPECT_EQ(result.err, "run_stations: skipping " + (root.path() / "broken").string() +
+                              ": not a station folder (no monthly_P)\n"
+                              "run_stations: " + (root.path() / "bad").string() +
+                              " failed (exit 1): parameter: field hemisphere \"n\" is not N or S.\n"
                               "run_stations: 1 of 4 stations failed.\n");
-
-    std::string expected_rows;
     for (const char* station : {"davis", "contrasts", "southern"}) {
         station_folder alone;
         alone.copy_example(station);
@@ -54,51 +116,120 @@ TEST(RunStations, EachStationAsIfRunAloneAndFailuresReportedAtTheEnd) {
         for (const std::string& name : alone.names()) {
             EXPECT_EQ(root.read(std::string(station) + "/" + name), alone.read(name)) << station << "/" << name;
         }
-        const std::string table = alone.read("years.csv");
-        const std::string quoted = "\"" + (root.path() / station).string() + "\",";
-        for (std::size_t line = table.find('\n') + 1; line < table.size(); line = table.find('\n', line) + 1) {
-            expected_rows += quoted + table.substr(line, table.find('\n', line) + 1 - line);
-        }
     }
-    const std::string table = root.read("results/stations.csv");
-    EXPECT_EQ(table.rfind("station,year_label,station_name,", 0), 0u);
-    EXPECT_EQ(table.substr(table.find('\n') + 1), expected_rows);
-
-    const std::string summary = root.read("results/stations_summary.csv");
-    EXPECT_EQ(summary.rfind("station,years,moisture_aridic_percent,moisture_xeric_percent,", 0), 0u);
-    EXPECT_NE(summary.find("\n\"" + (root.path() / "contrasts").string() +
-                           "\",3,33.33,33.33,0.00,0.00,33.33,0.00,0.00,0.00,0.00,0.00,33.33,33.33,"),
-              std::string::npos);
-    EXPECT_EQ(std::count(summary.begin(), summary.end(), '\n'), 4);
+    // Captured output goes below the output folder, never into a station's folder.
+    EXPECT_FALSE(root.exists("davis/run_station.out"));
+    expect_tables(root, "results", {"davis", "contrasts", "southern"});
 }
 
-TEST(RunStations, ResumeSkipsTheStationsAlreadyDone) {
-    if (!have_parallel()) {
-        GTEST_SKIP() << "GNU parallel is not installed";
-    }
+TEST(RunStations, ResumeIsKeyedByTheStationFolder) {
     station_folder root;
-    lay_out_stations(root);
-    const std::string stations = " davis contrasts southern broken";
-    ASSERT_EQ(root.shell(run_stations("-j 2" + stations)).status, 1);
+    lay_out(root, {{"a", "davis"}, {"b", "contrasts"}, {"c", "southern"}});
+    root.write("c/parameter", "31.9 s 5.0 2.5 0.66 90 Perth\n");  // fails until mended
+    ASSERT_EQ(root.shell(run_stations("-j 2 a c")).status, 1);
 
-    // A finished station's report is removed: a resumed run must not write it again.
-    fs::remove(root.path() / "davis" / "1981");
-    root.copy_example("southern", "broken/");
-    const auto resumed = root.shell(run_stations("--resume -j 2" + stations));
+    // A finished station's file is removed: a resumed run must not write it again.
+    fs::remove(root.path() / "a" / "WSMR");
+    root.copy_example("southern", "c/");
+    const auto resumed = root.shell(run_stations("--resume -j 2 a b c"));
     EXPECT_EQ(resumed.status, 0) << resumed.err;
-    EXPECT_FALSE(root.exists("davis/1981"));
-    EXPECT_TRUE(root.exists("broken/years.csv"));
-    const std::string table = root.read("stations.csv");
-    EXPECT_NE(table.find("/broken\",1991,Perth,"), std::string::npos);
+    EXPECT_FALSE(root.exists("a/WSMR")) << "a finished station is not run again";
+    EXPECT_TRUE(root.exists("b/years.csv")) << "a station never run before runs";
+    EXPECT_TRUE(root.exists("c/years.csv")) << "a failed station is retried";
+    expect_tables(root, ".", {"a", "b", "c"});
 }
 
-TEST(RunStations, UsageErrors) {
+TEST(RunStations, FoldersThatAreNotStationsAreSkipped) {
     station_folder root;
-    EXPECT_EQ(root.shell(run_stations("")).status, 2);
-    EXPECT_EQ(root.shell(run_stations("--bogus davis")).status, 2);
+    lay_out(root, {{"a", "davis"}, {"b", "contrasts"}});
+    ASSERT_EQ(root.shell(run_stations("-o results */")).status, 0);
+    const std::string first_table = root.read("results/stations.csv");
+    // The second time round, */ takes in results/ too.
+    const auto again = root.shell(run_stations("-o results */"));
+    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(again.err, "run_stations: skipping " + (root.path() / "results").string() +
+                             ": not a station folder (no monthly_T)\n");
+    EXPECT_EQ(root.read("results/stations.csv"), first_table);
+    expect_tables(root, "results", {"a", "b"});
+}
+
+TEST(RunStations, UsageErrorsEndBeforeAnythingRuns) {
+    station_folder root;
+    lay_out(root, {{"davis", "davis"}});
+    struct usage_case {
+        std::string arguments;
+        std::string message;
+    };
+    const usage_case cases[] = {
+        {"", "no STATION_DIR given"},
+        {"--bogus davis", "unknown option --bogus"},
+        {"-j abc davis", "-j needs a whole number of stations at once, not 'abc'"},
+        {"-j 0 davis", "-j needs a whole number of stations at once, not '0'"},
+        {"--sshloginfile nowhere davis", "cannot read the ssh login file 'nowhere'"},
+        {"nothing", "no station folder among the arguments"},
+    };
+    for (const usage_case& c : cases) {
+        const auto result = root.shell(run_stations("-o results " + c.arguments));
+        EXPECT_EQ(result.status, 2) << c.arguments;
+        EXPECT_NE(result.err.find("run_stations: " + c.message + "\nTry 'run_stations --help'.\n"),
+                  std::string::npos)
+            << c.arguments << ": " << result.err;
+        EXPECT_FALSE(root.exists("davis/years.csv")) << c.arguments;
+    }
     const auto help = root.shell(run_stations("--help"));
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("Usage: run_stations [options] STATION_DIR...", 0), 0u);
+}
+
+TEST(RunStations, FindsTheProgramBesideItself) {
+    station_folder root;
+    lay_out(root, {{"davis", "davis"}});
+    fs::create_directory(root.path() / "bin");
+    fs::copy_file(RUN_STATIONS_PATH, root.path() / "bin" / "run_stations");
+    const std::string clean = "env -u RUN_STATION PATH=/usr/bin:/bin bin/run_stations davis";
+    const auto alone = root.shell(clean);
+    EXPECT_EQ(alone.status, 2);
+    EXPECT_NE(alone.err.find("cannot find run_station: set RUN_STATION=/path/to/run_station"), std::string::npos);
+    fs::create_symlink(RUN_STATION_PATH, root.path() / "bin" / "run_station");
+    EXPECT_EQ(root.shell(clean).status, 0);
+    EXPECT_TRUE(root.exists("davis/years.csv"));
+}
+
+// Tasks of a Slurm array, given their variables by hand, over 5 stations: whatever the
+// range, every station runs exactly once, and the gathering step joins the tasks' tables.
+TEST(SlurmArray, EveryStationRunsExactlyOnceWhateverTheRange) {
+    struct array_range {
+        int first;
+        int last;
+    };
+    for (const array_range range : {array_range{0, 1}, array_range{1, 2}, array_range{0, 9}}) {
+        station_folder root;
+        lay_out(root, {{"stations/s1", "davis"}, {"stations/s2", "contrasts"}, {"stations/s3", "southern"},
+                       {"stations/s4", "davis"}, {"stations/s5", "contrasts"}});
+        const std::string script = std::string(EXAMPLES_DIR) + "/slurm_stations.sbatch";
+        const std::string variables = "RUN_STATION='" + std::string(RUN_STATION_PATH) + "' RUN_STATIONS='" +
+                                      RUN_STATIONS_PATH + "' SLURM_ARRAY_TASK_MIN=" + std::to_string(range.first) +
+                                      " SLURM_ARRAY_TASK_COUNT=" + std::to_string(range.last - range.first + 1);
+        for (int task = range.first; task <= range.last; ++task) {
+            const auto result = root.shell(variables + " SLURM_ARRAY_TASK_ID=" + std::to_string(task) + " bash '" +
+                                           script + "' stations results");
+            ASSERT_EQ(result.status, 0) << result.err;
+        }
+        ASSERT_EQ(root.shell("bash '" + script + "' --gather results").status, 0);
+        const std::vector<std::string> summary = lines_of(root.read("results/stations_summary.csv"));
+        std::vector<std::string> stations;
+        for (std::size_t i = 1; i < summary.size(); ++i) {
+            stations.push_back(summary[i].substr(0, summary[i].find(',')));
+        }
+        std::sort(stations.begin(), stations.end());
+        std::vector<std::string> every;
+        for (const char* folder : {"s1", "s2", "s3", "s4", "s5"}) {
+            every.push_back(quoted(root, std::string("stations/") + folder));
+        }
+        EXPECT_EQ(stations, every) << range.first << "-" << range.last;
+        const std::vector<std::string> rows = lines_of(root.read("results/stations.csv"));
+        EXPECT_EQ(rows.size(), 1u + 30 + 3 + 2 + 30 + 3) << range.first << "-" << range.last;
+    }
 }
 
 }  // namespace
