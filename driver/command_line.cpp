@@ -19,6 +19,8 @@ command_line parse_command_line(int argc, const char* const* argv) {
         }
         if (option == "--csv") {
             options.write_csv = true;
+        } else if (option == "--html") {
+            options.write_html = true;
         } else if (option == "--help" || option == "-h") {
             options.action = command_line::request::help;
         } else if (option == "--version") {
@@ -43,7 +45,7 @@ command_line parse_command_line(int argc, const char* const* argv) {
 }
 
 const char* usage_text() {
-    return "Usage: run_station [--csv] [capacity [prefix]]\n"
+    return "Usage: run_station [--csv] [--html] [capacity [prefix]]\n"
            "       run_station --help | -h | --version\n"
            "\n"
            "Simulates the soil water and soil temperature of one station year by year and\n"
@@ -54,6 +56,7 @@ const char* usage_text() {
            "             the parameter file's (which is in inches)\n"
            "  prefix     text put in front of every file name (given only with a capacity)\n"
            "  --csv      also write prefix + \"years.csv\": one row per year for R or Python\n"
+           "  --html     also write prefix + \"station.html\": every year's calendars at a glance\n"
            "  --help, -h print this text;  --version  print the version\n"
            "\n"
            "Reads prefix + monthly_T (label and 12 monthly mean air temperatures, deg F),\n"

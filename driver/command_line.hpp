@@ -4,7 +4,7 @@
 
 namespace soil_climate {
 
-// The command line: options first ("--csv", "--help" or "-h", "--version", "--" to end
+// The command line: options first ("--csv", "--html", "--help" or "-h", "--version", "--" to end
 // them), then the positional arguments, an optional water-holding capacity (mm) that
 // replaces the parameter file's and an optional file-name prefix. Further arguments are
 // ignored.
@@ -12,6 +12,7 @@ struct command_line {
     enum class request { run, help, version };
     request action = request::run;
     bool write_csv = false;    // --csv: also write prefix + "years.csv"
+    bool write_html = false;   // --html: also write prefix + "station.html"
     bool capacity_given = false;
     double capacity_mm = 0.0;  // the first positional argument, wholly a number
     std::string capacity_text;

@@ -7,8 +7,8 @@ namespace soil_climate {
 namespace {
 
 // The suffixes of the run's files, in the order of the members of run_files.
-constexpr std::array<std::string_view, 8> run_file_suffixes{
-    "monthly_T", "monthly_P", "parameter", "summary", "SMRS", "SMR", "WSMR", "years.csv",
+constexpr std::array<std::string_view, 9> run_file_suffixes{
+    "monthly_T", "monthly_P", "parameter", "summary", "SMRS", "SMR", "WSMR", "years.csv", "station.html",
 };
 
 std::string named(const std::string& file_prefix, std::size_t suffix) {
@@ -21,6 +21,7 @@ run_files name_run_files(const std::string& file_prefix) {
     return run_files{
         named(file_prefix, 0), named(file_prefix, 1), named(file_prefix, 2), named(file_prefix, 3),
         named(file_prefix, 4), named(file_prefix, 5), named(file_prefix, 6), named(file_prefix, 7),
+        named(file_prefix, 8),
     };
 }
 

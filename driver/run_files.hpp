@@ -15,6 +15,7 @@ struct run_files {
     std::string smr;            // prefix + "SMR"
     std::string wsmr;           // prefix + "WSMR"
     std::string years_csv;      // prefix + "years.csv", written with --csv
+    std::string station_html;   // prefix + "station.html", written with --html
 };
 
 run_files name_run_files(const std::string& file_prefix);

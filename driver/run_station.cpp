@@ -14,6 +14,7 @@
 #include "driver/output_file.hpp"
 #include "driver/run_failure.hpp"
 #include "driver/run_files.hpp"
+#include "driver/station_page_file.hpp"
 #include "driver/temporary_files.hpp"
 #include "driver/year_evaluation.hpp"
 #include "report/station_report.hpp"
@@ -106,30 +107,38 @@ void write_station_report(const std::string& year_label, const year_result& year
     report.commit();
 }
 
-// The files that gather all years: the summary and, with --csv, the table of years.
+// The files that gather all years: the summary and, with --csv, the table of years and,
+// with --html, the station page.
 struct run_tables {
     output_file summary;
     std::optional<output_file> years;
+    std::optional<station_page_file> page;
 
-    run_tables(const run_files& files, const std::string& file_prefix, bool write_csv, std::string& text)
-        : summary(files.summary, file_prefix, "Output file of Summary opening failed.",
+    run_tables(const run_files& files, const command_line& options, const station_inputs& inputs, std::string& text)
+        : summary(files.summary, options.file_prefix, "Output file of Summary opening failed.",
                   "Output file of Summary writing failed.") {
         text.clear();
         append_summary_header(text);
         summary.write(text);
-        if (write_csv) {
-            years.emplace(files.years_csv, file_prefix, "Output file of years.csv opening failed.",
+        if (options.write_csv) {
+            years.emplace(files.years_csv, options.file_prefix, "Output file of years.csv opening failed.",
                           "Output file of years.csv writing failed.");
             text.clear();
             append_year_table_header(text);
             years->write(text);
         }
+        if (options.write_html) {
+            page.emplace(files.station_html, options.file_prefix, inputs.station, inputs.checked);
+        }
     }
 
-    void commit() {
+    void commit(const run_tallies& tallies) {
         summary.commit();
         if (years) {
             years->commit();
+        }
+        if (page) {
+            page->finish(tallies);
         }
     }
 };
@@ -150,6 +159,9 @@ void write_year(const std::string& year_label, const year_result& year, const st
                                      year.temperature_regime});
         tables.years->write(text);
     }
+    if (tables.page) {
+        tables.page->add_year(year_label, year);
+    }
 }
 
 // The average line, then the three frequency files, created, written and closed in the
@@ -159,7 +171,7 @@ void close_run(const run_files& files, const std::string& file_prefix, run_table
     text.clear();
     append_average_line(text, tallies.sums, tallies.year_count);
     tables.summary.write(text);
-    tables.commit();
+    tables.commit(tallies);
 
     const auto whole = output_file::writes::whole;
     output_file smrs(files.smrs, file_prefix, "Output file of SMRS opening failed.",
@@ -194,7 +206,7 @@ void run(const command_line& options) {
     temporary_files::remove_on_signals();
     temporary_files::remove_stale(options.file_prefix);
     std::string text;
-    run_tables tables(files, options.file_prefix, options.write_csv, text);
+    run_tables tables(files, options, inputs, text);
     run_tallies tallies;
     year_record record;
     for (int n = 1; read_year(*inputs.temperature, *inputs.precipitation, n, record); ++n) {

@@ -54,7 +54,7 @@ TEST(Options, HelpVersionAndUnknownOptions) {
     station_folder folder;
     const auto help = folder.run({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("Usage: run_station [--csv] [capacity [prefix]]\n", 0), 0u);
+    EXPECT_EQ(help.out.rfind("Usage: run_station [--csv] [--html] [capacity [prefix]]\n", 0), 0u);
     EXPECT_NE(help.out.find("Exit status"), std::string::npos);
 
     const auto version = folder.run({"--version"});

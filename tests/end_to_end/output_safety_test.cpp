@@ -68,6 +68,7 @@ TEST(YearLabels, LabelsThatWouldOverwriteOrEscapeAreRejectedBeforeAnythingIsWrit
         {"summary", "the label is the name of one of the run's own files"},
         {"WSMR", "the label is the name of one of the run's own files"},
         {"years.csv", "the label is the name of one of the run's own files"},
+        {"station.html", "the label is the name of one of the run's own files"},
         {"../../escaped", "the label holds a path separator"},
         {"..", "the label names a folder"},
         {".run_station-7-1", "the label has the form of the run's temporary file names"},

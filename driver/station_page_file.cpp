@@ -1,0 +1,137 @@
+#include "driver/station_page_file.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "driver/run_failure.hpp"
+#include "driver/temporary_files.hpp"
+
+namespace soil_climate {
+namespace {
+
+constexpr std::size_t scratch_buffer_size = 65536;
+
+}  // namespace
+
+scratch_file::scratch_file(const std::string& file_prefix, const std::string& failure_message)
+    : failure_message_(failure_message) {
+    std::string name;
+    const int tracked = temporary_files::track_new_name(file_prefix, name);
+    descriptor_ = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (descriptor_ >= 0) {
+        unlink(name.c_str());
+    }
+    temporary_files::untrack(tracked);
+    if (descriptor_ < 0) {
+        throw run_failure(failure_message_);
+    }
+    buffer_.reserve(scratch_buffer_size);
+}
+
+scratch_file::~scratch_file() {
+    if (descriptor_ >= 0) {
+        close(descriptor_);
+    }
+}
+
+void scratch_file::flush() {
+    std::string_view pending = buffer_;
+    while (!pending.empty()) {
+        const ssize_t written = ::write(descriptor_, pending.data(), pending.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            throw run_failure(failure_message_);
+        }
+        pending.remove_prefix(static_cast<std::size_t>(written));
+    }
+    buffer_.clear();
+}
+
+void scratch_file::write(std::string_view text) {
+    buffer_.append(text);
+    if (buffer_.size() >= scratch_buffer_size) {
+        flush();
+    }
+}
+
+void scratch_file::copy_to(output_file& output) {
+    flush();
+    if (lseek(descriptor_, 0, SEEK_SET) != 0) {
+        throw run_failure(failure_message_);
+    }
+    std::string chunk(scratch_buffer_size, '\0');
+    while (true) {
+        const ssize_t got = ::read(descriptor_, chunk.data(), chunk.size());
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            throw run_failure(failure_message_);
+        }
+        if (got == 0) {
+            return;
+        }
+        output.write(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
+    }
+}
+
+namespace {
+
+const char* const page_open_failure = "Output file of station.html opening failed.";
+const char* const page_write_failure = "Output file of station.html writing failed.";
+
+page::year_row row_of(const std::string& year_label, const year_result& year) {
+    return {year_label, year.moisture_regime, year.subdivision, year.temperature_regime};
+}
+
+}  // namespace
+
+station_page_file::station_page_file(const std::string& name, const std::string& file_prefix,
+                                     const station_parameters& station, const checked_years& checked)
+    : page_(name, file_prefix, page_open_failure, page_write_failure),
+      temperature_rows_(file_prefix, page_write_failure),
+      summary_rows_(file_prefix, page_write_failure),
+      layout_(page::layout_for(checked.year_count)) {
+    page::append_head(text_,
+                      {station.station_name, station.latitude, station.hemisphere, station.water_holding_capacity,
+                       checked.year_count, checked.first_label, checked.last_label},
+                      layout_);
+    page_.write(text_);
+}
+
+void station_page_file::add_year(const std::string& year_label, const year_result& year) {
+    const page::year_row row = row_of(year_label, year);
+    text_.clear();
+    page::append_moisture_row(text_, layout_, rows_, row, year.moisture_calendar);
+    page_.write(text_);
+    text_.clear();
+    page::append_temperature_row(text_, layout_, rows_, row, year.temperature_calendar, scale_);
+    temperature_rows_.write(text_);
+    text_.clear();
+    page::append_summary_row(text_, year_label, year.summary, year.counts, year.subdivision);
+    summary_rows_.write(text_);
+    ++rows_;
+}
+
+void station_page_file::finish(const run_tallies& tallies) {
+    text_.clear();
+    page::append_temperature_start(text_, layout_, scale_);
+    page_.write(text_);
+    temperature_rows_.copy_to(page_);
+    text_.clear();
+    page::append_frequencies(text_, layout_, tallies.moisture_regime_tally, tallies.subdivision_tally,
+                             tallies.temperature_regime_tally, tallies.year_count);
+    page_.write(text_);
+    summary_rows_.copy_to(page_);
+    text_.clear();
+    page::append_tail(text_, tallies.sums, tallies.year_count);
+    page_.write(text_);
+    page_.commit();
+}
+
+}  // namespace soil_climate

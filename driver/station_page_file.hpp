@@ -1,0 +1,59 @@
+#pragma once
+
+#include <string>
+
+#include "driver/input_check.hpp"
+#include "driver/output_file.hpp"
+#include "driver/year_evaluation.hpp"
+#include "report/station_page.hpp"
+#include "soil_climate/station_simulation.hpp"
+
+namespace soil_climate {
+
+// A file that holds text for a while and is read back once: opened under a temporary name
+// beside the run's outputs and unlinked at once, so it leaves nothing behind however the
+// run ends.
+class scratch_file {
+public:
+    scratch_file(const std::string& file_prefix, const std::string& failure_message);
+    ~scratch_file();
+    scratch_file(const scratch_file&) = delete;
+    scratch_file& operator=(const scratch_file&) = delete;
+
+    void write(std::string_view text);
+    // Writes everything the file holds to `output`.
+    void copy_to(output_file& output);
+
+private:
+    void flush();
+
+    int descriptor_ = -1;
+    std::string buffer_;
+    std::string failure_message_;
+};
+
+// The station page (prefix + "station.html", with --html) while the run writes it, year by
+// year: the moisture rows go straight into the page; the temperature rows and the summary
+// rows wait in scratch files until their sections come.
+class station_page_file {
+public:
+    station_page_file(const std::string& name, const std::string& file_prefix, const station_parameters& station,
+                      const checked_years& checked);
+
+    void add_year(const std::string& year_label, const year_result& year);
+
+    // The sections that need every year (the frequencies, the average), then the page is
+    // renamed into place.
+    void finish(const run_tallies& tallies);
+
+private:
+    output_file page_;
+    scratch_file temperature_rows_;
+    scratch_file summary_rows_;
+    page::calendar_layout layout_;
+    page::temperature_scale scale_;
+    int rows_ = 0;
+    std::string text_;
+};
+
+}  // namespace soil_climate
