@@ -1,0 +1,174 @@
+"""station_import on small hand-made exports: units both ways, the gap rules at their
+boundary, filled months, dropped years, southern stations, the column names of common
+exports, every bad input, and a station imported and run whose regimes are known by hand."""
+
+import csv
+import datetime
+import os
+import pathlib
+import subprocess
+import sys
+
+import pytest
+
+IMPORT = [sys.executable, os.environ["STATION_IMPORT"]]
+RUN_STATION = os.environ["RUN_STATION"]
+
+
+def daily_csv(path, years, temperature=15.0, rain=1.0, gaps=(), header="DATE,TMAX,TMIN,PRCP,LATITUDE,NAME",
+              latitude="38.5"):
+    """Daily rows of whole years; `gaps` are (year, month, days) whose first days have
+    empty cells."""
+    lines = [header]
+    for year in years:
+        day = datetime.date(year, 1, 1)
+        while day.year == year:
+            gap = any(day.year == y and day.month == m and day.day <= n for y, m, n in gaps)
+            cells = ("", "", "") if gap else (f"{temperature + 5:g}", f"{temperature - 5:g}", f"{rain:g}")
+            lines.append(f"{day},{','.join(cells)},{latitude},Test Station")
+            day += datetime.timedelta(days=1)
+    path.write_text("\n".join(lines) + "\n")
+    return path
+
+
+def monthly_csv(path, rows, header="DATE,TAVG,PRCP"):
+    path.write_text(header + "\n" + "\n".join(rows) + "\n")
+    return path
+
+
+def station_import(*arguments, cwd):
+    return subprocess.run(IMPORT + [str(argument) for argument in arguments], cwd=cwd, capture_output=True,
+                          text=True)
+
+
+def values(folder, name):
+    return {line.split()[0]: [float(v) for v in line.split()[1:]]
+            for line in (folder / name).read_text().splitlines()}
+
+
+def test_units_both_ways_keep_every_digit(tmp_path):
+    rows = [f"1990-{m:02d},0.1,25.4" for m in range(1, 13)]
+    metric = station_import("--capacity-mm", 150, "--latitude", 40, monthly_csv(tmp_path / "m.csv", rows), "metric",
+                            cwd=tmp_path)
+    assert metric.returncode == 0, metric.stderr
+    assert values(tmp_path / "metric", "monthly_T")["1990"] == [0.1 * 9.0 / 5.0 + 32.0] * 12  # not 32.2
+    assert values(tmp_path / "metric", "monthly_P")["1990"] == [1.0] * 12
+    rows = [f"1990-{m:02d},68.5,1.25" for m in range(1, 13)]
+    us = station_import("--units", "us", "--capacity-in", 6, "--latitude", 40,
+                        monthly_csv(tmp_path / "u.csv", rows), "us", cwd=tmp_path)
+    assert us.returncode == 0, us.stderr
+    assert values(tmp_path / "us", "monthly_T")["1990"] == pytest.approx([68.5] * 12, abs=1e-12)
+    assert values(tmp_path / "us", "monthly_P")["1990"] == pytest.approx([1.25] * 12, abs=1e-15)
+    assert (tmp_path / "us" / "parameter").read_text().split()[:3] == ["40.0", "N", "6.0"]
+
+
+@pytest.mark.parametrize("missing, kept", [(3, True), (4, False)])
+def test_a_month_with_three_missing_days_is_complete_and_with_four_is_not(tmp_path, missing, kept):
+    export = daily_csv(tmp_path / "d.csv", [1990, 1991], gaps=[(1991, 2, missing)])
+    result = station_import("--capacity-mm", 150, export, "station", cwd=tmp_path)
+    assert result.returncode == 0, result.stderr
+    assert list(values(tmp_path / "station", "monthly_T")) == (["1990", "1991"] if kept else ["1990"])
+    report = (tmp_path / "station" / "import_report.csv").read_text()
+    outcome = "kept" if kept else "dropped"
+    assert f"1991,{outcome},2,temperature,{missing}," in report
+    assert f"1991,{outcome},2,precipitation,{missing}," in report
+    # A month with missing days is the mean or the sum of its observed days.
+    if kept:
+        assert values(tmp_path / "station", "monthly_P")["1991"][1] == pytest.approx((28 - missing) / 25.4)
+
+
+def test_a_dropped_row_is_a_missing_day(tmp_path):
+    export = daily_csv(tmp_path / "d.csv", [1990])
+    lines = export.read_text().splitlines()
+    export.write_text("\n".join(lines[:40] + lines[45:]) + "\n")  # 5 days of February gone
+    result = station_import("--capacity-mm", 150, export, "station", cwd=tmp_path)
+    assert result.returncode == 1
+    assert "1990: dropped (February temperature: 5 days missing; February precipitation: 5 days missing)" \
+        in result.stdout
+
+
+def test_incomplete_months_are_filled_from_the_stations_mean_of_that_month(tmp_path):
+    rows = []
+    for year, july in ((1990, "20,10"), (1991, "24,30"), (1992, ",")):
+        rows += [f"{year}-{m:02d},{july if m == 7 else '10,50'}" for m in range(1, 13)]
+    export = monthly_csv(tmp_path / "m.csv", rows)
+    without = station_import("--capacity-mm", 150, "--latitude", 40, export, "plain", cwd=tmp_path)
+    assert list(values(tmp_path / "plain", "monthly_T")) == ["1990", "1991"]
+    filled = station_import("--capacity-mm", 150, "--latitude", 40, "--fill-months", 1, export, "filled", cwd=tmp_path)
+    assert filled.returncode == 0 and without.returncode == 0
+    july = values(tmp_path / "filled", "monthly_T")["1992"][6]
+    assert july == pytest.approx(22.0 * 9 / 5 + 32)
+    assert values(tmp_path / "filled", "monthly_P")["1992"][6] == pytest.approx(20.0 / 25.4)
+    with open(tmp_path / "filled" / "import_report.csv", newline="") as report:
+        rows = list(csv.reader(report))
+    assert ["1992", "filled", "7", "temperature", "",
+            "filled with the station's July mean, 22 deg C over 2 complete months"] in rows
+
+
+def test_common_exports_and_a_southern_station(tmp_path):
+    # A daily summary as national archives export it: quoted names, no mean temperature.
+    export = daily_csv(tmp_path / "ghcn.csv", [2001], latitude="-31.9",
+                       header='"DATE","TMAX","TMIN","PRCP","LATITUDE","NAME"')
+    result = station_import("--capacity-mm", 127, export, "perth", cwd=tmp_path)
+    assert result.returncode == 0, result.stderr
+    assert (tmp_path / "perth" / "parameter").read_text() == "31.9 S 5.0 2.5 0.66 90.0 Test_Station\n"
+    # A monthly summary with YEAR and MONTH columns and a column named by option.
+    rows = [f"1995,{m},{12.5},{30}" for m in range(1, 13)]
+    monthly = monthly_csv(tmp_path / "gsom.csv", rows, header="YEAR,MONTH,MEANTEMP,PRCP")
+    result = station_import("--capacity-mm", 150, "--latitude", 52, "--name", "De Bilt", "--mean-column",
+                            "MEANTEMP", monthly, "bilt", cwd=tmp_path)
+    assert result.returncode == 0, result.stderr
+    assert (tmp_path / "bilt" / "parameter").read_text().endswith(" N 5.905511811023622 2.5 0.66 0.0 De_Bilt\n")
+
+
+@pytest.mark.parametrize("row, message", [
+    ("1990-13,10,5", 'line 3, column DATE: "1990-13" is not a date (YYYY-MM)'),
+    ("1990-01,10,5", "line 3: the date 1990-01-01 repeats the date of line 2; the rows must be in order, each date "
+                     "once"),
+    ("1989-12,10,5", "line 3: the date 1989-12-01 comes before the date of line 2; the rows must be in order, each "
+                     "date once"),
+    ("1990-02,warm,5", 'line 3, column TAVG: "warm" is not a number'),
+    ("1990-02,71,5", "line 3, column TAVG: 71 deg C lies outside what any station records (-95 to 65 deg C)"),
+    ("1990-02,10,-0.5", "line 3, column PRCP: negative precipitation (-0.5 mm)"),
+    ("1990-02,10,5,95", "line 3, column LATITUDE: latitude 95 lies outside -90 to 90"),
+])
+def test_bad_input_is_one_line_and_no_station_folder(tmp_path, row, message):
+    export = monthly_csv(tmp_path / "m.csv", ["1990-01,10,5,40", row], header="DATE,TAVG,PRCP,LATITUDE")
+    result = station_import("--capacity-mm", 150, export, "station", cwd=tmp_path)
+    assert result.returncode == 1
+    assert result.stderr == f"station_import: {export}: {message}\n"
+    assert not (tmp_path / "station").exists()
+
+
+def test_an_existing_station_is_replaced_only_when_told(tmp_path):
+    export = monthly_csv(tmp_path / "m.csv", [f"1990-{m:02d},10,50" for m in range(1, 13)])
+    (tmp_path / "station").mkdir()
+    (tmp_path / "station" / "monthly_T").write_text("mine\n")
+    refused = station_import("--capacity-mm", 150, "--latitude", 40, export, "station", cwd=tmp_path)
+    assert refused.returncode == 1 and "give --force" in refused.stderr
+    assert (tmp_path / "station" / "monthly_T").read_text() == "mine\n"
+    forced = station_import("--force", "--capacity-mm", 150, "--latitude", 40, export, "station", cwd=tmp_path)
+    assert forced.returncode == 0
+    assert (tmp_path / "station" / "monthly_T").read_text().startswith("1990 50.0 ")
+
+
+def test_imported_years_have_the_regimes_worked_out_by_hand(tmp_path):
+    """1990 is hot and rainless: no water ever enters the soil, so every day is dry, and the
+    soil temperature is 20 + 2.5 = 22.5 deg C every day (equal months give no amplitude):
+    ARIDIC (dry on all 360 warm days, no biological window), EXTREME ARIDIC (dry every day),
+    Isohyperthermic (22.5 is 22 or more; no seasonal difference). 1991 is cool and wet:
+    10 mm a day is about 300 mm a month against a PET of about 45 mm, so the profile stays
+    full, every day is moist and every month wet: PERUDIC, PERUDIC; the soil is 12.5 deg C
+    every day: Isomesic."""
+    export = tmp_path / "d.csv"
+    dry = daily_csv(tmp_path / "dry.csv", [1990], temperature=20.0, rain=0.0).read_text().splitlines()
+    wet = daily_csv(tmp_path / "wet.csv", [1991], temperature=10.0, rain=10.0).read_text().splitlines()
+    export.write_text("\n".join(dry + wet[1:]) + "\n")
+    result = station_import("--capacity-mm", 150, export, "station", cwd=tmp_path)
+    assert result.returncode == 0, result.stderr
+    run = subprocess.run([RUN_STATION, "--csv"], cwd=tmp_path / "station", capture_output=True, text=True)
+    assert run.returncode == 0, run.stdout
+    rows = [line.split(",") for line in (tmp_path / "station" / "years.csv").read_text().splitlines()[1:]]
+    assert [(row[0], row[-3], row[-2], row[-1]) for row in rows] == [
+        ("1990", "ARIDIC", "EXTREME ARIDIC", "Isohyperthermic"),
+        ("1991", "PERUDIC", "PERUDIC", "Isomesic")]
