@@ -142,6 +142,21 @@ TEST(BadInputCatalogue, WarningsGoToStandardErrorOnly) {
     }
 }
 
+// A named pipe cannot be read twice: it is held in memory, and the run is as from a file.
+TEST(BadInputCatalogue, NamedPipesAreReadOnceAndHeld) {
+    station_folder plain;
+    write_station(plain, t_record, p_record);
+    ASSERT_EQ(plain.run().status, 0);
+    station_folder piped;
+    write_station(piped, t_record, p_record);
+    const auto result = piped.shell("mv monthly_T records && mkfifo monthly_T && (cat records > monthly_T &) && '" +
+                                    std::string(RUN_STATION_PATH) + "'");
+    EXPECT_EQ(result.status, 0) << result.out;
+    for (const char* output : {"1961", "summary", "SMR", "SMRS", "WSMR"}) {
+        EXPECT_EQ(piped.read(output), plain.read(output)) << output;
+    }
+}
+
 TEST(BadInputCatalogue, LongNamesWork) {
     const std::string station_name(4000, 'S');
     const std::string label(200, 'Y');
