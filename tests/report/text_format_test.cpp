@@ -35,19 +35,18 @@ TEST(TextFormat, FixedCellsMatchPrintfByteForByte) {
         values.push_back(std::ldexp(small(random), exponent(random)));  // every scale, both sides of 1e12
         values.push_back(std::nextafter(thousandths(random) / 200.0, 1e9));  // a unit beside a tie
     }
+    struct conversion {
+        const char* format;
+        int width;
+        int precision;
+    };
+    const conversion conversions[] = {{"%6.3lf", 6, 3}, {"%8.1lf", 8, 1}, {"%4.0lf", 4, 0}, {"%.6lf", 0, 6}};
     for (const double value : values) {
-        std::string six_three;
-        append_fixed(six_three, value, 6, 3);
-        ASSERT_EQ(six_three, printed("%6.3lf", value)) << value;
-        std::string eight_one;
-        append_fixed(eight_one, value, 8, 1);
-        ASSERT_EQ(eight_one, printed("%8.1lf", value)) << value;
-        std::string four_zero;
-        append_fixed(four_zero, value, 4, 0);
-        ASSERT_EQ(four_zero, printed("%4.0lf", value)) << value;
-        std::string six;
-        append_fixed(six, value, 0, 6);
-        ASSERT_EQ(six, printed("%.6lf", value)) << value;
+        for (const conversion& c : conversions) {
+            std::string cell;
+            append_fixed(cell, value, c.width, c.precision);
+            ASSERT_EQ(cell, printed(c.format, value)) << value;
+        }
     }
 }
 
