@@ -13,6 +13,12 @@ inline constexpr int days_per_month = 30;
 inline constexpr int days_per_half_month = 15;
 inline constexpr int days_per_year = months_per_year * days_per_month;
 
+// The months' names, January first, as messages name them.
+inline constexpr std::array<std::string_view, months_per_year> month_names{
+    "January", "February", "March",     "April",   "May",      "June",
+    "July",    "August",   "September", "October", "November", "December",
+};
+
 // Twelve monthly values, January first: temperature (°C), precipitation (mm) or PET (mm).
 using monthly_series = std::array<double, months_per_year>;
 

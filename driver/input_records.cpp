@@ -9,11 +9,6 @@
 namespace soil_climate {
 namespace {
 
-constexpr const char* month_names[months_per_year] = {
-    "January", "February", "March",     "April",   "May",      "June",
-    "July",    "August",   "September", "October", "November", "December",
-};
-
 void check_readable(const text_scanner& scanner) {
     if (scanner.failed()) {
         throw run_failure(scanner.file_name() + ": the file cannot be read.");
@@ -134,7 +129,7 @@ void read_monthly_record(text_scanner& scanner, int record_number, const value_r
     std::string_view text;
     for (int m = 0; m < months_per_year; ++m) {
         const auto refuse = [&](const std::string& problem) {
-            throw run_failure(record_name(scanner.file_name(), record_number, label) + ": " + month_names[m] +
+            throw run_failure(record_name(scanner.file_name(), record_number, label) + ": " + std::string(month_names[m]) +
                               " value \"" + printable(text) + "\" " + problem);
         };
         switch (scanner.read_number(values[m], text)) {

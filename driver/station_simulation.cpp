@@ -10,11 +10,6 @@
 namespace soil_climate {
 namespace {
 
-const char* const month_names[months_per_year] = {
-    "January", "February", "March",     "April",   "May",      "June",
-    "July",    "August",   "September", "October", "November", "December",
-};
-
 // "is not a number from 0 to 90 degrees"
 std::string not_within(const value_range& range) {
     char text[128];

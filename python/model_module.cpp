@@ -21,11 +21,6 @@ namespace {
 
 using input_array = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
-const char* const month_names[months_per_year] = {
-    "January", "February", "March",     "April",   "May",      "June",
-    "July",    "August",   "September", "October", "November", "December",
-};
-
 // How the caller's monthly values are read: °F and inches as in the input files, or the
 // model's own °C and mm.
 struct units {
@@ -67,7 +62,7 @@ void check_value(double value, const value_range& range, std::size_t year, int m
     if (problem != nullptr) {
         char value_text[32];
         std::snprintf(value_text, sizeof value_text, "%g", value);
-        throw py::value_error(year_name(year, labels) + ", " + month_names[month] + ": " + range.field + " " +
+        throw py::value_error(year_name(year, labels) + ", " + std::string(month_names[month]) + ": " + range.field + " " +
                               value_text + " " + problem);
     }
 }

@@ -16,7 +16,7 @@ constexpr int day_width = 2;
 constexpr int axis_height = 18;
 constexpr int calendar_width = label_width + days_per_year * day_width + 8;
 
-constexpr std::array<const char*, months_per_year> month_names{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+constexpr std::array<const char*, months_per_year> month_abbreviations{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 // Dry, partly dry and partly moist, moist: vermillion, yellow and blue of the Okabe-Ito
@@ -97,7 +97,7 @@ void open_calendar(std::string& text, const calendar_layout& layout, std::string
         text += "<text x=\"";
         append_number(text, label_width + (m * days_per_month + days_per_month / 2) * day_width);
         text += "\" y=\"12\">";
-        text += month_names[m];
+        text += month_abbreviations[m];
         text += "</text>";
     }
     text += "</g>\n";
