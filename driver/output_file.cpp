@@ -18,12 +18,23 @@ constexpr std::size_t buffer_size = 65536;
 
 }  // namespace
 
-output_file::output_file(std::string name, const std::string& file_prefix, std::string open_failure_message,
-                         std::string write_failure_message, writes mode, folder_check check)
-    : name_(std::move(name)),
-      open_failure_message_(std::move(open_failure_message)),
-      write_failure_message_(std::move(write_failure_message)),
-      mode_(mode) {
+bool write_all(int descriptor, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t written = ::write(descriptor, text.data(), text.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+output_file::output_file(std::string name, const std::string& file_prefix, const char* open_failure_message,
+                         const char* named, writes mode, folder_check check)
+    : name_(std::move(name)), open_failure_message_(open_failure_message), named_(named), mode_(mode) {
     struct stat standing {};
     if (check == folder_check::first && lstat(name_.c_str(), &standing) == 0 && S_ISDIR(standing.st_mode)) {
         throw run_failure(open_failure_message_);
@@ -43,8 +54,8 @@ output_file::output_file(std::string name, const std::string& file_prefix, std::
 output_file::output_file(output_file&& other) noexcept
     : name_(std::move(other.name_)),
       temporary_name_(std::move(other.temporary_name_)),
-      open_failure_message_(std::move(other.open_failure_message_)),
-      write_failure_message_(std::move(other.write_failure_message_)),
+      open_failure_message_(other.open_failure_message_),
+      named_(other.named_),
       buffer_(std::move(other.buffer_)),
       descriptor_(std::exchange(other.descriptor_, -1)),
       tracked_(std::exchange(other.tracked_, -1)),
@@ -71,45 +82,36 @@ void output_file::fail(const std::string& message) {
     throw run_failure(message);
 }
 
+void output_file::fail_to_write() {
+    fail("Output file " + (named_ != nullptr ? std::string(named_) : name_) + " writing failed.");
+}
+
 void output_file::write(std::string_view text) {
-    if (mode_ == writes::buffered) {
-        buffer_.append(text);
-        if (buffer_.size() >= buffer_size) {
-            flush();
+    if (mode_ == writes::whole) {
+        if (!write_all(descriptor_, text)) {
+            fail_to_write();
         }
         return;
     }
-    while (!text.empty()) {
-        const ssize_t written = ::write(descriptor_, text.data(), text.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
+    buffer_.append(text);
+    if (buffer_.size() >= buffer_size) {
+        if (!write_all(descriptor_, buffer_)) {
+            fail_to_write();
         }
-        if (written <= 0) {
-            fail(write_failure_message_);
-        }
-        text.remove_prefix(static_cast<std::size_t>(written));
+        buffer_.clear();
     }
-}
-
-void output_file::flush() {
-    const std::string pending = std::move(buffer_);
-    buffer_.clear();
-    buffer_.reserve(buffer_size);
-    mode_ = writes::whole;
-    write(pending);
-    mode_ = writes::buffered;
 }
 
 void output_file::commit() {
-    if (mode_ == writes::buffered && !buffer_.empty()) {
-        flush();
-    }
-    if (close(std::exchange(descriptor_, -1)) != 0) {
-        fail(write_failure_message_);
+    if (!write_all(descriptor_, buffer_) || close(std::exchange(descriptor_, -1)) != 0) {
+        fail_to_write();
     }
     if (std::rename(temporary_name_.c_str(), name_.c_str()) != 0) {
         // A folder standing under the name: the file could never be created there.
-        fail(errno == EISDIR ? open_failure_message_ : write_failure_message_);
+        if (errno == EISDIR) {
+            fail(open_failure_message_);
+        }
+        fail_to_write();
     }
     temporary_files::untrack(tracked_);
     tracked_ = -1;

@@ -5,6 +5,10 @@
 
 namespace soil_climate {
 
+// Writes all of `text` to an open file, retrying where the system wrote only part of it;
+// false when it refused the rest (a full disk, a file-size limit).
+bool write_all(int descriptor, std::string_view text);
+
 // An output text file of the run. It is written under a temporary name in its own folder
 // and renamed into place by `commit` once complete: a file under its real name is always
 // whole, the previous complete file stays until then, and a link standing under the name
@@ -23,9 +27,11 @@ public:
     enum class folder_check { first, at_rename };
 
     // Creates the temporary file beside `name`. A folder where no file can be created, or
-    // a folder standing under `name`, ends the run with `open_failure_message`.
-    output_file(std::string name, const std::string& file_prefix, std::string open_failure_message,
-                std::string write_failure_message, writes mode = writes::buffered,
+    // a folder standing under `name`, ends the run with `open_failure_message`. A failed
+    // write ends it with "Output file <named> writing failed.", where `named` is, say,
+    // "of Summary", or the file's name when it is null; the message is composed only then.
+    output_file(std::string name, const std::string& file_prefix, const char* open_failure_message,
+                const char* named = nullptr, writes mode = writes::buffered,
                 folder_check check = folder_check::first);
     ~output_file();
     output_file(output_file&& other) noexcept;
@@ -41,14 +47,14 @@ public:
     const std::string& name() const { return name_; }
 
 private:
-    void flush();
+    [[noreturn]] void fail_to_write();
     [[noreturn]] void fail(const std::string& message);
     void discard();
 
     std::string name_;
     std::string temporary_name_;
-    std::string open_failure_message_;
-    std::string write_failure_message_;
+    const char* open_failure_message_;
+    const char* named_;
     std::string buffer_;
     int descriptor_ = -1;
     int tracked_ = -1;

@@ -96,8 +96,8 @@ void write_station_report(const std::string& year_label, const year_result& year
                           const station_parameters& station, const std::string& file_prefix, std::string& text) {
     const std::string name = file_prefix + year_label;
     std::printf("%s\n", year_label.c_str());
-    output_file report(name, file_prefix, "Output file opening failed.", "Output file " + name + " writing failed.",
-                       output_file::writes::whole, output_file::folder_check::at_rename);
+    output_file report(name, file_prefix, "Output file opening failed.", nullptr, output_file::writes::whole,
+                       output_file::folder_check::at_rename);
     text.clear();
     format_station_report(text, year_label, year.monthly_temperature, year.monthly_precipitation, year.monthly_pet,
                           year.moisture_profile, year.moisture_calendar, year.temperature_calendar,
@@ -115,14 +115,13 @@ struct run_tables {
     std::optional<station_page_file> page;
 
     run_tables(const run_files& files, const command_line& options, const station_inputs& inputs, std::string& text)
-        : summary(files.summary, options.file_prefix, "Output file of Summary opening failed.",
-                  "Output file of Summary writing failed.") {
+        : summary(files.summary, options.file_prefix, "Output file of Summary opening failed.", "of Summary") {
         text.clear();
         append_summary_header(text);
         summary.write(text);
         if (options.write_csv) {
             years.emplace(files.years_csv, options.file_prefix, "Output file of years.csv opening failed.",
-                          "Output file of years.csv writing failed.");
+                          "of years.csv");
             text.clear();
             append_year_table_header(text);
             years->write(text);
@@ -174,12 +173,9 @@ void close_run(const run_files& files, const std::string& file_prefix, run_table
     tables.commit(tallies);
 
     const auto whole = output_file::writes::whole;
-    output_file smrs(files.smrs, file_prefix, "Output file of SMRS opening failed.",
-                     "Output file of SMRS writing failed.", whole);
-    output_file smr(files.smr, file_prefix, "Output file of SMR opening failed.", "Output file of SMR writing failed.",
-                    whole);
-    output_file wsmr(files.wsmr, file_prefix, "Output file of WSMR opening failed.",
-                     "Output file of WSMR writing failed.", whole);
+    output_file smrs(files.smrs, file_prefix, "Output file of SMRS opening failed.", "of SMRS", whole);
+    output_file smr(files.smr, file_prefix, "Output file of SMR opening failed.", "of SMR", whole);
+    output_file wsmr(files.wsmr, file_prefix, "Output file of WSMR opening failed.", "of WSMR", whole);
 
     text.clear();
     append_frequency_table(text, tallies.moisture_regime_tally, moisture_regime_names, tallies.year_count);

@@ -16,7 +16,7 @@ constexpr std::size_t scratch_buffer_size = 65536;
 
 }  // namespace
 
-scratch_file::scratch_file(const std::string& file_prefix, const std::string& failure_message)
+scratch_file::scratch_file(const std::string& file_prefix, const char* failure_message)
     : failure_message_(failure_message) {
     std::string name;
     const int tracked = temporary_files::track_new_name(file_prefix, name);
@@ -38,16 +38,8 @@ scratch_file::~scratch_file() {
 }
 
 void scratch_file::flush() {
-    std::string_view pending = buffer_;
-    while (!pending.empty()) {
-        const ssize_t written = ::write(descriptor_, pending.data(), pending.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            throw run_failure(failure_message_);
-        }
-        pending.remove_prefix(static_cast<std::size_t>(written));
+    if (!write_all(descriptor_, buffer_)) {
+        throw run_failure(failure_message_);
     }
     buffer_.clear();
 }
@@ -93,7 +85,7 @@ page::year_row row_of(const std::string& year_label, const year_result& year) {
 
 station_page_file::station_page_file(const std::string& name, const std::string& file_prefix,
                                      const station_parameters& station, const checked_years& checked)
-    : page_(name, file_prefix, page_open_failure, page_write_failure),
+    : page_(name, file_prefix, page_open_failure, "of station.html"),
       temperature_rows_(file_prefix, page_write_failure),
       summary_rows_(file_prefix, page_write_failure),
       layout_(page::layout_for(checked.year_count)) {

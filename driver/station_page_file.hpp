@@ -15,7 +15,7 @@ namespace soil_climate {
 // run ends.
 class scratch_file {
 public:
-    scratch_file(const std::string& file_prefix, const std::string& failure_message);
+    scratch_file(const std::string& file_prefix, const char* failure_message);
     ~scratch_file();
     scratch_file(const scratch_file&) = delete;
     scratch_file& operator=(const scratch_file&) = delete;
@@ -29,7 +29,7 @@ private:
 
     int descriptor_ = -1;
     std::string buffer_;
-    std::string failure_message_;
+    const char* failure_message_;
 };
 
 // The station page (prefix + "station.html", with --html) while the run writes it, year by
