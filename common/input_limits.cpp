@@ -1,7 +1,5 @@
 #include "common/input_limits.hpp"
 
-#include <array>
-
 namespace soil_climate {
 
 bool is_missing_value_code(double value) {
@@ -19,20 +17,10 @@ bool is_missing_value_code(double value) {
 }
 
 const value_range* station_parameter_out_of_range(const station_parameters& station) {
-    if (!latitude_range.holds(station.latitude)) {
-        return &latitude_range;
-    }
-    if (!capacity_range.holds(station.water_holding_capacity)) {
-        return &capacity_range;
-    }
-    if (!soil_temp_offset_range.holds(station.soil_temp_offset)) {
-        return &soil_temp_offset_range;
-    }
-    if (!amplitude_factor_range.holds(station.amplitude_factor)) {
-        return &amplitude_factor_range;
-    }
-    if (!phase_shift_range.holds(station.phase_shift)) {
-        return &phase_shift_range;
+    for (const parameter_range& parameter : station_parameter_ranges) {
+        if (!parameter.range->holds(station.*parameter.value)) {
+            return parameter.range;
+        }
     }
     return nullptr;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+
 #include "common/station_parameters.hpp"
 
 namespace soil_climate {
@@ -25,6 +27,19 @@ inline constexpr value_range capacity_range{"water_holding_capacity", 0.0, 1.0e6
 inline constexpr value_range soil_temp_offset_range{"soil_temp_offset", -30.0, 30.0, "degrees C"};
 inline constexpr value_range amplitude_factor_range{"amplitude_factor", -3.0, 3.0, "(no unit)"};
 inline constexpr value_range phase_shift_range{"phase_shift", -360.0, 360.0, "days"};
+
+// The numeric station parameters with their ranges, in the order of the parameter file.
+struct parameter_range {
+    const value_range* range;
+    double station_parameters::*value;
+};
+inline constexpr std::array<parameter_range, 5> station_parameter_ranges{{
+    {&latitude_range, &station_parameters::latitude},
+    {&capacity_range, &station_parameters::water_holding_capacity},
+    {&soil_temp_offset_range, &station_parameters::soil_temp_offset},
+    {&amplitude_factor_range, &station_parameters::amplitude_factor},
+    {&phase_shift_range, &station_parameters::phase_shift},
+}};
 
 // Monthly values in the units of the input files.
 inline constexpr value_range air_temperature_fahrenheit{"temperature", -200.0, 250.0, "degrees F"};

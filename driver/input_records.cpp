@@ -77,13 +77,15 @@ station_parameters read_station_parameters(text_scanner& scanner, warning_list& 
                           "\" is not N or S.");
     }
     station.hemisphere = static_cast<earth_hemisphere>(hemisphere);
-    // The latitude is a magnitude; the hemisphere letter says north or south.
-    check_range(scanner, latitude_range, station.latitude);
-    // Values beyond these would make days of the soil temperature calendar non-finite or
-    // meaningless.
-    check_range(scanner, soil_temp_offset_range, station.soil_temp_offset);
-    check_range(scanner, amplitude_factor_range, station.amplitude_factor);
-    check_range(scanner, phase_shift_range, station.phase_shift);
+    // The latitude is a magnitude (the hemisphere letter says north or south); soil
+    // temperature parameters beyond their ranges would make days of the calendar
+    // non-finite or meaningless. The capacity is checked where the capacity in force is
+    // known: the command line's replaces this one.
+    for (const parameter_range& parameter : station_parameter_ranges) {
+        if (parameter.range != &capacity_range) {
+            check_range(scanner, *parameter.range, station.*parameter.value);
+        }
+    }
 
     if (!rest.empty()) {
         warnings.push_back(scanner.file_name() + ": the text after the station name, \"" + printable(rest) +
