@@ -233,9 +233,18 @@ void classify_regimes(const daily_temperatures& temperature_calendar, const dail
                       earth_hemisphere hemisphere, soil_temperature_regime& temperature_regime,
                       soil_moisture_regime& moisture_regime, moisture_subdivision& subdivision,
                       regime_counts& counts) {
+    classify_regimes(temperature_calendar, summarize_soil_temperature(temperature_calendar), moisture_calendar,
+                     monthly_precipitation, monthly_pet, hemisphere, temperature_regime, moisture_regime,
+                     subdivision, counts);
+}
+
+void classify_regimes(const daily_temperatures& temperature_calendar, const soil_temperature_summary& soil,
+                      const daily_codes& moisture_calendar, const monthly_series& monthly_precipitation,
+                      const monthly_series& monthly_pet, earth_hemisphere hemisphere,
+                      soil_temperature_regime& temperature_regime, soil_moisture_regime& moisture_regime,
+                      moisture_subdivision& subdivision, regime_counts& counts) {
     year_quantities year;
     count_days(temperature_calendar, moisture_calendar, counts, year);
-    const soil_temperature_summary soil = summarize_soil_temperature(temperature_calendar);
     year.mean_soil_temperature = soil.mean_soil_temperature;
     year.isothermal = soil.seasonal_difference < isothermal_difference_celsius;
     solstice_runs(moisture_calendar, hemisphere, counts);

@@ -26,4 +26,12 @@ void classify_regimes(const daily_temperatures& temperature_calendar, const dail
                       soil_moisture_regime& moisture_regime, moisture_subdivision& subdivision,
                       regime_counts& counts);
 
+// The same, with the calendar's summary already computed (the entry point keeps it for
+// the year's result, and so computes it once).
+void classify_regimes(const daily_temperatures& temperature_calendar, const soil_temperature_summary& soil,
+                      const daily_codes& moisture_calendar, const monthly_series& monthly_precipitation,
+                      const monthly_series& monthly_pet, earth_hemisphere hemisphere,
+                      soil_temperature_regime& temperature_regime, soil_moisture_regime& moisture_regime,
+                      moisture_subdivision& subdivision, regime_counts& counts);
+
 }  // namespace soil_climate

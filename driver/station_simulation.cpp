@@ -60,11 +60,11 @@ const year_result& station_simulation::simulate_year(const monthly_series& month
     year.equilibrium_passes = cycle.passes;
     temperature_calendar(year.temperature_calendar, year.monthly_temperature, curve_shape_, station_.soil_temp_offset,
                          station_.amplitude_factor);
-    classify_regimes(year.temperature_calendar, year.moisture_calendar, year.monthly_precipitation, year.monthly_pet,
-                     station_.hemisphere, year.temperature_regime, year.moisture_regime, year.subdivision,
-                     year.counts);
-    year.summary = summarize_year(year.monthly_precipitation, year.monthly_pet);
     year.soil = summarize_soil_temperature(year.temperature_calendar);
+    classify_regimes(year.temperature_calendar, year.soil, year.moisture_calendar, year.monthly_precipitation,
+                     year.monthly_pet, station_.hemisphere, year.temperature_regime, year.moisture_regime,
+                     year.subdivision, year.counts);
+    year.summary = summarize_year(year.monthly_precipitation, year.monthly_pet);
     return year;
 }
 
