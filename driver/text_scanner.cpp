@@ -58,6 +58,10 @@ std::string printable(std::string_view word) {
 }
 
 text_scanner::text_scanner(std::FILE* file, std::string file_name) : file_(file), file_name_(std::move(file_name)) {
+    start();
+}
+
+void text_scanner::start() {
     refill();
     if (filled_ >= 3 && buffer_[0] == '\xEF' && buffer_[1] == '\xBB' && buffer_[2] == '\xBF') {
         next_ = 3;
@@ -225,10 +229,7 @@ bool text_scanner::rewind() {
     std::clearerr(file_);
     next_ = filled_ = consumed_before_buffer_ = 0;
     at_file_end_ = failed_ = false;
-    refill();
-    if (filled_ >= 3 && buffer_[0] == '\xEF' && buffer_[1] == '\xBB' && buffer_[2] == '\xBF') {
-        next_ = 3;
-    }
+    start();
     return true;
 }
 

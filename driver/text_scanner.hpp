@@ -60,6 +60,8 @@ public:
 private:
     static constexpr int end_of_file = -1;
 
+    // Reads the first bytes, past a byte-order mark.
+    void start();
     int peek();
     void refill();
     // The word at the read position, made whole in the buffer; empty at the end of the file.
