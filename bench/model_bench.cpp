@@ -61,9 +61,7 @@ void report_formatting(benchmark::State& state) {
     std::string text;
     for (auto _ : state) {
         text.clear();
-        format_station_report(text, "1961", year.monthly_temperature, year.monthly_precipitation, year.monthly_pet,
-                              year.moisture_profile, year.moisture_calendar, year.temperature_calendar,
-                              year.temperature_regime, year.moisture_regime, year.subdivision, "Bench", year.counts);
+        format_station_report(text, "1961", "Bench", year);
         benchmark::DoNotOptimize(text.data());
     }
     state.SetLabel(c.name);

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/input_records.hpp"
+#include "inputs/input_records.hpp"
 #include "soil_climate/station_simulation.hpp"
 
 int main(int argc, char** argv) {

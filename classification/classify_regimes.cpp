@@ -228,30 +228,29 @@ soil_temperature_summary summarize_soil_temperature(const daily_temperatures& te
     return {sum_over(t, whole_year, 0.0) / 360.0, std::fabs(summer - winter)};
 }
 
-void classify_regimes(const daily_temperatures& temperature_calendar, const daily_codes& moisture_calendar,
-                      const monthly_series& monthly_precipitation, const monthly_series& monthly_pet,
-                      earth_hemisphere hemisphere, soil_temperature_regime& temperature_regime,
-                      soil_moisture_regime& moisture_regime, moisture_subdivision& subdivision,
-                      regime_counts& counts) {
-    classify_regimes(temperature_calendar, summarize_soil_temperature(temperature_calendar), moisture_calendar,
-                     monthly_precipitation, monthly_pet, hemisphere, temperature_regime, moisture_regime,
-                     subdivision, counts);
+regime_classification classify_regimes(const daily_temperatures& temperature_calendar,
+                                       const daily_codes& moisture_calendar,
+                                       const monthly_series& monthly_precipitation,
+                                       const monthly_series& monthly_pet, earth_hemisphere hemisphere) {
+    return classify_regimes(temperature_calendar, summarize_soil_temperature(temperature_calendar), moisture_calendar,
+                            monthly_precipitation, monthly_pet, hemisphere);
 }
 
-void classify_regimes(const daily_temperatures& temperature_calendar, const soil_temperature_summary& soil,
-                      const daily_codes& moisture_calendar, const monthly_series& monthly_precipitation,
-                      const monthly_series& monthly_pet, earth_hemisphere hemisphere,
-                      soil_temperature_regime& temperature_regime, soil_moisture_regime& moisture_regime,
-                      moisture_subdivision& subdivision, regime_counts& counts) {
+regime_classification classify_regimes(const daily_temperatures& temperature_calendar,
+                                       const soil_temperature_summary& soil, const daily_codes& moisture_calendar,
+                                       const monthly_series& monthly_precipitation,
+                                       const monthly_series& monthly_pet, earth_hemisphere hemisphere) {
+    regime_classification result;
     year_quantities year;
-    count_days(temperature_calendar, moisture_calendar, counts, year);
+    count_days(temperature_calendar, moisture_calendar, result.counts, year);
     year.mean_soil_temperature = soil.mean_soil_temperature;
     year.isothermal = soil.seasonal_difference < isothermal_difference_celsius;
-    solstice_runs(moisture_calendar, hemisphere, counts);
+    solstice_runs(moisture_calendar, hemisphere, result.counts);
     year.all_months_wet = all_months_wet(monthly_precipitation, monthly_pet);
 
-    moisture_regime_of(counts, year, moisture_regime, subdivision);
-    temperature_regime = temperature_regime_of(year);
+    moisture_regime_of(result.counts, year, result.moisture_regime, result.subdivision);
+    result.temperature_regime = temperature_regime_of(year);
+    return result;
 }
 
 }  // namespace soil_climate

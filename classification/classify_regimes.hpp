@@ -16,22 +16,28 @@ struct soil_temperature_summary {
 };
 soil_temperature_summary summarize_soil_temperature(const daily_temperatures& temperature_calendar);
 
+// What the classification of one year names and counts.
+struct regime_classification {
+    soil_temperature_regime temperature_regime{};
+    soil_moisture_regime moisture_regime{};
+    moisture_subdivision subdivision{};
+    regime_counts counts;
+};
+
 // Classifies one year from its soil temperature and moisture calendars, monthly
-// precipitation and PET (mm): fills `counts` and names the soil temperature regime, the
-// moisture regime and its tentative subdivision. With a hemisphere other than north or
-// south (a letter cast in) the solstice runs are 0.
-void classify_regimes(const daily_temperatures& temperature_calendar, const daily_codes& moisture_calendar,
-                      const monthly_series& monthly_precipitation, const monthly_series& monthly_pet,
-                      earth_hemisphere hemisphere, soil_temperature_regime& temperature_regime,
-                      soil_moisture_regime& moisture_regime, moisture_subdivision& subdivision,
-                      regime_counts& counts);
+// precipitation and PET (mm): the day counts, the soil temperature regime, the moisture
+// regime and its tentative subdivision. With a hemisphere other than north or south (a
+// letter cast in) the solstice runs are 0.
+regime_classification classify_regimes(const daily_temperatures& temperature_calendar,
+                                       const daily_codes& moisture_calendar,
+                                       const monthly_series& monthly_precipitation,
+                                       const monthly_series& monthly_pet, earth_hemisphere hemisphere);
 
 // The same, with the calendar's summary already computed (the entry point keeps it for
 // the year's result, and so computes it once).
-void classify_regimes(const daily_temperatures& temperature_calendar, const soil_temperature_summary& soil,
-                      const daily_codes& moisture_calendar, const monthly_series& monthly_precipitation,
-                      const monthly_series& monthly_pet, earth_hemisphere hemisphere,
-                      soil_temperature_regime& temperature_regime, soil_moisture_regime& moisture_regime,
-                      moisture_subdivision& subdivision, regime_counts& counts);
+regime_classification classify_regimes(const daily_temperatures& temperature_calendar,
+                                       const soil_temperature_summary& soil, const daily_codes& moisture_calendar,
+                                       const monthly_series& monthly_precipitation,
+                                       const monthly_series& monthly_pet, earth_hemisphere hemisphere);
 
 }  // namespace soil_climate

@@ -26,8 +26,10 @@ daily_temperatures temperature_curve_shape(earth_hemisphere hemisphere, double p
     return shape;
 }
 
-void temperature_calendar(daily_temperatures& calendar, const monthly_series& monthly_temperature,
-                          const daily_temperatures& curve_shape, double soil_temp_offset, double amplitude_factor) {
+daily_temperatures temperature_calendar(const monthly_series& monthly_temperature,
+                                        const daily_temperatures& curve_shape, double soil_temp_offset,
+                                        double amplitude_factor) {
+    daily_temperatures calendar;
     const monthly_series& t = monthly_temperature;
     double annual_sum = 0.0;
     for (const double value : t) {
@@ -40,13 +42,14 @@ void temperature_calendar(daily_temperatures& calendar, const monthly_series& mo
     for (int d = 0; d < days_per_year; ++d) {
         calendar[d] = curve_shape[d] * amplitude + mean;
     }
+    return calendar;
 }
 
 void temperature_calendar(daily_temperatures& calendar, const monthly_series& monthly_temperature,
                           earth_hemisphere hemisphere, double soil_temp_offset, double amplitude_factor,
                           double phase_shift) {
-    temperature_calendar(calendar, monthly_temperature, temperature_curve_shape(hemisphere, phase_shift),
-                         soil_temp_offset, amplitude_factor);
+    calendar = temperature_calendar(monthly_temperature, temperature_curve_shape(hemisphere, phase_shift),
+                                    soil_temp_offset, amplitude_factor);
 }
 
 }  // namespace soil_climate

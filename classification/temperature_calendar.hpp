@@ -20,7 +20,8 @@ daily_temperatures temperature_curve_shape(earth_hemisphere hemisphere, double p
 
 // The same calendar from a shape computed once: each day is shape × amplitude + mean,
 // exactly as the per-year computation forms it.
-void temperature_calendar(daily_temperatures& calendar, const monthly_series& monthly_temperature,
-                          const daily_temperatures& curve_shape, double soil_temp_offset, double amplitude_factor);
+daily_temperatures temperature_calendar(const monthly_series& monthly_temperature,
+                                        const daily_temperatures& curve_shape, double soil_temp_offset,
+                                        double amplitude_factor);
 
 }  // namespace soil_climate

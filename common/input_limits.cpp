@@ -1,5 +1,7 @@
 #include "common/input_limits.hpp"
 
+#include <cmath>
+
 namespace soil_climate {
 
 bool is_missing_value_code(double value) {
@@ -16,13 +18,41 @@ bool is_missing_value_code(double value) {
     return false;
 }
 
-const value_range* station_parameter_out_of_range(const station_parameters& station) {
+namespace {
+
+input_fault fault_of(double value) {
+    return std::isfinite(value) ? input_fault::out_of_range : input_fault::not_finite;
+}
+
+}  // namespace
+
+std::optional<input_problem> check_station(const station_parameters& station) {
+    if (station.hemisphere != earth_hemisphere::north && station.hemisphere != earth_hemisphere::south) {
+        return input_problem{input_fault::unknown_hemisphere, nullptr};
+    }
     for (const parameter_range& parameter : station_parameter_ranges) {
-        if (!parameter.range->holds(station.*parameter.value)) {
-            return parameter.range;
+        if (auto problem = check_parameter(*parameter.range, station.*parameter.value)) {
+            return problem;
         }
     }
-    return nullptr;
+    return std::nullopt;
+}
+
+std::optional<input_problem> check_parameter(const value_range& range, double value) {
+    if (!range.holds(value)) {
+        return input_problem{fault_of(value), &range, value};
+    }
+    return std::nullopt;
+}
+
+std::optional<input_problem> check_monthly_value(double value, const value_range& range, int month) {
+    if (is_missing_value_code(value)) {
+        return input_problem{input_fault::missing_value_code, &range, value, month};
+    }
+    if (!range.holds(value)) {
+        return input_problem{fault_of(value), &range, value, month};
+    }
+    return std::nullopt;
 }
 
 }  // namespace soil_climate

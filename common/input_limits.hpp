@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 
 #include "common/station_parameters.hpp"
 
@@ -63,7 +64,32 @@ inline constexpr value_range precipitation_mm{"precipitation", 0.0, inches_to_mm
 // mean or total of a station with a soil takes these values.
 bool is_missing_value_code(double value);
 
-// The first numeric station parameter outside its range, or nullptr when all are usable.
-const value_range* station_parameter_out_of_range(const station_parameters& station);
+// What is wrong with one input value.
+enum class input_fault {
+    not_finite,          // NaN or an infinity
+    missing_value_code,  // -99.9, -9999 and their like: a gap, not a measurement
+    out_of_range,        // a number outside the range the model accepts
+    unknown_hemisphere,  // a hemisphere other than north or south
+};
+
+// One input value that the model cannot take: which field (through its range, which also
+// gives the bounds and unit), the value, and for a monthly value its month.
+struct input_problem {
+    input_fault fault;
+    const value_range* range;  // nullptr for the hemisphere
+    double value = 0.0;
+    int month = -1;  // 0 = January for a monthly value; -1 for a station parameter
+};
+
+// The check of one numeric station parameter against its range.
+std::optional<input_problem> check_parameter(const value_range& range, double value);
+
+// The one check of a station's parameters: the hemisphere, then the numeric parameters in
+// the order of the parameter file. The first problem, or none.
+std::optional<input_problem> check_station(const station_parameters& station);
+
+// The one check of a monthly value, in the units of `range`: finite, no missing-value
+// code, within the range.
+std::optional<input_problem> check_monthly_value(double value, const value_range& range, int month);
 
 }  // namespace soil_climate

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "driver/number_text.hpp"
+#include "inputs/number_text.hpp"
 #include "driver/run_failure.hpp"
 
 namespace soil_climate {

@@ -8,15 +8,16 @@
 
 #include "common/input_limits.hpp"
 #include "driver/command_line.hpp"
-#include "driver/input_check.hpp"
-#include "driver/input_file.hpp"
-#include "driver/input_records.hpp"
-#include "driver/output_file.hpp"
+#include "inputs/input_check.hpp"
+#include "inputs/input_file.hpp"
+#include "inputs/input_records.hpp"
+#include "outputs/output_file.hpp"
 #include "driver/run_failure.hpp"
-#include "driver/run_files.hpp"
-#include "driver/station_page_file.hpp"
-#include "driver/temporary_files.hpp"
-#include "driver/year_evaluation.hpp"
+#include "outputs/run_files.hpp"
+#include "outputs/station_page_file.hpp"
+#include "outputs/temporary_files.hpp"
+#include "model/year_evaluation.hpp"
+#include "model/year_fields.hpp"
 #include "report/station_report.hpp"
 #include "report/summary_format.hpp"
 #include "report/year_table.hpp"
@@ -34,11 +35,14 @@ double water_holding_capacity_mm(const command_line& options, const station_para
     if (capacity_range.holds(capacity_mm)) {
         return capacity_mm;
     }
+    char bounds[64];
+    std::snprintf(bounds, sizeof bounds, "%.15g to %.15g", capacity_range.lowest, capacity_range.highest);
     if (options.capacity_given) {
         throw run_failure("Command line: water-holding capacity \"" + options.capacity_text +
-                          "\" is not a number of mm from 0 to 1000000.");
+                          "\" is not a number of mm from " + bounds + ".");
     }
-    throw run_failure(parameter_file + ": field water_holding_capacity is outside 0 to 1000000 mm.");
+    throw run_failure(parameter_file + ": field " + capacity_range.field + " is outside " + bounds + " " +
+                      capacity_range.unit + ".");
 }
 
 // A prefix is put before each file name as it stands, so a folder given without its
@@ -99,10 +103,7 @@ void write_station_report(const std::string& year_label, const year_result& year
     output_file report(name, file_prefix, "Output file opening failed.", nullptr, output_file::writes::whole,
                        output_file::folder_check::at_rename);
     text.clear();
-    format_station_report(text, year_label, year.monthly_temperature, year.monthly_precipitation, year.monthly_pet,
-                          year.moisture_profile, year.moisture_calendar, year.temperature_calendar,
-                          year.temperature_regime, year.moisture_regime, year.subdivision, station.station_name,
-                          year.counts);
+    format_station_report(text, year_label, station.station_name, year);
     report.write(text);
     report.commit();
 }
@@ -153,13 +154,11 @@ void write_year(const std::string& year_label, const year_result& year, const st
 
     if (tables.years) {
         text.clear();
-        append_year_table_row(text, {year_label, station, year.summary, year.counts, year.soil.mean_soil_temperature,
-                                     year.soil.seasonal_difference, year.moisture_regime, year.subdivision,
-                                     year.temperature_regime});
+        append_year_table_row(text, {year_label, station, year});
         tables.years->write(text);
     }
     if (tables.page) {
-        tables.page->add_year(year_label, year);
+        tables.page->add_year({year_label, station, year});
     }
 }
 

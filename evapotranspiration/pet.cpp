@@ -108,15 +108,15 @@ day_length_row southern_factors(double latitude) {
 
 }  // namespace
 
-void compute_pet(const monthly_series& temperatures, double latitude, monthly_series& pet, earth_hemisphere hemisphere) {
-    pet.fill(0.0);
+monthly_series compute_pet(const monthly_series& temperatures, double latitude, earth_hemisphere hemisphere) {
+    monthly_series pet{};
     day_length_row day_length_factor{};
     if (hemisphere == earth_hemisphere::north) {
         day_length_factor = northern_factors(latitude);
     } else if (hemisphere == earth_hemisphere::south) {
         day_length_factor = southern_factors(latitude);
     } else {
-        return;
+        return pet;
     }
 
     const double heat_index = heat_index_of(temperatures);
@@ -124,6 +124,12 @@ void compute_pet(const monthly_series& temperatures, double latitude, monthly_se
     for (int m = 0; m < months_per_year; ++m) {
         pet[m] = unadjusted_pet_of(temperatures[m], heat_index, pet_exponent) * day_length_factor[m];
     }
+    return pet;
+}
+
+void compute_pet(const monthly_series& temperatures, double latitude, monthly_series& pet,
+                 earth_hemisphere hemisphere) {
+    pet = compute_pet(temperatures, latitude, hemisphere);
 }
 
 }  // namespace soil_climate

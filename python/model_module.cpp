@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/input_limits.hpp"
+#include "model/year_fields.hpp"
 #include "soil_climate/station_simulation.hpp"
 
 namespace py = pybind11;
@@ -44,27 +45,33 @@ std::string year_name(std::size_t year, const std::vector<std::string>& labels) 
     return "year " + std::to_string(year + 1) + " (" + labels[year] + ")";
 }
 
+std::string shown(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
 // Refuses, naming the year and the month, a value that is not finite, is a missing-value
 // code or lies outside what the model accepts in the caller's units.
 void check_value(double value, const value_range& range, std::size_t year, int month,
                  const std::vector<std::string>& labels) {
-    const char* problem = nullptr;
-    char range_text[96];
-    if (!std::isfinite(value)) {
-        problem = "is not a finite number";
-    } else if (is_missing_value_code(value)) {
-        problem = "is a missing-value code, not a measurement";
-    } else if (!range.holds(value)) {
-        std::snprintf(range_text, sizeof range_text, "lies outside %g to %g %s", range.lowest, range.highest,
-                      range.unit);
-        problem = range_text;
+    const auto problem = check_monthly_value(value, range, month);
+    if (!problem) {
+        return;
     }
-    if (problem != nullptr) {
-        char value_text[32];
-        std::snprintf(value_text, sizeof value_text, "%g", value);
-        throw py::value_error(year_name(year, labels) + ", " + std::string(month_names[month]) + ": " + range.field + " " +
-                              value_text + " " + problem);
+    std::string why;
+    switch (problem->fault) {
+        case input_fault::not_finite:
+            why = "is not a finite number";
+            break;
+        case input_fault::missing_value_code:
+            why = "is a missing-value code, not a measurement";
+            break;
+        default:
+            why = "lies outside " + shown(range.lowest) + " to " + shown(range.highest) + " " + range.unit;
     }
+    throw py::value_error(year_name(year, labels) + ", " + std::string(month_names[month]) + ": " + range.field + " " +
+                          shown(value) + " " + why);
 }
 
 std::size_t years_of(const input_array& values, const char* name) {
@@ -74,23 +81,34 @@ std::size_t years_of(const input_array& values, const char* name) {
     return static_cast<std::size_t>(values.shape(0));
 }
 
-station_parameters station_from(double latitude, const std::string& hemisphere, double capacity_mm,
-                                double soil_temp_offset, double amplitude_factor, double phase_shift) {
-    if (hemisphere != "N" && hemisphere != "S") {
-        throw py::value_error("hemisphere must be \"N\" or \"S\", not \"" + hemisphere + "\"");
+struct station_arguments {
+    double latitude;
+    std::string hemisphere;
+    double capacity_mm;
+    double soil_temp_offset;
+    double amplitude_factor;
+    double phase_shift;
+    std::string station_name;
+};
+
+station_parameters station_from(const station_arguments& given) {
+    if (given.hemisphere != "N" && given.hemisphere != "S") {
+        throw py::value_error("hemisphere must be \"N\" or \"S\", not \"" + given.hemisphere + "\"");
     }
     station_parameters station;
-    station.latitude = latitude;
-    station.hemisphere = static_cast<earth_hemisphere>(hemisphere[0]);
-    station.water_holding_capacity = capacity_mm;
-    station.soil_temp_offset = soil_temp_offset;
-    station.amplitude_factor = amplitude_factor;
-    station.phase_shift = phase_shift;
-    if (const value_range* range = station_parameter_out_of_range(station)) {
-        const char* field = range == &capacity_range ? "capacity_mm" : range->field;
+    station.latitude = given.latitude;
+    station.hemisphere = static_cast<earth_hemisphere>(given.hemisphere[0]);
+    station.water_holding_capacity = given.capacity_mm;
+    station.soil_temp_offset = given.soil_temp_offset;
+    station.amplitude_factor = given.amplitude_factor;
+    station.phase_shift = given.phase_shift;
+    station.station_name = given.station_name;
+    if (const auto problem = check_station(station)) {
+        const value_range& range = *problem->range;
+        const char* field = &range == &capacity_range ? "capacity_mm" : range.field;
         char text[160];
-        std::snprintf(text, sizeof text, "%s must be a number from %g to %g %s", field, range->lowest,
-                      range->highest, range->unit);
+        std::snprintf(text, sizeof text, "%s must be a number from %g to %g %s", field, range.lowest, range.highest,
+                      range.unit);
         throw py::value_error(text);
     }
     return station;
@@ -104,13 +122,59 @@ py::array_t<T> array_of(std::size_t years, std::size_t width = 0) {
     return py::array_t<T>({static_cast<py::ssize_t>(years), static_cast<py::ssize_t>(width)});
 }
 
+// One column of the table of a year's fields for every year: float64 for numbers, int32
+// for day counts, int8 codes for regimes (their position in the field's name table).
+// Text columns are made afterwards, as Python strings.
+struct field_column {
+    const year_field* field;
+    py::array column;
+    void* data;
+};
+
+std::vector<field_column> field_columns(std::size_t years) {
+    std::vector<field_column> columns;
+    for (const year_field& field : year_fields) {
+        py::array column;
+        switch (field.kind) {
+            case field_kind::number:
+                column = array_of<double>(years);
+                break;
+            case field_kind::count:
+                column = array_of<std::int32_t>(years);
+                break;
+            case field_kind::category:
+                column = array_of<std::int8_t>(years);
+                break;
+            case field_kind::text:
+                continue;
+        }
+        columns.push_back({&field, column, column.mutable_data()});
+    }
+    return columns;
+}
+
+void store(const field_column& column, std::size_t year, const station_year& row) {
+    const double value = column.field->read(row).number;
+    switch (column.field->kind) {
+        case field_kind::number:
+            static_cast<double*>(column.data)[year] = value;
+            break;
+        case field_kind::count:
+            static_cast<std::int32_t*>(column.data)[year] = static_cast<std::int32_t>(value);
+            break;
+        case field_kind::category:
+            static_cast<std::int8_t*>(column.data)[year] = static_cast<std::int8_t>(value);
+            break;
+        case field_kind::text:
+            break;
+    }
+}
+
 // The simulation: checks every value first, so that a bad one raises before any year is
 // simulated, then runs the years with the GIL released.
-py::dict simulate(const input_array& temperature, const input_array& precipitation, double latitude,
-                  const std::string& hemisphere, double capacity_mm, double soil_temp_offset,
-                  double amplitude_factor, double phase_shift, const std::vector<std::string>& labels,
-                  const std::string& units_name) {
-    const units given = units_named(units_name);
+py::dict simulate(const input_array& temperature, const input_array& precipitation, const station_arguments& given,
+                  const std::vector<std::string>& labels, const std::string& units_name) {
+    const units chosen = units_named(units_name);
     const std::size_t years = years_of(temperature, "temperature");
     if (years_of(precipitation, "precipitation") != years) {
         throw py::value_error("temperature and precipitation must hold the same number of years");
@@ -118,14 +182,13 @@ py::dict simulate(const input_array& temperature, const input_array& precipitati
     if (labels.size() != years) {
         throw py::value_error("labels must name every year, one label a year");
     }
-    const station_parameters station =
-        station_from(latitude, hemisphere, capacity_mm, soil_temp_offset, amplitude_factor, phase_shift);
+    const station_parameters station = station_from(given);
     const double* t = temperature.data();
     const double* p = precipitation.data();
     for (std::size_t y = 0; y < years; ++y) {
         for (int m = 0; m < months_per_year; ++m) {
-            check_value(t[y * months_per_year + m], given.temperature, y, m, labels);
-            check_value(p[y * months_per_year + m], given.precipitation, y, m, labels);
+            check_value(t[y * months_per_year + m], chosen.temperature, y, m, labels);
+            check_value(p[y * months_per_year + m], chosen.precipitation, y, m, labels);
         }
     }
 
@@ -135,21 +198,14 @@ py::dict simulate(const input_array& temperature, const input_array& precipitati
     auto moisture_profile = array_of<double>(years, slant_count);
     auto moisture_calendar = array_of<std::int8_t>(years, days_per_year);
     auto temperature_calendar = array_of<double>(years, days_per_year);
-    auto counts = array_of<std::int32_t>(years, 10);
-    auto sums = array_of<double>(years, 4);
-    auto soil = array_of<double>(years, 2);
-    auto regimes = array_of<std::int8_t>(years, 3);
     auto passes = array_of<std::int32_t>(years);
+    const std::vector<field_column> columns = field_columns(years);
     double* out_t = monthly_temperature.mutable_data();
     double* out_p = monthly_precipitation.mutable_data();
     double* out_pet = monthly_pet.mutable_data();
     double* out_profile = moisture_profile.mutable_data();
     std::int8_t* out_moisture = moisture_calendar.mutable_data();
     double* out_soil_calendar = temperature_calendar.mutable_data();
-    std::int32_t* out_counts = counts.mutable_data();
-    double* out_sums = sums.mutable_data();
-    double* out_soil = soil.mutable_data();
-    std::int8_t* out_regimes = regimes.mutable_data();
     std::int32_t* out_passes = passes.mutable_data();
 
     std::optional<std::string> failure;
@@ -163,8 +219,8 @@ py::dict simulate(const input_array& temperature, const input_array& precipitati
                 for (int m = 0; m < months_per_year; ++m) {
                     const double tv = t[y * months_per_year + m];
                     const double pv = p[y * months_per_year + m];
-                    year_t[m] = given.us ? fahrenheit_to_celsius(tv) : tv;
-                    year_p[m] = given.us ? inches_to_mm(pv) : pv;
+                    year_t[m] = chosen.us ? fahrenheit_to_celsius(tv) : tv;
+                    year_p[m] = chosen.us ? inches_to_mm(pv) : pv;
                 }
                 const year_result& r = simulation.simulate_year(year_t, year_p);
                 std::copy(r.monthly_temperature.begin(), r.monthly_temperature.end(), out_t + y * months_per_year);
@@ -177,20 +233,10 @@ py::dict simulate(const input_array& temperature, const input_array& precipitati
                 }
                 std::copy(r.temperature_calendar.begin(), r.temperature_calendar.end(),
                           out_soil_calendar + y * days_per_year);
-                const regime_counts& c = r.counts;
-                const std::int32_t year_counts[10] = {
-                    c.year_dry_days, c.year_moist_dry_days, c.year_moist_days, c.dry_days,
-                    c.moist_dry_days, c.moist_days, c.longest_moist_run, c.bio8_days,
-                    c.summer_dry_run, c.winter_moist_run};
-                std::copy(year_counts, year_counts + 10, out_counts + y * 10);
-                const double year_sums[4] = {r.summary.annual_precipitation, r.summary.annual_pet,
-                                             r.summary.annual_water_balance, r.summary.june_august_balance};
-                std::copy(year_sums, year_sums + 4, out_sums + y * 4);
-                out_soil[y * 2] = r.soil.mean_soil_temperature;
-                out_soil[y * 2 + 1] = r.soil.seasonal_difference;
-                out_regimes[y * 3] = static_cast<std::int8_t>(r.moisture_regime);
-                out_regimes[y * 3 + 1] = static_cast<std::int8_t>(r.subdivision);
-                out_regimes[y * 3 + 2] = static_cast<std::int8_t>(r.temperature_regime);
+                const station_year row{labels[y], station, r};
+                for (const field_column& column : columns) {
+                    store(column, y, row);
+                }
                 out_passes[y] = r.equilibrium_passes;
             }
         } catch (const std::exception& error) {
@@ -201,6 +247,23 @@ py::dict simulate(const input_array& temperature, const input_array& precipitati
         throw py::value_error(*failure);
     }
 
+    // Every field by its name, in the table's order; text columns as lists of strings.
+    py::dict fields;
+    auto column = columns.begin();
+    const year_result no_year;
+    for (const year_field& field : year_fields) {
+        if (field.kind != field_kind::text) {
+            fields[py::str(std::string(field.name))] = (column++)->column;
+            continue;
+        }
+        py::list texts;
+        for (std::size_t y = 0; y < years; ++y) {
+            const std::string_view text = field.read({labels[y], station, no_year}).text;
+            texts.append(py::str(text.data(), text.size()));
+        }
+        fields[py::str(std::string(field.name))] = texts;
+    }
+
     py::dict result;
     result["monthly_temperature"] = monthly_temperature;
     result["monthly_precipitation"] = monthly_precipitation;
@@ -208,12 +271,26 @@ py::dict simulate(const input_array& temperature, const input_array& precipitati
     result["moisture_profile"] = moisture_profile;
     result["moisture_calendar"] = moisture_calendar;
     result["temperature_calendar"] = temperature_calendar;
-    result["counts"] = counts;
-    result["sums"] = sums;
-    result["soil"] = soil;
-    result["regimes"] = regimes;
     result["equilibrium_passes"] = passes;
+    result["fields"] = fields;
     return result;
+}
+
+// The table of a year's fields for Python: name, unit, meaning, kind ("text", "number",
+// "count" or "category"), source ("station" or "year") and a category's names.
+py::list year_field_table() {
+    static constexpr const char* kinds[] = {"text", "number", "count", "category"};
+    py::list table;
+    for (const year_field& field : year_fields) {
+        py::list categories;
+        for (const std::string_view name : field.categories) {
+            categories.append(py::str(name.data(), name.size()));
+        }
+        table.append(py::make_tuple(std::string(field.name), std::string(field.unit), std::string(field.meaning),
+                                    kinds[static_cast<int>(field.kind)],
+                                    field.source == field_source::station ? "station" : "year", py::tuple(categories)));
+    }
+    return table;
 }
 
 std::vector<std::string> names_of(const auto& table) {
@@ -224,9 +301,21 @@ std::vector<std::string> names_of(const auto& table) {
 
 PYBIND11_MODULE(_model, module) {
     module.doc() = "The soil climate model's entry point, for the soil_climate package.";
-    module.def("simulate", &simulate, py::arg("temperature"), py::arg("precipitation"), py::arg("latitude"),
-               py::arg("hemisphere"), py::arg("capacity_mm"), py::arg("soil_temp_offset"),
-               py::arg("amplitude_factor"), py::arg("phase_shift"), py::arg("labels"), py::arg("units"));
+    module.def(
+        "simulate",
+        [](const input_array& temperature, const input_array& precipitation, double latitude,
+           const std::string& hemisphere, double capacity_mm, double soil_temp_offset, double amplitude_factor,
+           double phase_shift, const std::vector<std::string>& labels, const std::string& units,
+           const std::string& station_name) {
+            return simulate(temperature, precipitation,
+                            {latitude, hemisphere, capacity_mm, soil_temp_offset, amplitude_factor, phase_shift,
+                             station_name},
+                            labels, units);
+        },
+        py::arg("temperature"), py::arg("precipitation"), py::arg("latitude"), py::arg("hemisphere"),
+        py::arg("capacity_mm"), py::arg("soil_temp_offset"), py::arg("amplitude_factor"), py::arg("phase_shift"),
+        py::arg("labels"), py::arg("units"), py::arg("station_name"));
+    module.attr("year_fields") = year_field_table();
     module.attr("moisture_regime_names") = names_of(moisture_regime_names);
     module.attr("subdivision_names") = names_of(subdivision_names);
     module.attr("temperature_regime_names") = names_of(temperature_regime_names);

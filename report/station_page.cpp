@@ -206,10 +206,21 @@ std::string_view temperature_colour_at(std::size_t) {
     return "#CC79A7";  // reddish purple
 }
 
-void append_summary_cells(std::string& text, std::span<const double> values) {
-    for (std::size_t i = 0; i < values.size(); ++i) {
+// The summary table's cells of a row after its first: each summarised number of the row
+// given, rounded to a whole number, and the subdivision's name; or, for the average row,
+// each average and an empty cell.
+template <typename Number_of, typename Name_of>
+void append_summary_cells(std::string& text, Number_of&& number_of, Name_of&& name_of_field) {
+    for (const year_field& field : year_fields) {
+        if (field.page_heading.empty()) {
+            continue;
+        }
         text += "<td>";
-        append_fixed(text, values[i], 0, 0);
+        if (field.kind == field_kind::category) {
+            text += name_of_field(field);
+        } else {
+            append_fixed(text, number_of(field), 0, 0);
+        }
         text += "</td>";
     }
 }
@@ -389,38 +400,33 @@ void append_frequencies(std::string& text, const calendar_layout& layout, std::s
                            subdivision_colour_at);
     append_frequency_table(text, "Soil temperature regime", temperature_regime_names, temperature_tally,
                            year_count, temperature_colour_at);
-    text += "</div>\n<h2>Summary</h2>\n<table class=\"summary\">\n"
-            "<tr><th>year</th><th>precipitation mm</th><th>PET mm</th><th>AWB mm</th><th>MSD mm</th>"
-            "<th>dry days</th><th>M/D days</th><th>moist days</th><th>BIO8</th><th>subdivision</th></tr>\n";
+    text += "</div>\n<h2>Summary</h2>\n<table class=\"summary\">\n<tr><th>year</th>";
+    for (const year_field& field : year_fields) {
+        if (!field.page_heading.empty()) {
+            text += "<th>";
+            text += field.page_heading;
+            text += "</th>";
+        }
+    }
+    text += "</tr>\n";
 }
 
-void append_summary_row(std::string& text, std::string_view year_label, const year_summary& summary,
-                        const regime_counts& counts, moisture_subdivision subdivision) {
+void append_summary_row(std::string& text, const station_year& row) {
     text += "<tr><td>";
-    append_escaped(text, year_label);
+    append_escaped(text, row.year_label);
     text += "</td>";
-    const double values[] = {summary.annual_precipitation,
-                             summary.annual_pet,
-                             summary.annual_water_balance,
-                             summary.june_august_balance,
-                             static_cast<double>(counts.dry_days),
-                             static_cast<double>(counts.moist_dry_days),
-                             static_cast<double>(counts.moist_days),
-                             static_cast<double>(counts.bio8_days)};
-    append_summary_cells(text, values);
-    text += "<td>";
-    text += name_of(subdivision);
-    text += "</td></tr>\n";
+    append_summary_cells(
+        text, [&](const year_field& field) { return field.read(row).number; },
+        [&](const year_field& field) { return field.read(row).text; });
+    text += "</tr>\n";
 }
 
 void append_tail(std::string& text, const summary_sums& sums, int year_count) {
-    std::array<double, 8> averages{};
-    for (std::size_t i = 0; i < averages.size(); ++i) {
-        averages[i] = sums[i] / static_cast<double>(year_count);
-    }
     text += "<tr class=\"average\"><td>AVG</td>";
-    append_summary_cells(text, averages);
-    text += "<td></td></tr>\n</table>\n</body>\n</html>\n";
+    append_summary_cells(
+        text, [&](const year_field& field) { return sums.*field.summed / static_cast<double>(year_count); },
+        [](const year_field&) { return std::string_view(); });
+    text += "</tr>\n</table>\n</body>\n</html>\n";
 }
 
 }  // namespace soil_climate::page

@@ -8,8 +8,7 @@
 #include "common/regime_counts.hpp"
 #include "common/regime_names.hpp"
 #include "common/station_parameters.hpp"
-#include "common/year_summary.hpp"
-#include "report/summary_format.hpp"
+#include "model/year_fields.hpp"
 
 namespace soil_climate::page {
 
@@ -79,9 +78,9 @@ void append_frequencies(std::string& text, const calendar_layout& layout, std::s
                         std::span<const int> subdivision_tally, std::span<const int> temperature_tally,
                         int year_count);
 
-// One year's row of the summary table, with the values of its summary line.
-void append_summary_row(std::string& text, std::string_view year_label, const year_summary& summary,
-                        const regime_counts& counts, moisture_subdivision subdivision);
+// One year's row of the summary table: the fields of the table of a year's fields that
+// the page's summary shows.
+void append_summary_row(std::string& text, const station_year& row);
 
 // The summary table's average row, as the summary's average line, and the page's end.
 void append_tail(std::string& text, const summary_sums& sums, int year_count);

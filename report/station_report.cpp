@@ -122,13 +122,11 @@ char temperature_symbol(double soil_temperature) {
     return soil_temperature < 8.0 ? '5' : '8';
 }
 
-void format_station_report(std::string& text, const std::string& year_label, const monthly_series& monthly_temperature,
-                           const monthly_series& monthly_precipitation, const monthly_series& monthly_pet,
-                           const slant_array& moisture_profile, const daily_codes& moisture_calendar,
-                           const daily_temperatures& temperature_calendar,
-                           soil_temperature_regime temperature_regime, soil_moisture_regime moisture_regime,
-                           moisture_subdivision subdivision, const std::string& station_name,
-                           const regime_counts& counts) {
+void format_station_report(std::string& text, std::string_view year_label, std::string_view station_name,
+                           const year_result& year) {
+    const daily_temperatures& temperature_calendar = year.temperature_calendar;
+    const daily_codes& moisture_calendar = year.moisture_calendar;
+    const regime_counts& counts = year.counts;
     // "The simulation results of Ombrisk Model for Station %s in %s\n\n"
     text += "The simulation results of Ombrisk Model for Station ";
     text += station_name;
@@ -136,10 +134,10 @@ void format_station_report(std::string& text, const std::string& year_label, con
     text += year_label;
     text += "\n\n";
 
-    monthly_block(text, "Monthly Temperature (degree Celsius):", monthly_temperature);
-    monthly_block(text, "Monthly Precipitation (mm):", monthly_precipitation);
-    monthly_block(text, "Monthly PET (mm):", monthly_pet);
-    profile_block(text, moisture_profile);
+    monthly_block(text, "Monthly Temperature (degree Celsius):", year.monthly_temperature);
+    monthly_block(text, "Monthly Precipitation (mm):", year.monthly_precipitation);
+    monthly_block(text, "Monthly PET (mm):", year.monthly_pet);
+    profile_block(text, year.moisture_profile);
 
     calendar_block(text, "Soil Temperature Calender:",  // "%2c " cells
                    [&](int d) { return temperature_symbol(temperature_calendar[d]); });
@@ -148,9 +146,9 @@ void format_station_report(std::string& text, const std::string& year_label, con
                    [&](int d) { return static_cast<char>('0' + code_number(moisture_calendar[d])); });
     text += "\n1: Dry  2: Partly Dry and Partly Moist  3: Moist\n\n";
 
-    regime_block(text, "Soil Temperature Regime:", name_of(temperature_regime));
-    regime_block(text, "Soil Moisture Regime:", name_of(moisture_regime));
-    regime_block(text, "Tentative Subdivision of Soil Moisture Regime:", name_of(subdivision));
+    regime_block(text, "Soil Temperature Regime:", name_of(year.temperature_regime));
+    regime_block(text, "Soil Moisture Regime:", name_of(year.moisture_regime));
+    regime_block(text, "Tentative Subdivision of Soil Moisture Regime:", name_of(year.subdivision));
 
     // "       %3d               %3d               %3d\n\n" and the like.
     constexpr std::string_view gap_15 = "               ";

@@ -6,7 +6,7 @@
 #include "common/model_year.hpp"
 #include "common/regime_counts.hpp"
 #include "common/regime_names.hpp"
-#include "water_balance/moisture_profile.hpp"
+#include "model/year_result.hpp"
 
 namespace soil_climate {
 
@@ -16,12 +16,7 @@ char temperature_symbol(double soil_temperature);
 
 // Appends one year's report to `text`: the monthly inputs and PET, the end-of-year
 // profile, both calendars, the three regime names and the day counts.
-void format_station_report(std::string& text, const std::string& year_label, const monthly_series& monthly_temperature,
-                           const monthly_series& monthly_precipitation, const monthly_series& monthly_pet,
-                           const slant_array& moisture_profile, const daily_codes& moisture_calendar,
-                           const daily_temperatures& temperature_calendar,
-                           soil_temperature_regime temperature_regime, soil_moisture_regime moisture_regime,
-                           moisture_subdivision subdivision, const std::string& station_name,
-                           const regime_counts& counts);
+void format_station_report(std::string& text, std::string_view year_label, std::string_view station_name,
+                           const year_result& year);
 
 }  // namespace soil_climate

@@ -45,9 +45,10 @@ void append_summary_line(std::string& text, const std::string& year_label, const
 
 void append_average_line(std::string& text, const summary_sums& sums, int year_count) {
     const double years = year_count;
-    append_format(text, "\n AVG  %4.0lf  %3.0lf  %4.0lf  %4.0lf  %8.0lf  %8.0lf  %10.0lf  %4.0lf\n", sums[0] / years,
-                  sums[1] / years, sums[2] / years, sums[3] / years, sums[4] / years, sums[5] / years,
-                  sums[6] / years, sums[7] / years);
+    append_format(text, "\n AVG  %4.0lf  %3.0lf  %4.0lf  %4.0lf  %8.0lf  %8.0lf  %10.0lf  %4.0lf\n",
+                  sums.annual_precipitation / years, sums.annual_pet / years, sums.annual_water_balance / years,
+                  sums.june_august_balance / years, sums.dry_days / years, sums.moist_dry_days / years,
+                  sums.moist_days / years, sums.bio8_days / years);
 }
 
 void append_frequency_table(std::string& text, std::span<const int> tally, std::span<const std::string_view> names,

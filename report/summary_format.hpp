@@ -8,12 +8,9 @@
 #include "common/regime_counts.hpp"
 #include "common/regime_names.hpp"
 #include "common/year_summary.hpp"
+#include "model/year_evaluation.hpp"
 
 namespace soil_climate {
-
-// Running sums over the years for the average line, in column order: the four summary
-// values, then dry_days, moist_dry_days, moist_days and bio8_days.
-using summary_sums = std::array<double, 8>;
 
 // The summary file's two header lines and the empty line after them.
 void append_summary_header(std::string& text);

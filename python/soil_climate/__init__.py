@@ -9,22 +9,33 @@ subdivision and the soil temperature regime.
                                    hemisphere="N", capacity_mm=152.4)
 """
 
+from typing import NamedTuple
+
 import numpy as np
 
 from . import _model
 
-__all__ = ["simulate", "StationResult", "COUNT_FIELDS", "SUM_FIELDS"]
+__all__ = ["simulate", "StationResult", "YearField", "YEAR_FIELDS", "COUNT_FIELDS", "SUM_FIELDS"]
 
-# The day counts and longest runs of a year, in the order of the table of years.
-COUNT_FIELDS = (
-    "year_dry_days", "year_moist_dry_days", "year_moist_days", "dry_days", "moist_dry_days",
-    "moist_days", "longest_moist_run", "bio8_days", "summer_dry_run", "winter_moist_run",
-)
 
-# The year's water sums, mm.
-SUM_FIELDS = (
-    "annual_precipitation_mm", "annual_pet_mm", "annual_water_balance_mm", "june_august_balance_mm",
-)
+class YearField(NamedTuple):
+    """One field of a simulated year: a column of run_station's years.csv."""
+
+    name: str
+    unit: str
+    meaning: str
+    kind: str  # "text", "number", "count" or "category"
+    source: str  # "station" (alike in every year) or "year"
+    categories: tuple  # a category's names, by code
+
+
+# Every field of a year, in the order of the columns of years.csv.
+YEAR_FIELDS = tuple(YearField(*field) for field in _model.year_fields)
+
+# The day counts and longest runs of a year, and the year's water sums (mm).
+COUNT_FIELDS = tuple(field.name for field in YEAR_FIELDS if field.kind == "count")
+SUM_FIELDS = tuple(field.name for field in YEAR_FIELDS
+                   if field.source == "year" and field.kind == "number" and field.unit == "mm")
 
 MOISTURE_REGIME_NAMES = tuple(_model.moisture_regime_names)
 SUBDIVISION_NAMES = tuple(_model.subdivision_names)
@@ -39,9 +50,9 @@ class StationResult:
     (years, 64): mm in each slant at the end of the year. The calendars are (years, 360),
     day 0 being 1 January of twelve 30-day months: ``moisture_calendar`` holds 1 (dry),
     2 (partly dry and partly moist) or 3 (moist), ``temperature_calendar`` the soil
-    temperature in deg C. Each name of COUNT_FIELDS and SUM_FIELDS, and
-    ``mean_soil_temperature_c`` and ``seasonal_difference_c``, is an array of one value a
-    year; ``moisture_regime``, ``subdivision`` and ``temperature_regime`` are arrays of
+    temperature in deg C. Each field of YEAR_FIELDS that comes from the year (its day
+    counts, water sums and soil temperatures) is an array of one value a year under its
+    name; ``moisture_regime``, ``subdivision`` and ``temperature_regime`` are arrays of
     names.
     """
 
@@ -51,16 +62,14 @@ class StationResult:
         for name in ("monthly_temperature", "monthly_precipitation", "monthly_pet", "moisture_profile",
                      "moisture_calendar", "temperature_calendar", "equilibrium_passes"):
             setattr(self, name, raw[name])
-        for column, name in enumerate(COUNT_FIELDS):
-            setattr(self, name, raw["counts"][:, column])
-        for column, name in enumerate(SUM_FIELDS):
-            setattr(self, name, raw["sums"][:, column])
-        self.mean_soil_temperature_c = raw["soil"][:, 0]
-        self.seasonal_difference_c = raw["soil"][:, 1]
-        regimes = raw["regimes"]
-        self.moisture_regime = np.asarray(MOISTURE_REGIME_NAMES, dtype=object)[regimes[:, 0]]
-        self.subdivision = np.asarray(SUBDIVISION_NAMES, dtype=object)[regimes[:, 1]]
-        self.temperature_regime = np.asarray(TEMPERATURE_REGIME_NAMES, dtype=object)[regimes[:, 2]]
+        self._columns = {}
+        for field in YEAR_FIELDS:
+            column = raw["fields"][field.name]
+            if field.kind == "category":
+                column = np.asarray(field.categories, dtype=object)[column]
+            self._columns[field.name] = column
+            if field.source == "year":
+                setattr(self, field.name, column)
 
     def __len__(self):
         return len(self.labels)
@@ -87,21 +96,7 @@ class StationResult:
             import pandas
         except ImportError as missing:
             raise ImportError("to_pandas needs pandas (Debian: python3-pandas)") from missing
-        years = len(self)
-        columns = {
-            "year_label": self.labels,
-            "station_name": [self.station["station_name"]] * years,
-            "latitude": np.full(years, self.station["latitude"]),
-            "hemisphere": [self.station["hemisphere"]] * years,
-            "water_holding_capacity_mm": np.full(years, self.station["capacity_mm"]),
-        }
-        for name in SUM_FIELDS + COUNT_FIELDS:
-            columns[name] = getattr(self, name)
-        columns["mean_soil_temperature_c"] = self.mean_soil_temperature_c
-        columns["seasonal_difference_c"] = self.seasonal_difference_c
-        for name in ("moisture_regime", "subdivision", "temperature_regime"):
-            columns[name] = getattr(self, name)
-        return pandas.DataFrame(columns)
+        return pandas.DataFrame({field.name: self._columns[field.name] for field in YEAR_FIELDS})
 
 
 def simulate(temperature, precipitation, *, latitude, hemisphere, capacity_mm, soil_temp_offset=2.5,
@@ -124,7 +119,8 @@ def simulate(temperature, precipitation, *, latitude, hemisphere, capacity_mm, s
     years = temperature.shape[0] if temperature.ndim == 2 else 0
     labels = [str(n) for n in range(1, years + 1)] if labels is None else [str(label) for label in labels]
     raw = _model.simulate(temperature, precipitation, float(latitude), str(hemisphere), float(capacity_mm),
-                          float(soil_temp_offset), float(amplitude_factor), float(phase_shift), labels, str(units))
+                          float(soil_temp_offset), float(amplitude_factor), float(phase_shift), labels, str(units),
+                          str(station_name))
     station = {"latitude": float(latitude), "hemisphere": str(hemisphere), "capacity_mm": float(capacity_mm),
                "soil_temp_offset": float(soil_temp_offset), "amplitude_factor": float(amplitude_factor),
                "phase_shift": float(phase_shift), "station_name": station_name}

@@ -62,16 +62,10 @@ struct classified {
 };
 
 classified classify(const year_case& year) {
-    soil_temperature_regime temperature_regime{};
-    soil_moisture_regime moisture_regime{};
-    moisture_subdivision subdivision{};
-    regime_counts counts;
-    counts.summer_dry_run = counts.winter_moist_run = -7;
-    classify_regimes(year.temperature, year.moisture, year.precipitation, year.pet,
-                     static_cast<earth_hemisphere>(year.hemisphere), temperature_regime, moisture_regime, subdivision,
-                     counts);
-    return {std::string(name_of(temperature_regime)), std::string(name_of(moisture_regime)),
-            std::string(name_of(subdivision)), counts};
+    const regime_classification result = classify_regimes(year.temperature, year.moisture, year.precipitation,
+                                                          year.pet, static_cast<earth_hemisphere>(year.hemisphere));
+    return {std::string(name_of(result.temperature_regime)), std::string(name_of(result.moisture_regime)),
+            std::string(name_of(result.subdivision)), result.counts};
 }
 
 // A Mediterranean year: seasonal (mean 15 °C, summer-winter difference 10 °C), moist

@@ -113,8 +113,7 @@ TEST(TemperatureCalendar, TheCurveComputedOncePerStationGivesEveryYearsCalendar)
         for (const double phase_shift : {0.0, 90.0, -20.0, 3.25, 359.5}) {
             const daily_temperatures shape = temperature_curve_shape(hemisphere, phase_shift);
             for (const monthly_series& t : years) {
-                daily_temperatures cached{};
-                temperature_calendar(cached, t, shape, 2.5, 0.66);
+                const daily_temperatures cached = temperature_calendar(t, shape, 2.5, 0.66);
                 double sum = 0.0;
                 for (const double value : t) {
                     sum += value;

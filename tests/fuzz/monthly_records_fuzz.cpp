@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "driver/input_records.hpp"
+#include "inputs/input_records.hpp"
 #include "driver/run_failure.hpp"
 #include "memory_file.hpp"
 #include "report/station_report.hpp"
@@ -71,10 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             require(std::isfinite(year.soil.mean_soil_temperature) && std::isfinite(year.soil.seasonal_difference));
             report.clear();
-            format_station_report(report, record.year_label, year.monthly_temperature, year.monthly_precipitation,
-                                  year.monthly_pet, year.moisture_profile, year.moisture_calendar,
-                                  year.temperature_calendar, year.temperature_regime, year.moisture_regime,
-                                  year.subdivision, "fuzz", year.counts);
+            format_station_report(report, record.year_label, "fuzz", year);
             // Past the title, which carries the label, no number may print as nan or inf.
             const std::string body = report.substr(report.find('\n'));
             require(body.find("nan") == std::string::npos && body.find("inf") == std::string::npos);

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "common/input_limits.hpp"
-#include "driver/input_records.hpp"
+#include "inputs/input_records.hpp"
 #include "driver/run_failure.hpp"
 #include "memory_file.hpp"
 

@@ -59,9 +59,18 @@ TEST(FormatStationReport, EveryByteOfAYear) {
     const regime_counts counts{90, 90, 180, 85, 88, 170, 270, 255, 90, 120};
 
     std::string text;
-    format_station_report(text, "1961", temperature, precipitation, pet, profile, moisture, soil,
-                          soil_temperature_regime::thermic, soil_moisture_regime::xeric,
-                          moisture_subdivision::typic_xeric, "Davis", counts);
+    year_result year;
+    year.monthly_temperature = temperature;
+    year.monthly_precipitation = precipitation;
+    year.monthly_pet = pet;
+    year.moisture_profile = profile;
+    year.moisture_calendar = moisture;
+    year.temperature_calendar = soil;
+    year.temperature_regime = soil_temperature_regime::thermic;
+    year.moisture_regime = soil_moisture_regime::xeric;
+    year.subdivision = moisture_subdivision::typic_xeric;
+    year.counts = counts;
+    format_station_report(text, "1961", "Davis", year);
 
     const std::string months =
         "       1       2       3       4       5       6       7       8       9      10      11      12\n";
@@ -125,6 +134,16 @@ TEST(FormatStationReport, EveryByteOfAYear) {
     EXPECT_EQ(text, expected);
 }
 
+// A year of zeros and empty calendars, classified UDIC, TYPIC UDIC and Mesic.
+year_result udic_year(const slant_array& profile) {
+    year_result year;
+    year.moisture_profile = profile;
+    year.temperature_regime = soil_temperature_regime::mesic;
+    year.moisture_regime = soil_moisture_regime::udic;
+    year.subdivision = moisture_subdivision::typic_udic;
+    return year;
+}
+
 // Empty slants of a profile whose capacity was given as -0 hold -0.0 beside 0.0; each
 // prints as printf prints it.
 TEST(FormatStationReport, SlantCellsKeepTheSignOfZero) {
@@ -132,8 +151,7 @@ TEST(FormatStationReport, SlantCellsKeepTheSignOfZero) {
     profile[1] = -0.0;
     profile[3] = -0.0;
     std::string text;
-    format_station_report(text, "1", {}, {}, {}, profile, {}, {}, soil_temperature_regime::mesic, soil_moisture_regime::udic,
-                          moisture_subdivision::typic_udic, "s", {});
+    format_station_report(text, "1", "s", udic_year(profile));
     EXPECT_NE(text.find("\n     1   0.000  -0.000   0.000  -0.000   0.000   0.000"), std::string::npos);
 }
 
@@ -141,8 +159,7 @@ TEST(FormatStationReport, LongNamesAreWrittenWhole) {
     const std::string station(3000, 's');
     const std::string label(2000, 'y');
     std::string text;
-    format_station_report(text, label, {}, {}, {}, {}, {}, {}, soil_temperature_regime::mesic, soil_moisture_regime::udic,
-                          moisture_subdivision::typic_udic, station, {});
+    format_station_report(text, label, station, udic_year({}));
     EXPECT_EQ(text.rfind("The simulation results of Ombrisk Model for Station " + station + " in " + label + "\n\n", 0),
               0u);
 }

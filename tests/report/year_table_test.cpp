@@ -14,13 +14,15 @@ TEST(YearTable, RowsQuoteWhereNeededAndNumbersReadBackExactly) {
     station.hemisphere = earth_hemisphere::north;
     station.water_holding_capacity = 6.0 * 25.4;
     station.station_name = "Davis,\"CA\"";
-    const year_summary summary{504.19, 824.9107216319576, 504.19 - 824.9107216319576, -383.0};
-    const regime_counts counts{139, 52, 169, 139, 52, 169, 176, 176, 120, 120};
-    const std::string label = "1961";
+    year_result year;
+    year.summary = {504.19, 824.9107216319576, 504.19 - 824.9107216319576, -383.0};
+    year.counts = {139, 52, 169, 139, 52, 169, 176, 176, 120, 120};
+    year.soil = {18.356481482177404, 0.1};
+    year.moisture_regime = soil_moisture_regime::xeric;
+    year.subdivision = moisture_subdivision::dry_xeric;
+    year.temperature_regime = soil_temperature_regime::thermic;
     std::string text;
-    append_year_table_row(text,
-                          {label, station, summary, counts, 18.356481482177404, 0.1, soil_moisture_regime::xeric,
-                           moisture_subdivision::dry_xeric, soil_temperature_regime::thermic});
+    append_year_table_row(text, {"1961", station, year});
     EXPECT_EQ(text,
               "1961,\"Davis,\"\"CA\"\"\",38.5,N,152.39999999999998,504.19,824.9107216319576,-320.7207216319576,"
               "-383,139,52,169,139,52,169,176,176,120,120,18.356481482177404,0.1,XERIC,DRY XERIC,Thermic\n");

@@ -1,4 +1,4 @@
-#include "driver/run_files.hpp"
+#include "outputs/run_files.hpp"
 
 #include <algorithm>
 #include <array>

@@ -5,32 +5,36 @@
 
 #include "classification/temperature_calendar.hpp"
 #include "common/input_limits.hpp"
-#include "driver/year_evaluation.hpp"
+#include "model/year_evaluation.hpp"
 
 namespace soil_climate {
 namespace {
 
-// "is not a number from 0 to 90 degrees"
-std::string not_within(const value_range& range) {
-    char text[128];
-    std::snprintf(text, sizeof text, "is not a number from %g to %g %s", range.lowest, range.highest, range.unit);
-    return text;
+// "latitude is not a number from 0 to 90 degrees", "hemisphere is not N or S",
+// "March temperature is not a number from ...".
+[[noreturn]] void refuse(const input_problem& problem) {
+    if (problem.fault == input_fault::unknown_hemisphere) {
+        throw invalid_input("hemisphere is not N or S", problem);
+    }
+    const value_range& range = *problem.range;
+    char text[160];
+    std::snprintf(text, sizeof text, "%s is not a number from %g to %g %s", range.field, range.lowest,
+                  range.highest, range.unit);
+    const std::string month = problem.month >= 0 ? std::string(month_names[problem.month]) + " " : "";
+    throw invalid_input(month + text, problem);
 }
 
 const station_parameters& checked(const station_parameters& station) {
-    if (station.hemisphere != earth_hemisphere::north && station.hemisphere != earth_hemisphere::south) {
-        throw invalid_input("hemisphere is not N or S");
-    }
-    if (const value_range* range = station_parameter_out_of_range(station)) {
-        throw invalid_input(std::string(range->field) + " " + not_within(*range));
+    if (const auto problem = check_station(station)) {
+        refuse(*problem);
     }
     return station;
 }
 
 void check_monthly(const monthly_series& values, const value_range& range) {
     for (int m = 0; m < months_per_year; ++m) {
-        if (!range.holds(values[m])) {
-            throw invalid_input(std::string(month_names[m]) + " " + range.field + " " + not_within(range), m);
+        if (const auto problem = check_monthly_value(values[m], range, m)) {
+            refuse(*problem);
         }
     }
 }
@@ -50,20 +54,26 @@ const year_result& station_simulation::simulate_year(const monthly_series& month
     year.monthly_temperature = monthly_temperature;
     year.monthly_precipitation = monthly_precipitation;
 
-    const annual_cycle_result cycle =
-        run_annual_cycle(year.monthly_temperature, year.monthly_precipitation, station_, slant_capacity_, totals_,
-                         year.monthly_pet, year.moisture_profile, year.moisture_calendar);
+    annual_cycle_result cycle =
+        run_annual_cycle({monthly_temperature, monthly_precipitation}, station_, slant_capacity_, totals_);
     if (!cycle.converged) {
         throw std::runtime_error("the soil water balance did not reach equilibrium within " +
                                  std::to_string(equilibrium_pass_limit) + " passes");
     }
     year.equilibrium_passes = cycle.passes;
-    temperature_calendar(year.temperature_calendar, year.monthly_temperature, curve_shape_, station_.soil_temp_offset,
-                         station_.amplitude_factor);
+    year.monthly_pet = cycle.monthly_pet;
+    year.moisture_profile = cycle.moisture_profile;
+    year.moisture_calendar = cycle.moisture_calendar;
+    year.temperature_calendar = temperature_calendar(year.monthly_temperature, curve_shape_,
+                                                     station_.soil_temp_offset, station_.amplitude_factor);
     year.soil = summarize_soil_temperature(year.temperature_calendar);
-    classify_regimes(year.temperature_calendar, year.soil, year.moisture_calendar, year.monthly_precipitation,
-                     year.monthly_pet, station_.hemisphere, year.temperature_regime, year.moisture_regime,
-                     year.subdivision, year.counts);
+    const regime_classification regimes =
+        classify_regimes(year.temperature_calendar, year.soil, year.moisture_calendar, year.monthly_precipitation,
+                         year.monthly_pet, station_.hemisphere);
+    year.temperature_regime = regimes.temperature_regime;
+    year.moisture_regime = regimes.moisture_regime;
+    year.subdivision = regimes.subdivision;
+    year.counts = regimes.counts;
     year.summary = summarize_year(year.monthly_precipitation, year.monthly_pet);
     return year;
 }

@@ -1,4 +1,4 @@
-#include "driver/input_records.hpp"
+#include "inputs/input_records.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "driver/number_text.hpp"
+#include "inputs/number_text.hpp"
 #include "driver/run_failure.hpp"
 
 namespace soil_climate {

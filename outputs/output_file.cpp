@@ -1,4 +1,4 @@
-#include "driver/output_file.hpp"
+#include "outputs/output_file.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "driver/run_failure.hpp"
-#include "driver/temporary_files.hpp"
+#include "outputs/temporary_files.hpp"
 
 namespace soil_climate {
 namespace {

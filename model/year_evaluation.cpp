@@ -1,6 +1,6 @@
-#include "driver/year_evaluation.hpp"
+#include "model/year_evaluation.hpp"
 
-#include "soil_climate/station_simulation.hpp"
+#include "model/year_fields.hpp"
 
 namespace soil_climate {
 
@@ -22,15 +22,13 @@ void tally_year(run_tallies& tallies, const year_result& year) {
     ++tallies.moisture_regime_tally[index_of(year.moisture_regime)];
     ++tallies.temperature_regime_tally[index_of(year.temperature_regime)];
 
-    const year_summary& summary = year.summary;
-    const regime_counts& counts = year.counts;
-    const summary_sums year_values{
-        summary.annual_precipitation, summary.annual_pet, summary.annual_water_balance, summary.june_august_balance,
-        static_cast<double>(counts.dry_days), static_cast<double>(counts.moist_dry_days),
-        static_cast<double>(counts.moist_days), static_cast<double>(counts.bio8_days),
-    };
-    for (std::size_t i = 0; i < year_values.size(); ++i) {
-        tallies.sums[i] += year_values[i];
+    // The summary's columns are the fields of the table of years that carry a sum.
+    const station_parameters no_station;
+    const station_year row{{}, no_station, year};
+    for (const year_field& field : year_fields) {
+        if (field.summed != nullptr) {
+            tallies.sums.*field.summed += field.read(row).number;
+        }
     }
     ++tallies.year_count;
 }

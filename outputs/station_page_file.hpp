@@ -2,9 +2,10 @@
 
 #include <string>
 
-#include "driver/input_check.hpp"
-#include "driver/output_file.hpp"
-#include "driver/year_evaluation.hpp"
+#include "inputs/input_check.hpp"
+#include "outputs/output_file.hpp"
+#include "model/year_evaluation.hpp"
+#include "model/year_fields.hpp"
 #include "report/station_page.hpp"
 #include "soil_climate/station_simulation.hpp"
 
@@ -40,7 +41,7 @@ public:
     station_page_file(const std::string& name, const std::string& file_prefix, const station_parameters& station,
                       const checked_years& checked);
 
-    void add_year(const std::string& year_label, const year_result& year);
+    void add_year(const station_year& row);
 
     // The sections that need every year (the frequencies, the average), then the page is
     // renamed into place.

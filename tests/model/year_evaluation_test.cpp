@@ -1,4 +1,4 @@
-#include "driver/year_evaluation.hpp"
+#include "model/year_evaluation.hpp"
 
 #include <gtest/gtest.h>
 

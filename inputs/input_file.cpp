@@ -1,4 +1,4 @@
-#include "driver/input_file.hpp"
+#include "inputs/input_file.hpp"
 
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "driver/run_failure.hpp"
-#include "driver/text_scanner.hpp"
+#include "inputs/text_scanner.hpp"
 
 namespace soil_climate {
 namespace {

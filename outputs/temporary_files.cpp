@@ -1,4 +1,4 @@
-#include "driver/temporary_files.hpp"
+#include "outputs/temporary_files.hpp"
 
 #include <dirent.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "driver/run_failure.hpp"
-#include "driver/run_files.hpp"
+#include "outputs/run_files.hpp"
 
 namespace soil_climate::temporary_files {
 namespace {

@@ -1,9 +1,9 @@
-#include "driver/input_check.hpp"
+#include "inputs/input_check.hpp"
 
 #include <cstdio>
 #include <unordered_set>
 
-#include "driver/input_records.hpp"
+#include "inputs/input_records.hpp"
 #include "driver/run_failure.hpp"
 
 namespace soil_climate {

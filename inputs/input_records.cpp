@@ -1,10 +1,10 @@
-#include "driver/input_records.hpp"
+#include "inputs/input_records.hpp"
 
 #include <climits>
 #include <cstdio>
 
 #include "driver/run_failure.hpp"
-#include "driver/run_files.hpp"
+#include "outputs/run_files.hpp"
 
 namespace soil_climate {
 namespace {
@@ -38,7 +38,7 @@ double read_parameter_number(text_scanner& scanner, const char* field) {
 }
 
 void check_range(const text_scanner& scanner, const value_range& range, double value) {
-    if (!range.holds(value)) {
+    if (check_parameter(range, value)) {
         throw run_failure(scanner.file_name() + ": field " + range.field + " " + shown(value) + " is outside " +
                           shown(range.lowest) + " to " + shown(range.highest) + " " + range.unit + ".");
     }
@@ -144,10 +144,10 @@ void read_monthly_record(text_scanner& scanner, int record_number, const value_r
             case text_scanner::number_status::not_a_number:
                 refuse("is not a finite number.");
         }
-        if (is_missing_value_code(values[m])) {
-            refuse("is a missing-value code, not a measurement.");
-        }
-        if (!quantity.holds(values[m])) {
+        if (const auto problem = check_monthly_value(values[m], quantity, m)) {
+            if (problem->fault == input_fault::missing_value_code) {
+                refuse("is a missing-value code, not a measurement.");
+            }
             refuse("lies outside " + shown(quantity.lowest) + " to " + shown(quantity.highest) + " " + quantity.unit +
                    ".");
         }

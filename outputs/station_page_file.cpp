@@ -1,4 +1,4 @@
-#include "driver/station_page_file.hpp"
+#include "outputs/station_page_file.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "driver/run_failure.hpp"
-#include "driver/temporary_files.hpp"
+#include "outputs/temporary_files.hpp"
 
 namespace soil_climate {
 namespace {
@@ -77,8 +77,8 @@ namespace {
 const char* const page_open_failure = "Output file of station.html opening failed.";
 const char* const page_write_failure = "Output file of station.html writing failed.";
 
-page::year_row row_of(const std::string& year_label, const year_result& year) {
-    return {year_label, year.moisture_regime, year.subdivision, year.temperature_regime};
+page::year_row row_of(const station_year& row) {
+    return {row.year_label, row.year.moisture_regime, row.year.subdivision, row.year.temperature_regime};
 }
 
 }  // namespace
@@ -96,16 +96,16 @@ station_page_file::station_page_file(const std::string& name, const std::string&
     page_.write(text_);
 }
 
-void station_page_file::add_year(const std::string& year_label, const year_result& year) {
-    const page::year_row row = row_of(year_label, year);
+void station_page_file::add_year(const station_year& row) {
+    const page::year_row year = row_of(row);
     text_.clear();
-    page::append_moisture_row(text_, layout_, rows_, row, year.moisture_calendar);
+    page::append_moisture_row(text_, layout_, rows_, year, row.year.moisture_calendar);
     page_.write(text_);
     text_.clear();
-    page::append_temperature_row(text_, layout_, rows_, row, year.temperature_calendar, scale_);
+    page::append_temperature_row(text_, layout_, rows_, year, row.year.temperature_calendar, scale_);
     temperature_rows_.write(text_);
     text_.clear();
-    page::append_summary_row(text_, year_label, year.summary, year.counts, year.subdivision);
+    page::append_summary_row(text_, row);
     summary_rows_.write(text_);
     ++rows_;
 }

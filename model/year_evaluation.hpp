@@ -5,11 +5,23 @@
 #include "common/model_year.hpp"
 #include "common/regime_names.hpp"
 #include "common/year_summary.hpp"
-#include "report/summary_format.hpp"
+#include "model/year_result.hpp"
 
 namespace soil_climate {
 
-struct year_result;
+// Running sums over the years of the values whose averages close the summary, mm and days.
+struct summary_sums {
+    double annual_precipitation = 0.0;
+    double annual_pet = 0.0;
+    double annual_water_balance = 0.0;
+    double june_august_balance = 0.0;
+    double dry_days = 0.0;
+    double moist_dry_days = 0.0;
+    double moist_days = 0.0;
+    double bio8_days = 0.0;
+
+    bool operator==(const summary_sums&) const = default;
+};
 
 // What the run gathers over all its years: a tally per moisture regime, per subdivision
 // and per temperature regime, in the order of their name tables, the number of years and

@@ -1,4 +1,4 @@
-#include "driver/number_text.hpp"
+#include "inputs/number_text.hpp"
 
 #include <charconv>
 #include <cmath>

@@ -1,9 +1,9 @@
-#include "driver/text_scanner.hpp"
+#include "inputs/text_scanner.hpp"
 
 #include <cstring>
 #include <utility>
 
-#include "driver/number_text.hpp"
+#include "inputs/number_text.hpp"
 #include "driver/run_failure.hpp"
 
 namespace soil_climate {

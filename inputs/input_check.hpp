@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "driver/text_scanner.hpp"
+#include "inputs/text_scanner.hpp"
 
 namespace soil_climate {
 

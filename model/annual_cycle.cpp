@@ -1,4 +1,4 @@
-#include "driver/annual_cycle.hpp"
+#include "model/annual_cycle.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -18,10 +18,10 @@ double sum_of_slants(const slant_array& moisture_profile) {
 }
 
 // Runs the year until the end-of-year total changes by no more than 1 % from one pass to
-// the next. The profile is not reset between passes.
-annual_cycle_result run_to_equilibrium(const monthly_series& monthly_precipitation, const monthly_series& monthly_pet,
-                                       double slant_capacity, equilibrium_totals& totals,
-                                       slant_array& moisture_profile) {
+// the next, and returns the number of passes run, or 0 when the pass limit came first.
+// The profile is not reset between passes.
+int run_to_equilibrium(const monthly_series& monthly_precipitation, const monthly_series& monthly_pet,
+                       double slant_capacity, equilibrium_totals& totals, slant_array& moisture_profile) {
     for (int pass = 1; pass <= equilibrium_pass_limit; ++pass) {
         totals.previous_total = totals.profile_total;
         for (int m = 0; m < months_per_year; ++m) {
@@ -32,10 +32,10 @@ annual_cycle_result run_to_equilibrium(const monthly_series& monthly_precipitati
         }
         totals.profile_total = sum_of_slants(moisture_profile);
         if (std::fabs(totals.previous_total - totals.profile_total) <= 0.01 * totals.previous_total) {
-            return {true, pass};
+            return pass;
         }
     }
-    return {false, equilibrium_pass_limit};
+    return 0;
 }
 
 // Replays the converged year, copying each half-month's 15 daily codes into the calendar:
@@ -59,16 +59,17 @@ void replay_year(const monthly_series& monthly_precipitation, const monthly_seri
 
 }  // namespace
 
-annual_cycle_result run_annual_cycle(const monthly_series& monthly_temperature,
-                                     const monthly_series& monthly_precipitation, const station_parameters& station,
-                                     double slant_capacity, equilibrium_totals& totals, monthly_series& monthly_pet,
-                                     slant_array& moisture_profile, daily_codes& moisture_calendar) {
-    moisture_profile.fill(0.0);
-    compute_pet(monthly_temperature, station.latitude, monthly_pet, station.hemisphere);
-    const annual_cycle_result result =
-        run_to_equilibrium(monthly_precipitation, monthly_pet, slant_capacity, totals, moisture_profile);
+annual_cycle_result run_annual_cycle(const year_inputs& year, const station_parameters& station,
+                                     double slant_capacity, equilibrium_totals& totals) {
+    annual_cycle_result result;
+    result.monthly_pet = compute_pet(year.monthly_temperature, station.latitude, station.hemisphere);
+    const int passes = run_to_equilibrium(year.monthly_precipitation, result.monthly_pet, slant_capacity, totals,
+                                          result.moisture_profile);
+    result.converged = passes > 0;
+    result.passes = result.converged ? passes : equilibrium_pass_limit;
     if (result.converged) {
-        replay_year(monthly_precipitation, monthly_pet, slant_capacity, moisture_profile, moisture_calendar);
+        replay_year(year.monthly_precipitation, result.monthly_pet, slant_capacity, result.moisture_profile,
+                    result.moisture_calendar);
     }
     return result;
 }

@@ -6,7 +6,7 @@
 #include "common/input_limits.hpp"
 #include "common/model_year.hpp"
 #include "common/station_parameters.hpp"
-#include "driver/text_scanner.hpp"
+#include "inputs/text_scanner.hpp"
 #include "soil_climate/station_simulation.hpp"
 
 namespace soil_climate {
