@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 stations=${1:-200} jobs=${2:-2} rounds=${3:-5}
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
-cmake --build build -j 2 --target run_station > /dev/null
+cmake --build build -j 2 --target run_station gather_stations > /dev/null
 program=$PWD/build/run_station
 root=/dev/shm
 [ -d "$root" ] || root=${TMPDIR:-/tmp}

@@ -103,9 +103,17 @@ void output_file::write(std::string_view text) {
 }
 
 void output_file::commit() {
+    finish();
+    rename_into_place();
+}
+
+void output_file::finish() {
     if (!write_all(descriptor_, buffer_) || close(std::exchange(descriptor_, -1)) != 0) {
         fail_to_write();
     }
+}
+
+void output_file::rename_into_place() {
     if (std::rename(temporary_name_.c_str(), name_.c_str()) != 0) {
         // A folder standing under the name: the file could never be created there.
         if (errno == EISDIR) {

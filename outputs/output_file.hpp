@@ -44,6 +44,11 @@ public:
     // Writes out what is buffered, closes the file and renames it into place.
     void commit();
 
+    // The same in two steps, so that several files can all be complete before the first
+    // of them replaces its earlier version.
+    void finish();
+    void rename_into_place();
+
     const std::string& name() const { return name_; }
 
 private:
