@@ -276,6 +276,34 @@ py::dict simulate(const input_array& temperature, const input_array& precipitati
     return result;
 }
 
+// The library's check of a station's parameters, for the importer: None, or the field
+// that the model cannot take with its value and allowed range.
+py::object check_station_for_python(double latitude, const std::string& hemisphere, double capacity_mm,
+                                    double soil_temp_offset, double amplitude_factor, double phase_shift) {
+    station_parameters station;
+    station.latitude = latitude;
+    station.hemisphere = hemisphere.size() == 1 ? static_cast<earth_hemisphere>(hemisphere[0]) : earth_hemisphere{};
+    station.water_holding_capacity = capacity_mm;
+    station.soil_temp_offset = soil_temp_offset;
+    station.amplitude_factor = amplitude_factor;
+    station.phase_shift = phase_shift;
+    const auto problem = check_station(station);
+    if (!problem) {
+        return py::none();
+    }
+    py::dict found;
+    if (problem->range == nullptr) {
+        found["field"] = "hemisphere";
+        return found;
+    }
+    found["field"] = problem->range->field;
+    found["value"] = problem->value;
+    found["lowest"] = problem->range->lowest;
+    found["highest"] = problem->range->highest;
+    found["unit"] = problem->range->unit;
+    return found;
+}
+
 // The table of a year's fields for Python: name, unit, meaning, kind ("text", "number",
 // "count" or "category"), source ("station" or "year") and a category's names.
 py::list year_field_table() {
@@ -316,6 +344,10 @@ PYBIND11_MODULE(_model, module) {
         py::arg("capacity_mm"), py::arg("soil_temp_offset"), py::arg("amplitude_factor"), py::arg("phase_shift"),
         py::arg("labels"), py::arg("units"), py::arg("station_name"));
     module.attr("year_fields") = year_field_table();
+    module.def("check_station", &check_station_for_python, py::arg("latitude"), py::arg("hemisphere"),
+               py::arg("capacity_mm"), py::arg("soil_temp_offset"), py::arg("amplitude_factor"),
+               py::arg("phase_shift"));
+    module.def("is_missing_value_code", &is_missing_value_code, py::arg("value"));
     module.attr("moisture_regime_names") = names_of(moisture_regime_names);
     module.attr("subdivision_names") = names_of(subdivision_names);
     module.attr("temperature_regime_names") = names_of(temperature_regime_names);
