@@ -55,6 +55,9 @@ def test_every_field_equals_the_table_of_years_and_the_reports(davis_run):
         rows = list(csv.DictReader(table))
     assert len(rows) == len(result) == 30
     frame = result.to_pandas() if _has_pandas() else None
+    assert [field.name for field in soil_climate.YEAR_FIELDS] == list(rows[0])
+    if frame is not None:
+        assert list(frame.columns) == list(rows[0])
     for index, row in enumerate(rows):
         assert row["year_label"] == result.labels[index]
         for name in soil_climate.SUM_FIELDS + ("mean_soil_temperature_c", "seasonal_difference_c"):

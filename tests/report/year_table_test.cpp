@@ -35,5 +35,17 @@ TEST(YearTable, RowsQuoteWhereNeededAndNumbersReadBackExactly) {
               std::count(text.begin(), text.end(), ',') - 1);  // one comma is inside the quoted name
 }
 
+// The columns that R and pandas scripts select by name, in their documented order.
+TEST(YearTable, HeaderNamesEveryFieldInItsOrder) {
+    std::string header;
+    append_year_table_header(header);
+    EXPECT_EQ(header,
+              "year_label,station_name,latitude,hemisphere,water_holding_capacity_mm,"
+              "annual_precipitation_mm,annual_pet_mm,annual_water_balance_mm,june_august_balance_mm,"
+              "year_dry_days,year_moist_dry_days,year_moist_days,dry_days,moist_dry_days,moist_days,"
+              "longest_moist_run,bio8_days,summer_dry_run,winter_moist_run,"
+              "mean_soil_temperature_c,seasonal_difference_c,moisture_regime,subdivision,temperature_regime\n");
+}
+
 }  // namespace
 }  // namespace soil_climate
