@@ -134,11 +134,8 @@ station_years read_station_years(const std::string& folder, std::string& table, 
         }
         station.tally.add_year(static_cast<soil_moisture_regime>(m), static_cast<moisture_subdivision>(s),
                                static_cast<soil_temperature_regime>(t));
-        table += '"';
-        for (const char c : folder) {
-            table += c == '"' ? "\"\"" : std::string(1, c);
-        }
-        table += "\",";
+        append_csv_quoted(table, folder);
+        table += ',';
         table += row;
         table += '\n';
     }

@@ -10,6 +10,10 @@ void append_csv_field(std::string& text, std::string_view value) {
         text += value;
         return;
     }
+    append_csv_quoted(text, value);
+}
+
+void append_csv_quoted(std::string& text, std::string_view value) {
     text += '"';
     for (const char c : value) {
         if (c == '"') {

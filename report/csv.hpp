@@ -13,6 +13,9 @@ namespace soil_climate {
 // Appends one field, quoted where it must be.
 void append_csv_field(std::string& text, std::string_view value);
 
+// Appends one field quoted whatever it holds.
+void append_csv_quoted(std::string& text, std::string_view value);
+
 // Appends a number in the shortest form that reads back as exactly the same double.
 void append_csv_number(std::string& text, double value);
 

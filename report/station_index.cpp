@@ -40,18 +40,6 @@ std::size_t most_frequent(std::span<const int> tally) {
     return best;
 }
 
-// A station's folder as the first field of a row: always quoted.
-void append_station_field(std::string& text, std::string_view station) {
-    text += '"';
-    for (const char c : station) {
-        if (c == '"') {
-            text += '"';
-        }
-        text += c;
-    }
-    text += '"';
-}
-
 }  // namespace
 
 void station_tally::add_year(soil_moisture_regime moisture, moisture_subdivision subdivision,
@@ -74,7 +62,7 @@ void append_station_summary_header(std::string& text) {
 }
 
 void append_station_summary_row(std::string& text, std::string_view station, const station_tally& tally) {
-    append_station_field(text, station);
+    append_csv_quoted(text, station);  // a station's folder is always quoted
     text += ',';
     append_integer(text, tally.years, 0);
     append_percentages(text, tally.moisture_regimes, tally.years);
