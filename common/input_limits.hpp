@@ -27,7 +27,7 @@ inline constexpr value_range latitude_range{"latitude", 0.0, 90.0, "degrees"};
 inline constexpr value_range capacity_range{"water_holding_capacity", 0.0, 1.0e6, "mm"};
 inline constexpr value_range soil_temp_offset_range{"soil_temp_offset", -30.0, 30.0, "degrees C"};
 inline constexpr value_range amplitude_factor_range{"amplitude_factor", -3.0, 3.0, "(no unit)"};
-inline constexpr value_range phase_shift_range{"phase_shift", -360.0, 360.0, "days"};
+inline constexpr value_range phase_shift_range{"phase_shift", -100000.0, 100000.0, "days"};
 
 // The numeric station parameters with their ranges, in the order of the parameter file.
 struct parameter_range {

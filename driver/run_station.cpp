@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/input_limits.hpp"
 #include "driver/command_line.hpp"
@@ -14,6 +15,7 @@
 #include "outputs/output_file.hpp"
 #include "driver/run_failure.hpp"
 #include "outputs/run_files.hpp"
+#include "outputs/station_lock.hpp"
 #include "outputs/station_page_file.hpp"
 #include "outputs/temporary_files.hpp"
 #include "model/year_evaluation.hpp"
@@ -60,6 +62,7 @@ std::string prefix_hint(const std::string& file_prefix) {
 // The station's three input files, the parameter record read, and both monthly files
 // checked through and ready to be read again from their first record.
 struct station_inputs {
+    station_lock lock;
     input_file temperature_file;
     input_file precipitation_file;
     station_parameters station;
@@ -68,10 +71,10 @@ struct station_inputs {
     checked_years checked;
 
     station_inputs(const run_files& files, const command_line& options)
-        : temperature_file(files.temperature, "Temperature input file opening failed.",
+        : lock(options.file_prefix, files.temperature),
+          temperature_file(files.temperature, "Temperature input file opening failed.",
                            prefix_hint(options.file_prefix)),
           precipitation_file(files.precipitation, "Precipitation input file opening failed.") {
-        temperature_file.lock_for_run(files.temperature);
         warning_list warnings;
         {
             input_file parameter_file(files.parameter, "Parameter input file opening failed.");
@@ -99,7 +102,8 @@ struct station_inputs {
 void write_station_report(const std::string& year_label, const year_result& year,
                           const station_parameters& station, const std::string& file_prefix, std::string& text) {
     const std::string name = file_prefix + year_label;
-    std::printf("%s\n", year_label.c_str());
+    // Escaped as messages are, so that a label cannot carry terminal control sequences.
+    std::printf("%s\n", escaped(year_label).c_str());
     output_file report(name, file_prefix, "Output file opening failed.", nullptr, output_file::writes::whole,
                        output_file::folder_check::at_rename);
     text.clear();
@@ -132,13 +136,25 @@ struct run_tables {
         }
     }
 
-    void commit(const run_tallies& tallies) {
-        summary.commit();
+    // Completes each table under its temporary name; none replaces its earlier version yet.
+    void finish(const run_tallies& tallies) {
+        summary.finish();
         if (years) {
-            years->commit();
+            years->finish();
         }
         if (page) {
             page->finish(tallies);
+        }
+    }
+
+    // The tables' outputs, for the renaming that ends the run.
+    void list(std::vector<output_file*>& outputs) {
+        outputs.push_back(&summary);
+        if (years) {
+            outputs.push_back(&*years);
+        }
+        if (page) {
+            outputs.push_back(&page->output());
         }
     }
 };
@@ -162,14 +178,16 @@ void write_year(const std::string& year_label, const year_result& year, const st
     }
 }
 
-// The average line, then the three frequency files, created, written and closed in the
-// order the run has always used.
+// The average line, then the three frequency files, created and written in the order the
+// run has always used. The files that gather all years replace their earlier versions
+// together: each is complete under its temporary name and no folder stands under any of
+// their names before the first is renamed, so a failure leaves the earlier set whole.
 void close_run(const run_files& files, const std::string& file_prefix, run_tables& tables,
                const run_tallies& tallies, std::string& text) {
     text.clear();
     append_average_line(text, tallies.sums, tallies.year_count);
     tables.summary.write(text);
-    tables.commit(tallies);
+    tables.finish(tallies);
 
     const auto whole = output_file::writes::whole;
     output_file smrs(files.smrs, file_prefix, "Output file of SMRS opening failed.", "of SMRS", whole);
@@ -186,9 +204,21 @@ void close_run(const run_files& files, const std::string& file_prefix, run_table
     append_frequency_table(text, tallies.subdivision_tally, subdivision_names, tallies.year_count);
     smrs.write(text);
 
-    smr.commit();
-    smrs.commit();
-    wsmr.commit();
+    smr.finish();
+    smrs.finish();
+    wsmr.finish();
+
+    std::vector<output_file*> outputs;
+    tables.list(outputs);
+    for (output_file* frequencies : {&smr, &smrs, &wsmr}) {
+        outputs.push_back(frequencies);
+    }
+    for (output_file* output : outputs) {
+        output->check_renamable();
+    }
+    for (output_file* output : outputs) {
+        output->rename_into_place();
+    }
 }
 
 void run(const command_line& options) {
@@ -203,8 +233,15 @@ void run(const command_line& options) {
     std::string text;
     run_tables tables(files, options, inputs, text);
     run_tallies tallies;
+    // Exactly the years that were checked, each as it was checked: a file edited, cut or
+    // appended to during the run changes nothing that is written.
     year_record record;
-    for (int n = 1; read_year(*inputs.temperature, *inputs.precipitation, n, record); ++n) {
+    for (int n = 1; n <= inputs.checked.year_count; ++n) {
+        if (!read_year(*inputs.temperature, *inputs.precipitation, n, record) ||
+            fingerprint_of(record) != inputs.checked.fingerprints[n - 1]) {
+            throw run_failure(files.temperature + ", " + files.precipitation + ": record " + std::to_string(n) +
+                              " changed during the run; the run ends before writing anything of it.");
+        }
         const year_result& year =
             simulation.simulate_year(record.inputs.monthly_temperature, record.inputs.monthly_precipitation);
         write_year(record.year_label, year, station, options.file_prefix, tables, tallies, text);

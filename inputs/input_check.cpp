@@ -7,6 +7,35 @@
 #include "driver/run_failure.hpp"
 
 namespace soil_climate {
+namespace {
+
+// FNV-1a over bytes, 64 bits.
+constexpr std::uint64_t fnv_offset = 14695981039346656037ULL;
+constexpr std::uint64_t fnv_prime = 1099511628211ULL;
+
+void add_bytes(std::uint64_t& hash, const void* data, std::size_t size) {
+    const auto* byte = static_cast<const unsigned char*>(data);
+    for (std::size_t i = 0; i < size; ++i) {
+        hash = (hash ^ byte[i]) * fnv_prime;
+    }
+}
+
+void add_label(std::uint64_t& hash, const std::string& label) {
+    const std::uint64_t length = label.size();
+    add_bytes(hash, &length, sizeof length);
+    add_bytes(hash, label.data(), label.size());
+}
+
+}  // namespace
+
+std::uint64_t fingerprint_of(const year_record& year) {
+    std::uint64_t hash = fnv_offset;
+    add_label(hash, year.temperature_label);
+    add_label(hash, year.year_label);
+    add_bytes(hash, year.inputs.monthly_temperature.data(), sizeof year.inputs.monthly_temperature);
+    add_bytes(hash, year.inputs.monthly_precipitation.data(), sizeof year.inputs.monthly_precipitation);
+    return hash;
+}
 
 checked_years check_monthly_files(text_scanner& temperature, text_scanner& precipitation,
                                   const std::string& file_prefix) {
@@ -33,6 +62,7 @@ checked_years check_monthly_files(text_scanner& temperature, text_scanner& preci
         }
         checked.last_label = year.year_label;
         checked.year_count = n;
+        checked.fingerprints.push_back(fingerprint_of(year));
     }
     if (checked.year_count == 0) {
         throw run_failure(temperature.file_name() + ": the temperature file holds no year.");

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
+#include "inputs/input_records.hpp"
 #include "inputs/text_scanner.hpp"
 
 namespace soil_climate {
@@ -11,7 +14,13 @@ struct checked_years {
     int year_count = 0;
     std::string first_label;
     std::string last_label;
+    // A fingerprint of each year as checked (both labels and all 24 values), so that the
+    // run simulates only what it checked however the files change meanwhile.
+    std::vector<std::uint64_t> fingerprints;
 };
+
+// The fingerprint of a year as read: its labels and the bits of its values.
+std::uint64_t fingerprint_of(const year_record& year);
 
 // Reads both monthly files through once, before any output file is created or changed,
 // and checks every record: complete, numeric, within range, a precipitation record for
@@ -19,7 +28,7 @@ struct checked_years {
 // run with its message. Warnings go to standard error: a precipitation label that differs
 // from its temperature record's (the files may pair the wrong years) and a label that
 // repeats an earlier year's (its report replaces the earlier one). Memory grows only with
-// the labels remembered for that second warning.
+// the labels remembered for that second warning and a fingerprint of 8 bytes a year.
 checked_years check_monthly_files(text_scanner& temperature, text_scanner& precipitation,
                                   const std::string& file_prefix);
 

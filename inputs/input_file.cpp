@@ -1,6 +1,5 @@
 #include "inputs/input_file.hpp"
 
-#include <sys/file.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -29,13 +28,6 @@ input_file::input_file(const std::string& name, const char* failure_message, con
 input_file::~input_file() {
     if (file_ != nullptr) {
         std::fclose(file_);
-    }
-}
-
-void input_file::lock_for_run(const std::string& name) const {
-    if (flock(fileno(file_), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-        throw run_failure(name +
-                          ": another run_station is running on this station's files; wait until it has ended.");
     }
 }
 

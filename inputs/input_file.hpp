@@ -17,11 +17,6 @@ public:
 
     std::FILE* get() const { return file_; }
 
-    // Takes the station's lock: an advisory lock on this file that a second run on the
-    // same files finds taken, and then ends with a message. The system drops it when the
-    // process ends, however it ends.
-    void lock_for_run(const std::string& name) const;
-
     // Makes the file readable a second time: a file that cannot seek back (a named pipe)
     // is read whole into memory, and read from there.
     void make_rereadable(const std::string& name);

@@ -126,8 +126,17 @@ bool parse_whole_number(std::string_view text, double& value) {
     while (last > first && blank(text[last - 1])) {
         --last;
     }
-    const leading_number number = read_leading_number(text.substr(first, last - first));
-    if (number.length == 0 || number.length != last - first) {
+    const std::string_view word = text.substr(first, last - first);
+    const leading_number number = read_leading_number(word);
+    if (number.length == 0 || number.length != word.size()) {
+        return false;
+    }
+    // The formatted read takes a dangling exponent ("1e", "150e-") as part of the number;
+    // a word that is wholly a number does not end in one.
+    const std::string whole(word);
+    char* end = nullptr;
+    std::strtod(whole.c_str(), &end);
+    if (end != whole.c_str() + whole.size()) {
         return false;
     }
     value = number.value;

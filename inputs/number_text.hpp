@@ -17,7 +17,8 @@ struct leading_number {
 };
 leading_number read_leading_number(std::string_view text);
 
-// True when `text`, blanks around it aside, is wholly one finite number; `value` gets it.
+// True when `text`, blanks around it aside, is wholly one finite number, with no dangling
+// exponent ("1e", "150e-"); `value` gets it.
 bool parse_whole_number(std::string_view text, double& value);
 
 }  // namespace soil_climate

@@ -31,8 +31,7 @@ std::size_t utf8_length(std::string_view text) {
 
 }  // namespace
 
-std::string printable(std::string_view word) {
-    constexpr std::size_t shown = 60;
+std::string printable(std::string_view word, std::size_t shown) {
     std::string text;
     std::size_t i = 0;
     while (i < word.size() && i < shown) {

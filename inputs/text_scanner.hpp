@@ -80,6 +80,11 @@ private:
 
 // A word as a message shows it: unprintable bytes (controls, bytes that are not UTF-8)
 // escaped as \xNN, and a long word cut after 60 bytes with "...".
-std::string printable(std::string_view word);
+std::string printable(std::string_view word, std::size_t shown = 60);
+
+// The same, whole: for a year's label on the progress line.
+inline std::string escaped(std::string_view word) {
+    return printable(word, word.size());
+}
 
 }  // namespace soil_climate

@@ -35,9 +35,8 @@ bool write_all(int descriptor, std::string_view text) {
 output_file::output_file(std::string name, const std::string& file_prefix, const char* open_failure_message,
                          const char* named, writes mode, folder_check check)
     : name_(std::move(name)), open_failure_message_(open_failure_message), named_(named), mode_(mode) {
-    struct stat standing {};
-    if (check == folder_check::first && lstat(name_.c_str(), &standing) == 0 && S_ISDIR(standing.st_mode)) {
-        throw run_failure(open_failure_message_);
+    if (check == folder_check::first) {
+        check_renamable();
     }
     tracked_ = temporary_files::track_new_name(file_prefix, temporary_name_);
     descriptor_ = open(temporary_name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -110,6 +109,13 @@ void output_file::commit() {
 void output_file::finish() {
     if (!write_all(descriptor_, buffer_) || close(std::exchange(descriptor_, -1)) != 0) {
         fail_to_write();
+    }
+}
+
+void output_file::check_renamable() {
+    struct stat standing {};
+    if (lstat(name_.c_str(), &standing) == 0 && S_ISDIR(standing.st_mode)) {
+        fail(open_failure_message_);
     }
 }
 

@@ -49,6 +49,10 @@ public:
     void finish();
     void rename_into_place();
 
+    // Ends the run with the file's opening message when a folder stands under its name,
+    // so that a group of files can be checked before the first of them is renamed.
+    void check_renamable();
+
     const std::string& name() const { return name_; }
 
 private:

@@ -26,7 +26,8 @@ run_files name_run_files(const std::string& file_prefix) {
 }
 
 bool is_run_file_suffix(std::string_view name) {
-    return std::find(run_file_suffixes.begin(), run_file_suffixes.end(), name) != run_file_suffixes.end();
+    return name == lock_file_suffix ||
+           std::find(run_file_suffixes.begin(), run_file_suffixes.end(), name) != run_file_suffixes.end();
 }
 
 }  // namespace soil_climate

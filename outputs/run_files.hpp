@@ -28,4 +28,8 @@ bool is_run_file_suffix(std::string_view name);
 // "-" + a number. A year's label may not start so.
 inline constexpr std::string_view temporary_file_marker = ".run_station-";
 
+// What follows the prefix in the name of the station's lock file, which exists while a
+// run works on the station. A year's label may not take it either.
+inline constexpr std::string_view lock_file_suffix = ".run_station.lock";
+
 }  // namespace soil_climate

@@ -123,7 +123,7 @@ void station_page_file::finish(const run_tallies& tallies) {
     text_.clear();
     page::append_tail(text_, tallies.sums, tallies.year_count);
     page_.write(text_);
-    page_.commit();
+    page_.finish();
 }
 
 }  // namespace soil_climate

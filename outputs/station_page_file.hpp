@@ -43,9 +43,11 @@ public:
 
     void add_year(const station_year& row);
 
-    // The sections that need every year (the frequencies, the average), then the page is
-    // renamed into place.
+    // The sections that need every year (the frequencies, the average); the page is then
+    // complete under its temporary name, to be renamed into place with the run's tables.
     void finish(const run_tallies& tallies);
+
+    output_file& output() { return page_; }
 
 private:
     output_file page_;

@@ -56,6 +56,10 @@ int track_new_name(const std::string& file_prefix, std::string& name) {
     name += process_id;
     name += '-';
     name += std::to_string(names_made++);
+    return track_name(name);
+}
+
+int track_name(const std::string& name) {
     if (name.size() >= longest_name) {
         throw run_failure("Output file " + name + " opening failed: the name is too long.");
     }

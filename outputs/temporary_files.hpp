@@ -17,6 +17,9 @@ void remove_on_signals();
 int track_new_name(const std::string& file_prefix, std::string& name);
 void untrack(int tracked);
 
+// Tracks a name that the run made itself (the station's lock file) the same way.
+int track_name(const std::string& name);
+
 // Removes the temporary files that an earlier run with this prefix left when it crashed.
 // Only a run that holds the station's lock calls it, so none of them is in use.
 void remove_stale(const std::string& file_prefix);

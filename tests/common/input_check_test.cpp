@@ -76,7 +76,7 @@ TEST(CheckStation, NamesTheFirstFieldTheModelCannotTake) {
     station_parameters edges = davis();
     edges.latitude = 90.0;
     edges.water_holding_capacity = 1.0e6;
-    edges.phase_shift = -360.0;
+    edges.phase_shift = -100000.0;
     EXPECT_FALSE(check_station(edges).has_value());
 }
 

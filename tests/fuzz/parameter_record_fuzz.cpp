@@ -18,9 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         station_parameters station = read_station_parameters(scanner, warnings);
         // The capacity is checked where the capacity in force is known; the rest here.
         station.water_holding_capacity = 0.0;
-        const bool usable = (station.hemisphere == earth_hemisphere::north ||
-                             station.hemisphere == earth_hemisphere::south) &&
-                            station_parameter_out_of_range(station) == nullptr && !station.station_name.empty() &&
+        const bool usable = !check_station(station).has_value() && !station.station_name.empty() &&
                             station.station_name.size() <= text_scanner::longest_word;
         if (!usable) {
             std::abort();

@@ -80,7 +80,7 @@ TEST(ParseWholeNumber, BlanksAroundButNothingElse) {
         EXPECT_TRUE(parse_whole_number(text, value)) << text;
     }
     EXPECT_TRUE(parse_whole_number("-0", value) && std::signbit(value));
-    for (const char* text : {"", " ", "abc", "-h", "6in", "1,5", "inf", "nan", "1e999", "75 80"}) {
+    for (const char* text : {"", " ", "abc", "-h", "6in", "1,5", "inf", "nan", "1e999", "75 80", "1e", "1e+", "150e-"}) {
         EXPECT_FALSE(parse_whole_number(text, value)) << text;
     }
 }
@@ -154,7 +154,7 @@ TEST(ReadStationParameters, BadRecordsNameTheFileAndField) {
         {"40 N 4 1e308 0.66 0 Davis", "st_parameter: field soil_temp_offset 1e+308 is outside -30 to 30 degrees C."},
         {"40 N 4 2.5 1e308 0 Davis",
          "st_parameter: field amplitude_factor 1e+308 is outside -3 to 3 (no unit)."},
-        {"40 N 4 2.5 0.66 400 Davis", "st_parameter: field phase_shift 400 is outside -360 to 360 days."},
+        {"40 N 4 2.5 0.66 100001 Davis", "st_parameter: field phase_shift 100001 is outside -100000 to 100000 days."},
         {"40 N 4 2.5 0.66 0 Da" + std::string(1, '\0') + "vis",
          "st_parameter: byte 21 is a NUL byte; the file is not a text file."},
         {"40 N 4 2.5 0.66 0 " + std::string(5000, 'D'),
