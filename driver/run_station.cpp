@@ -1,6 +1,10 @@
 #include "driver/run_station.hpp"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
 
 #include <cstdio>
 #include <optional>
@@ -221,14 +225,29 @@ void close_run(const run_files& files, const std::string& file_prefix, run_table
     }
 }
 
+// The names the run makes beside its outputs must fit in their folder: its temporary files
+// (prefix + ".run_station-" + process + "-" + a number for each output) and its lock file.
+// (The reports' names are checked with the labels.)
+void check_name_lengths(const std::string& file_prefix, int year_count) {
+    const std::size_t prefix_name_length = file_prefix.size() - (file_prefix.rfind('/') + 1);
+    const std::size_t temporary = temporary_file_marker.size() + std::to_string(getpid()).size() + 1 +
+                                  std::to_string(year_count + 16).size();
+    if (prefix_name_length + std::max(temporary, lock_file_suffix.size()) > NAME_MAX) {
+        throw run_failure("Command line: the prefix \"" + printable(file_prefix) +
+                          "\" is too long: the names of the run's temporary files would pass " +
+                          std::to_string(NAME_MAX) + " bytes.");
+    }
+}
+
 void run(const command_line& options) {
     const run_files files = name_run_files(options.file_prefix);
+    temporary_files::remove_on_signals();
     station_inputs inputs(files, options);
+    check_name_lengths(options.file_prefix, inputs.checked.year_count);
     const station_parameters& station = inputs.station;
     station_simulation simulation(station);
 
     // Every input is known to be good: from here on, outputs are written.
-    temporary_files::remove_on_signals();
     temporary_files::remove_stale(options.file_prefix);
     std::string text;
     run_tables tables(files, options, inputs, text);

@@ -36,13 +36,20 @@ extern "C" void remove_and_end(int signal_number) {
 }  // namespace
 
 void remove_on_signals() {
+    constexpr int handled[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
     struct sigaction action {};
     action.sa_handler = remove_and_end;
     sigemptyset(&action.sa_mask);
-    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal_number : handled) {
         sigaddset(&action.sa_mask, signal_number);
     }
-    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal_number : handled) {
+        // A signal ignored when the run began (nohup's SIGHUP, a shell's SIGPIPE) stays
+        // ignored: the run goes on as its parent asked.
+        struct sigaction before {};
+        if (sigaction(signal_number, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) {
+            continue;
+        }
         sigaction(signal_number, &action, nullptr);
     }
 }

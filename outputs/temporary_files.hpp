@@ -6,10 +6,12 @@ namespace soil_climate::temporary_files {
 
 // Every output of a run is written under a temporary name in its own folder and renamed
 // into place only when it is complete, so no file under a real name is ever cut short.
-// The names in use are kept where a signal handler can reach them: SIGINT, SIGTERM and
-// SIGHUP remove them before the process ends as the signal asks.
+// The names in use are kept where a signal handler can reach them: SIGINT, SIGTERM,
+// SIGHUP and SIGPIPE (the reader of the progress lines has gone) remove them before the
+// process ends as the signal asks.
 
-// Installs the handlers; call once, before the first output is created.
+// Installs the handlers, except for a signal that was ignored when the run began; call
+// once, before the first output is created.
 void remove_on_signals();
 
 // A new temporary name for an output of the run with this prefix, tracked until

@@ -191,7 +191,9 @@ TEST(Interruptions, LeaveOnlyCompleteFiles) {
     station_folder folder;
     write_long_station(folder, 20000);
     folder.write("summary", "an earlier complete summary\n");
-    const auto result = folder.shell("'" + std::string(RUN_STATION_PATH) +
+    // A shell starts a background run with SIGINT ignored, which the run keeps ignoring;
+    // started with the default action, it takes Ctrl-C as a foreground run does.
+    const auto result = folder.shell("env --default-signal=INT '" + std::string(RUN_STATION_PATH) +
                                      "' > /dev/null & run=$!; "
                                      "until [ -e 10050 ]; do sleep 0.01; done; kill -INT $run; wait $run");
     EXPECT_NE(result.status, 0);
@@ -257,6 +259,152 @@ TEST(BinaryInput, IsRefusedQuicklyWithBoundedMemory) {
         const auto result = folder.shell(limit + "'" + std::string(RUN_STATION_PATH) + "'");
         EXPECT_EQ(result.status, 1) << c.what;
         EXPECT_EQ(result.out, c.message) << c.what;
+    }
+}
+
+// The run simulates exactly the years it checked: records appended while it runs are not
+// read (a label that would escape the folder among them), and a record changed in place
+// ends the run before anything of it is written.
+TEST(InputsChangedDuringARun, WhatWasCheckedIsWhatIsWritten) {
+    const std::string program = "'" + std::string(RUN_STATION_PATH) + "'";
+    {
+        station_folder folder;
+        write_long_station(folder, 20000);
+        const std::string parameter = folder.read("parameter");
+        const auto result = folder.shell(
+            program + " --csv > /dev/null & run=$!; until [ -e 10002 ]; do sleep 0.01; done; "
+                      "printf '9001 46 49 56 58 64 73 75 74 70 62 50 46\nparameter 46 49 56 58 64 73 75 74 70 62 50 46\n' "
+                      ">> monthly_T; printf '../escaped 1 1 1 1 1 1 1 1 1 1 1 1\nparameter 1 1 1 1 1 1 1 1 1 1 1 1\n' "
+                      ">> monthly_P; wait $run");
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(folder.read("parameter"), parameter);
+        EXPECT_FALSE(fs::exists(folder.path().parent_path() / "escaped"));
+        const std::string years = folder.read("years.csv");
+        EXPECT_EQ(std::count(years.begin(), years.end(), '\n'), 20001);
+    }
+    {
+        station_folder folder;
+        write_long_station(folder, 20000);
+        const std::string changed = std::string("30000 10 10 10 10 10 10 10 10 10 10 10 10\n");
+        const auto result = folder.shell(program + " > out & run=$!; until [ -e 10002 ]; do sleep 0.01; done; "
+                                                   "cat monthly_T > copy; { head -n -1 copy; printf '" +
+                                         changed + "'; } > monthly_T; wait $run");
+        EXPECT_EQ(result.status, 1);
+        const std::string out = folder.read("out");
+        EXPECT_EQ(out.substr(out.rfind('\n', out.size() - 2) + 1),
+                  "monthly_T, monthly_P: record 20000 changed during the run; the run ends before writing anything of "
+                  "it.\n");
+        EXPECT_FALSE(folder.exists("summary"));
+        EXPECT_FALSE(holds_temporary_file(folder));
+    }
+}
+
+// The summary, the table of years, the page and the frequency files replace an earlier
+// run's together or not at all: a folder in the way of the last of them leaves the
+// earlier set whole.
+TEST(EndOfRunFiles, AFailureLeavesTheEarlierSetWhole) {
+    station_folder folder;
+    folder.copy_example("davis");
+    ASSERT_EQ(folder.run({"--csv", "--html"}).status, 0);
+    const names kept{"summary", "years.csv", "station.html", "SMR", "WSMR"};
+    std::vector<std::string> before;
+    for (const std::string& name : kept) {
+        before.push_back(folder.read(name));
+    }
+    fs::remove(folder.path() / "SMRS");
+    fs::create_directories(folder.path() / "SMRS" / "inside");
+    const auto result = folder.run({"--csv", "--html", "0"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("Output file of SMRS opening failed.\n"), std::string::npos);
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        EXPECT_EQ(folder.read(kept[i]), before[i]) << kept[i];
+    }
+    EXPECT_FALSE(holds_temporary_file(folder));
+}
+
+// The lock stays with the station's name: replacing monthly_T during a run (as an editor
+// or an import does) lets no second run in, and the first ends as it would have.
+TEST(StationLock, HoldsWhenTheInputIsReplaced) {
+    station_folder folder;
+    write_long_station(folder, 20000);
+    const std::string program = "'" + std::string(RUN_STATION_PATH) + "'";
+    const auto result = folder.shell(program + " > /dev/null & first=$!; until [ -e 10002 ]; do sleep 0.01; done; "
+                                               "cp monthly_T new && mv new monthly_T; " +
+                                     program + " > second.out; second=$?; wait $first; first=$?; "
+                                               "cat second.out; exit $((first * 10 + second))");
+    EXPECT_EQ(result.status, 1) << "the first run succeeds, the second is refused";
+    EXPECT_EQ(result.out, "monthly_T: another run_station is running on this station's files; wait until it has "
+                          "ended.\n");
+    EXPECT_FALSE(folder.exists(".run_station.lock"));
+    EXPECT_TRUE(folder.exists("summary"));
+    EXPECT_FALSE(holds_temporary_file(folder));
+}
+
+// A signal ignored when the run began stays ignored (nohup); a reader of the progress
+// lines that goes away ends the run without leaving temporary files.
+TEST(Signals, IgnoredStayIgnoredAndABrokenPipeCleansUp) {
+    const std::string program = "'" + std::string(RUN_STATION_PATH) + "'";
+    {
+        station_folder folder;
+        write_long_station(folder, 3000);
+        const auto result = folder.shell("trap '' HUP; " + program +
+                                         " > /dev/null & run=$!; until [ -e 10002 ]; do sleep 0.01; done; "
+                                         "kill -HUP $run; wait $run");
+        EXPECT_EQ(result.status, 0);
+        EXPECT_TRUE(folder.exists("summary"));
+    }
+    {
+        station_folder folder;
+        write_long_station(folder, 20000);
+        const auto result = folder.shell(program + " | head -n 1");
+        EXPECT_EQ(result.out, "10001\n");
+        EXPECT_FALSE(holds_temporary_file(folder));
+        EXPECT_FALSE(folder.exists(".run_station.lock"));
+    }
+}
+
+// Arguments and names the run can refuse at once, before anything is written, and labels
+// that print escaped.
+TEST(NamesAndArguments, RefusedAtOnceOrShownSafely) {
+    for (const char* capacity : {"1e", "1e+", "150e-"}) {
+        station_folder folder;
+        folder.copy_example("davis");
+        const auto result = folder.run({capacity});
+        EXPECT_EQ(result.status, 1) << capacity;
+        EXPECT_EQ(result.out, std::string("Command line: water-holding capacity \"") + capacity +
+                                  "\" is not a number of mm; run_station --help explains the arguments.\n");
+    }
+    {
+        // A prefix whose last part leaves room for the labels but not for the temporary
+        // names: refused before the first report.
+        station_folder folder;
+        write_long_station(folder, 12);
+        const std::string prefix(240, 'p');
+        for (const char* name : {"monthly_T", "monthly_P", "parameter"}) {
+            fs::rename(folder.path() / name, folder.path() / (prefix + name));
+        }
+        const auto result = folder.run({"100", prefix});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_NE(result.out.find("is too long: the names of the run's temporary files would pass 255 bytes.\n"),
+                  std::string::npos)
+            << result.out;
+        EXPECT_EQ(folder.names().size(), 3u);
+    }
+    {
+        station_folder folder;
+        write_long_station(folder, 1);
+        folder.write("monthly_T", std::string("a\x1b[31mRED") + values);
+        folder.write("monthly_P", std::string("a\x1b[31mRED") + rain);
+        const auto result = folder.run();
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.out, "a\\x1B[31mRED\n\nEnd of Program.\n");
+    }
+    {
+        // A phase shift of a calendar year, as stored parameter files hold it.
+        station_folder folder;
+        write_long_station(folder, 2);
+        folder.write("parameter", "38.5 N 6.0 2.5 0.66 365 Davis\n");
+        EXPECT_EQ(folder.run().status, 0);
     }
 }
 
