@@ -156,6 +156,79 @@ TEST(RunStations, ATableOfYearsThatIsNotOneFailsItsStation) {
     expect_tables(root, "results", {"b"});
 }
 
+// No byte of a folder's name changes what happens: a newline, a tab, letters beyond ASCII,
+// a path too long for a log file's name, and an output folder with a backslash.
+TEST(RunStationsNames, AreDataWhateverTheirBytes) {
+    station_folder root;
+    const std::string deep = "d/" + std::string(120, 'x') + "/" + std::string(120, 'y') + "/z";
+    const std::vector<std::string> folders{"new\nline", "tab\tbed", "d\xC3\xA9j\xC3\xA0", deep};
+    std::string arguments;
+    for (const std::string& folder : folders) {
+        fs::create_directories(root.path() / folder);
+        root.copy_example("davis", folder + "/");
+        arguments += " '" + folder + "'";
+    }
+    const auto result = root.shell(run_stations("--html -o 'out\\new'" + arguments));
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    const std::string summary = root.read("out\\new/stations_summary.csv");
+    const std::string index = root.read("out\\new/index.html");
+    for (const std::string& folder : folders) {
+        EXPECT_TRUE(root.exists(folder + "/years.csv")) << folder;
+        EXPECT_NE(summary.find(quoted(root, folder) + ",30,"), std::string::npos) << folder;
+    }
+    EXPECT_NE(index.find("href=\"../d%C3%A9j%C3%A0/station.html\""), std::string::npos);
+    EXPECT_NE(index.find("href=\"../new%0Aline/station.html\""), std::string::npos);
+}
+
+// The same folder spelled three ways runs once; a second run_stations on the output folder
+// is refused before it touches anything; options are checked before the logs are cleared.
+TEST(RunStationsNames, OneStationOnceAndOneRunPerOutputFolder) {
+    station_folder root;
+    lay_out(root, {{"ok", "davis"}});
+    fs::create_directory_symlink(root.path() / "ok", root.path() / "link");
+    const auto once = root.shell(run_stations("-o results ok ./ok link"));
+    EXPECT_EQ(once.status, 0) << once.err;
+    EXPECT_EQ(once.err, "run_stations: " + (root.path() / "./ok").string() + " is the station folder " +
+                            (root.path() / "ok").string() + " again; it runs once\n" + "run_stations: " +
+                            (root.path() / "link").string() + " is the station folder " +
+                            (root.path() / "ok").string() + " again; it runs once\n");
+    EXPECT_EQ(lines_of(root.read("results/stations_summary.csv")).size(), 2u);
+
+    // This shell holds the output folder's lock while the second run_stations starts (not
+    // as its last command, which the shell would replace by it).
+    const auto refused =
+        root.shell("exec 9> results/.run_stations.lock && flock 9 && " + run_stations("-o results ok") + "; exit $?");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err, "run_stations: another run_stations is using the output folder " +
+                               (root.path() / "results").string() + "; wait until it has ended.\n");
+    EXPECT_TRUE(fs::exists(root.path() / "results" / "logs"));
+
+    EXPECT_EQ(root.shell(run_stations("-j 3000000000 -o results ok")).status, 2);
+    EXPECT_FALSE(fs::is_empty(root.path() / "results" / "logs")) << "a refused run clears no logs";
+}
+
+// A station whose outputs are missing runs again on --resume (here the pages that a run
+// without --html never wrote), and a gathering that cannot write keeps the earlier tables.
+TEST(RunStationsNames, MissingOutputsRunAgainAndFailedTablesKeepTheOld) {
+    station_folder root;
+    lay_out(root, {{"a", "davis"}, {"b", "contrasts"}});
+    ASSERT_EQ(root.shell(run_stations("-o results a b")).status, 0);
+    const auto resumed = root.shell(run_stations("--resume --html -o results a b"));
+    EXPECT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_TRUE(root.exists("a/station.html"));
+    EXPECT_TRUE(root.exists("b/station.html"));
+
+    const std::string tables = root.read("results/stations.csv") + root.read("results/stations_summary.csv");
+    fs::remove(root.path() / "results" / "index.html");
+    fs::create_directories(root.path() / "results" / "index.html" / "in_the_way");
+    fs::remove(root.path() / "b" / "years.csv");
+    const auto blocked = root.shell(run_stations("--resume --html -o results a b"));
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_EQ(blocked.err, "run_stations: Output file of index.html opening failed. The earlier tables are kept.\n");
+    EXPECT_EQ(root.read("results/stations.csv") + root.read("results/stations_summary.csv"), tables);
+}
+
 TEST(RunStations, FoldersThatAreNotStationsAreSkipped) {
     station_folder root;
     lay_out(root, {{"a", "davis"}, {"b", "contrasts"}});
@@ -182,6 +255,8 @@ TEST(RunStations, UsageErrorsEndBeforeAnythingRuns) {
         {"--bogus davis", "unknown option --bogus"},
         {"-j abc davis", "-j needs a whole number of stations at once, not 'abc'"},
         {"-j 0 davis", "-j needs a whole number of stations at once, not '0'"},
+        {"-j 99999999999999999999 davis", "-j takes at most 4096 stations at once, not '99999999999999999999'"},
+        {"-j 3000000000 davis", "-j takes at most 4096 stations at once, not '3000000000'"},
         {"--sshloginfile nowhere davis", "cannot read the ssh login file 'nowhere'"},
         {"nothing", "no station folder among the arguments"},
     };
