@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <optional>
 
 #include "common/station_parameters.hpp"
@@ -41,6 +42,9 @@ inline constexpr std::array<parameter_range, 5> station_parameter_ranges{{
     {&amplitude_factor_range, &station_parameters::amplitude_factor},
     {&phase_shift_range, &station_parameters::phase_shift},
 }};
+
+// The longest word (a label, a number, the station's name) the input files may hold, bytes.
+inline constexpr std::size_t longest_input_word = 4096;
 
 // Monthly values in the units of the input files.
 inline constexpr value_range air_temperature_fahrenheit{"temperature", -200.0, 250.0, "degrees F"};

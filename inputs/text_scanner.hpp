@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/input_limits.hpp"
+
 namespace soil_climate {
 
 // Reads an input file as the formatted reads of the C library do: white space (blanks,
@@ -20,7 +22,7 @@ namespace soil_climate {
 // message naming the file and the byte.
 class text_scanner {
 public:
-    static constexpr std::size_t longest_word = 4096;
+    static constexpr std::size_t longest_word = longest_input_word;
 
     text_scanner(std::FILE* file, std::string file_name);
 

@@ -276,18 +276,9 @@ py::dict simulate(const input_array& temperature, const input_array& precipitati
     return result;
 }
 
-// The library's check of a station's parameters, for the importer: None, or the field
-// that the model cannot take with its value and allowed range.
-py::object check_station_for_python(double latitude, const std::string& hemisphere, double capacity_mm,
-                                    double soil_temp_offset, double amplitude_factor, double phase_shift) {
-    station_parameters station;
-    station.latitude = latitude;
-    station.hemisphere = hemisphere.size() == 1 ? static_cast<earth_hemisphere>(hemisphere[0]) : earth_hemisphere{};
-    station.water_holding_capacity = capacity_mm;
-    station.soil_temp_offset = soil_temp_offset;
-    station.amplitude_factor = amplitude_factor;
-    station.phase_shift = phase_shift;
-    const auto problem = check_station(station);
+// A problem that the library's check found, for Python: None, or a dict of the field, the
+// value and the range allowed.
+py::object as_python(const std::optional<input_problem>& problem) {
     if (!problem) {
         return py::none();
     }
@@ -302,6 +293,20 @@ py::object check_station_for_python(double latitude, const std::string& hemisphe
     found["highest"] = problem->range->highest;
     found["unit"] = problem->range->unit;
     return found;
+}
+
+// The library's check of a station's parameters, for the importer: None, or the field
+// that the model cannot take with its value and allowed range.
+py::object check_station_for_python(double latitude, const std::string& hemisphere, double capacity_mm,
+                                    double soil_temp_offset, double amplitude_factor, double phase_shift) {
+    station_parameters station;
+    station.latitude = latitude;
+    station.hemisphere = hemisphere.size() == 1 ? static_cast<earth_hemisphere>(hemisphere[0]) : earth_hemisphere{};
+    station.water_holding_capacity = capacity_mm;
+    station.soil_temp_offset = soil_temp_offset;
+    station.amplitude_factor = amplitude_factor;
+    station.phase_shift = phase_shift;
+    return as_python(check_station(station));
 }
 
 // The table of a year's fields for Python: name, unit, meaning, kind ("text", "number",
@@ -348,6 +353,24 @@ PYBIND11_MODULE(_model, module) {
                py::arg("capacity_mm"), py::arg("soil_temp_offset"), py::arg("amplitude_factor"),
                py::arg("phase_shift"));
     module.def("is_missing_value_code", &is_missing_value_code, py::arg("value"));
+    module.def(
+        "check_monthly_value",
+        [](double value, const std::string& quantity) -> py::object {
+            const value_range* range = quantity == "temperature_f"      ? &air_temperature_fahrenheit
+                                       : quantity == "precipitation_in" ? &precipitation_inches
+                                       : quantity == "temperature_c"    ? &air_temperature_celsius
+                                       : quantity == "precipitation_mm" ? &precipitation_mm
+                                                                        : nullptr;
+            if (range == nullptr) {
+                throw py::value_error("quantity must be temperature_f, precipitation_in, temperature_c or "
+                                      "precipitation_mm, not \"" + quantity + "\"");
+            }
+            return as_python(check_monthly_value(value, *range, 0));
+        },
+        py::arg("value"), py::arg("quantity"),
+        "The library's check of one monthly value in the given units: None, or what is wrong.");
+    module.attr("longest_input_word") = longest_input_word;
+    module.attr("largest_capacity_mm") = capacity_range.highest;
     module.attr("moisture_regime_names") = names_of(moisture_regime_names);
     module.attr("subdivision_names") = names_of(subdivision_names);
     module.attr("temperature_regime_names") = names_of(temperature_regime_names);

@@ -172,3 +172,74 @@ def test_imported_years_have_the_regimes_worked_out_by_hand(tmp_path):
     assert [(row[0], row[-3], row[-2], row[-1]) for row in rows] == [
         ("1990", "ARIDIC", "EXTREME ARIDIC", "Isohyperthermic"),
         ("1991", "PERUDIC", "PERUDIC", "Isomesic")]
+
+
+def twelve_months(tmp_path):
+    return monthly_csv(tmp_path / "m.csv", [f"1990-{m:02d},10,50" for m in range(1, 13)])
+
+
+def test_files_are_written_whole_or_not_at_all_and_never_through_a_link(tmp_path):
+    export = twelve_months(tmp_path)
+    assert station_import("--capacity-mm", 150, "--latitude", 40, export, "station", cwd=tmp_path).returncode == 0
+    station = tmp_path / "station"
+    before = {name: (station / name).read_bytes() for name in ("monthly_T", "monthly_P", "parameter")}
+    # Links where an import of an earlier version put its temporary files.
+    victim = tmp_path / "victim"
+    victim.write_text("keep\n")
+    for name in ("monthly_T", "monthly_P", "parameter", "import_report.csv"):
+        for pid in range(os.getpid(), os.getpid() + 50):
+            (station / f".{name}.station_import-{pid}").symlink_to(victim)
+    (station / "import_report.csv").unlink()
+    (station / "import_report.csv").mkdir()
+    changed = monthly_csv(tmp_path / "n.csv", [f"1990-{m:02d},20,80" for m in range(1, 13)])
+    blocked = station_import("--force", "--capacity-mm", 150, "--latitude", 40, changed, "station", cwd=tmp_path)
+    assert blocked.returncode == 1
+    assert "import_report.csv is a folder" in blocked.stderr
+    assert {name: (station / name).read_bytes() for name in before} == before
+    assert victim.read_text() == "keep\n"
+
+    (station / "import_report.csv").rmdir()
+    fresh = station_import("--force", "--capacity-mm", 150, "--latitude", 40, changed, "station", cwd=tmp_path)
+    assert fresh.returncode == 0, fresh.stderr
+    assert (station / "monthly_T").read_text().startswith("1990 68.0 ")
+    assert victim.read_text() == "keep\n"
+    assert not [path for path in station.iterdir() if not path.is_symlink() and "station_import-" in path.name]
+
+
+@pytest.mark.parametrize("name, message", [
+    ("a\0b", "holds a control character"),
+    ("x" * 5000, "the station's name is longer than 4096 bytes"),
+])
+def test_what_run_station_refuses_is_not_imported(tmp_path, name, message):
+    export = monthly_csv(tmp_path / "m.csv", [f"1990-{m:02d},10,50,{name}" for m in range(1, 13)],
+                         header="DATE,TAVG,PRCP,NAME")
+    result = station_import("--capacity-mm", 150, "--latitude", 40, export, "station", cwd=tmp_path)
+    assert result.returncode == 1
+    assert message in result.stderr
+    assert not (tmp_path / "station").exists()
+
+
+def test_a_month_of_daily_rain_past_what_run_station_takes_is_refused(tmp_path):
+    export = daily_csv(tmp_path / "d.csv", [1990], rain=1900.0)
+    result = station_import("--capacity-mm", 150, export, "station", cwd=tmp_path)
+    assert result.returncode == 1
+    assert result.stderr == (f"station_import: {export}: 1990 January: the monthly precipitation 2318.9 inches is not "
+                             "one that run_station takes (0 to 1000 inches, no missing-value code)\n")
+    assert not (tmp_path / "station").exists()
+
+
+def test_the_largest_capacity_imports_and_runs(tmp_path):
+    result = station_import("--capacity-mm", 1000000, "--latitude", 40, twelve_months(tmp_path), "station",
+                            cwd=tmp_path)
+    assert result.returncode == 0, result.stderr
+    run = subprocess.run([RUN_STATION], cwd=tmp_path / "station", capture_output=True, text=True)
+    assert run.returncode == 0, run.stdout
+
+
+def test_a_file_that_is_no_text_table_is_refused_within_bounds(tmp_path):
+    endless = tmp_path / "zero.csv"
+    endless.symlink_to("/dev/zero")
+    result = station_import("--capacity-mm", 150, "--latitude", 40, endless, "station", cwd=tmp_path)
+    assert result.returncode == 1
+    assert result.stderr == (f"station_import: {endless}: line 1 is longer than 1,000,000 characters; the file is "
+                             "not a table of records\n")

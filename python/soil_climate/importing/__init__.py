@@ -74,7 +74,7 @@ def main(argv=None):
                 print(line)
             raise BadInput(f"{arguments.csv}: no year has all twelve months complete; nothing to import "
                            "(see --max-missing-days and --fill-months)")
-        temperature, precipitation = monthly_files(outcomes)
+        temperature, precipitation = monthly_files(outcomes, arguments.csv)
         write_station(arguments.station_dir, {"monthly_T": temperature, "monthly_P": precipitation,
                                               "parameter": parameter, "import_report.csv": csv_text(rows)},
                       arguments.force)

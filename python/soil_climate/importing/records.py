@@ -35,6 +35,25 @@ MONTHLY_PRECIPITATION_MAX_MM = 15000.0
 
 ELEMENTS = ("temperature", "precipitation")
 
+# The longest line a table of records may hold, characters: far beyond any row of an
+# archive's export, and a bound on what a file that is no text table (/dev/zero, a binary
+# file with no line end) can make the importer read at once.
+LONGEST_LINE = 1_000_000
+
+
+def bounded_lines(file, path):
+    """The file's lines, each at most LONGEST_LINE characters, else a fault."""
+    number = 0
+    while True:
+        line = file.readline(LONGEST_LINE + 1)
+        if not line:
+            return
+        number += 1
+        if len(line) > LONGEST_LINE:
+            raise BadInput(f"{path}: line {number} is longer than {LONGEST_LINE:,} characters; the file is not a "
+                           "table of records")
+        yield line
+
 
 @dataclass
 class Month:
@@ -75,7 +94,7 @@ class Records:
             self.file = open(path, newline="", encoding="utf-8-sig")
         except OSError as error:
             raise BadInput(f"{path}: cannot be read: {error.strerror}") from error
-        self.rows = csv.reader(self.file)
+        self.rows = csv.reader(bounded_lines(self.file, path))
         try:
             header = next(self.rows)
         except (StopIteration, csv.Error, UnicodeDecodeError) as error:

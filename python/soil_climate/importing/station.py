@@ -6,13 +6,28 @@ import io
 import math
 import os
 import pathlib
+import shutil
+import tempfile
 
 from .. import _model
 from .faults import BadInput
+from .gaps import MONTH_NAMES
 
 # The importer's options for the soil temperature parameters, by the parameter file's names.
 PARAMETER_OPTIONS = {"soil_temp_offset": "--soil-temp-offset", "amplitude_factor": "--amplitude-factor",
                      "phase_shift": "--phase-shift"}
+
+
+def inches_of(capacity_mm):
+    """The capacity in inches as the parameter file holds it: capacity_mm / 25.4, unless
+    run_station's conversion back (x 25.4) would then pass the largest capacity it takes,
+    where the nearest double below keeps it within."""
+    inches = capacity_mm / 25.4
+    largest = _model.largest_capacity_mm
+    if capacity_mm <= largest:
+        while inches * 25.4 > largest:
+            inches = math.nextafter(inches, 0.0)
+    return inches
 
 
 def parameters_of(arguments, facts, csv_path):
@@ -26,7 +41,11 @@ def parameters_of(arguments, facts, csv_path):
     name = "_".join(name.split())
     if not name:
         raise BadInput("--name: the station's name is empty")
-    capacity_in = arguments.capacity_in if arguments.capacity_in is not None else arguments.capacity_mm / 25.4
+    if not name.isprintable():
+        raise BadInput(f"--name: the station's name {name!r} holds a control character")
+    if len(name.encode("utf-8")) > _model.longest_input_word:
+        raise BadInput(f"--name: the station's name is longer than {_model.longest_input_word} bytes")
+    capacity_in = arguments.capacity_in if arguments.capacity_in is not None else inches_of(arguments.capacity_mm)
     hemisphere = "S" if latitude < 0.0 else "N"
     phase_shift = arguments.phase_shift if arguments.phase_shift is not None else (90.0 if hemisphere == "S" else 0.0)
     # run_station reads the capacity in inches and converts it to mm as it reads it.
@@ -42,17 +61,27 @@ def parameters_of(arguments, facts, csv_path):
     return " ".join(repr(float(value)) if isinstance(value, float) else value for value in fields) + "\n"
 
 
-def monthly_files(outcomes):
+def monthly_files(outcomes, source):
     """monthly_T (deg F) and monthly_P (inches): every value with all the digits its double
-    holds, so that nothing is rounded away on the way."""
-    temperature, precipitation = [], []
+    holds, so that nothing is rounded away on the way, and each one that run_station takes
+    (a month of daily rain may sum past what it accepts)."""
+    files = {"monthly_T": [], "monthly_P": []}
     for result in outcomes:
         if result.values is None:
             continue
-        temperature.append(" ".join([str(result.year)] + [repr(t * 9.0 / 5.0 + 32.0)
-                                                          for t in result.values["temperature"]]))
-        precipitation.append(" ".join([str(result.year)] + [repr(p / 25.4) for p in result.values["precipitation"]]))
-    return "\n".join(temperature) + "\n", "\n".join(precipitation) + "\n"
+        for name, element, quantity, convert in (
+                ("monthly_T", "temperature", "temperature_f", lambda t: t * 9.0 / 5.0 + 32.0),
+                ("monthly_P", "precipitation", "precipitation_in", lambda p: p / 25.4)):
+            texts = [repr(convert(value)) for value in result.values[element]]
+            for number, text in enumerate(texts, start=1):
+                problem = _model.check_monthly_value(float(text), quantity)
+                if problem is not None:
+                    raise BadInput(f"{source}: {result.year} {MONTH_NAMES[number - 1]}: the monthly {element} "
+                                   f"{float(text):g} {problem['unit']} is not one that run_station takes "
+                                   f"({problem['lowest']:g} to {problem['highest']:g} {problem['unit']}, "
+                                   "no missing-value code)")
+            files[name].append(" ".join([str(result.year)] + texts))
+    return "\n".join(files["monthly_T"]) + "\n", "\n".join(files["monthly_P"]) + "\n"
 
 
 def csv_text(rows):
@@ -62,20 +91,37 @@ def csv_text(rows):
 
 
 def write_station(folder, files, force):
-    """Writes the folder's files, each under a temporary name first, then renamed."""
+    """Writes the folder's files all at once or not at all: every target is checked first,
+    each file is written under a fresh temporary name of its own (created exclusively,
+    never through a link), and only then are they renamed into place. On a failure the
+    folder is left as it was."""
     folder = pathlib.Path(folder)
-    temporary = {}
     existing = [name for name in ("monthly_T", "monthly_P", "parameter") if (folder / name).exists()]
     if existing and not force:
         raise BadInput(f"{folder}: already holds a station's {', '.join(existing)}; give --force to replace them")
+    for name in files:
+        target = folder / name
+        if target.is_dir() and not target.is_symlink():
+            raise BadInput(f"{folder}: {name} is a folder, so the station cannot be written; nothing was changed")
+    created = not folder.exists()
+    temporary = []
     try:
         folder.mkdir(parents=True, exist_ok=True)
+        mask = os.umask(0)
+        os.umask(mask)
         for name, text in files.items():
-            temporary[name] = folder / f".{name}.station_import-{os.getpid()}"
-            temporary[name].write_text(text, encoding="utf-8", newline="\n")
-        for name, path in temporary.items():
-            os.replace(path, folder / name)
+            descriptor, path = tempfile.mkstemp(prefix=f".{name}.station_import-", dir=folder)
+            temporary.append((path, folder / name))
+            with os.fdopen(descriptor, "w", encoding="utf-8", newline="\n") as out:
+                os.fchmod(out.fileno(), 0o666 & ~mask)
+                out.write(text)
+        while temporary:
+            path, target = temporary[0]
+            os.replace(path, target)
+            temporary.pop(0)
     except OSError as error:
-        for path in temporary.values():
-            path.unlink(missing_ok=True)
+        for path, _ in temporary:
+            pathlib.Path(path).unlink(missing_ok=True)
+        if created:
+            shutil.rmtree(folder, ignore_errors=True)
         raise BadInput(f"{folder}: cannot be written: {error.strerror}") from error
