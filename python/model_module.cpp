@@ -170,6 +170,9 @@ void store(const field_column& column, std::size_t year, const station_year& row
     }
 }
 
+// How often a long simulation looks for signals, in years.
+constexpr std::size_t signal_check_years = 4096;
+
 // The simulation: checks every value first, so that a bad one raises before any year is
 // simulated, then runs the years with the GIL released.
 py::dict simulate(const input_array& temperature, const input_array& precipitation, const station_arguments& given,
@@ -209,6 +212,8 @@ py::dict simulate(const input_array& temperature, const input_array& precipitati
     std::int32_t* out_passes = passes.mutable_data();
 
     std::optional<std::string> failure;
+    bool interrupted = false;
+    bool bad_input = false;
     {
         py::gil_scoped_release released;
         try {
@@ -238,13 +243,33 @@ py::dict simulate(const input_array& temperature, const input_array& precipitati
                     store(column, y, row);
                 }
                 out_passes[y] = r.equilibrium_passes;
+                // Ctrl-C and other signals take effect between years: the GIL is taken
+                // back briefly every few thousand years (a few milliseconds of work).
+                if (y % signal_check_years == signal_check_years - 1) {
+                    py::gil_scoped_acquire held;
+                    if (PyErr_CheckSignals() != 0) {
+                        interrupted = true;
+                        break;
+                    }
+                }
             }
+        } catch (const invalid_input& refusal) {
+            failure = refusal.what();
+            bad_input = true;
         } catch (const std::exception& error) {
             failure = error.what();
         }
     }
-    if (failure) {
+    if (interrupted) {
+        throw py::error_already_set();
+    }
+    if (failure && bad_input) {
         throw py::value_error(*failure);
+    }
+    if (failure) {
+        // A failure of the model itself (the water balance not reaching equilibrium) is no
+        // fault of the input.
+        throw std::runtime_error(*failure);
     }
 
     // Every field by its name, in the table's order; text columns as lists of strings.

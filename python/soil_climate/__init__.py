@@ -9,6 +9,7 @@ subdivision and the soil temperature regime.
                                    hemisphere="N", capacity_mm=152.4)
 """
 
+import numbers
 from typing import NamedTuple
 
 import numpy as np
@@ -111,17 +112,46 @@ def simulate(temperature, precipitation, *, latitude, hemisphere, capacity_mm, s
 
     Raises ValueError, naming the year and the month, for a wrong shape, a value that is
     not finite, a missing-value code such as -99.9 or a value outside what a station can
-    record, and for a hemisphere other than "N" or "S" or a parameter outside its range.
-    The GIL is released while the model runs.
+    record, and for a hemisphere other than "N" or "S" or a parameter outside its range;
+    TypeError for an argument of the wrong type (a string of labels, a text capacity, a
+    boolean or complex array). The GIL is released while the model runs; Ctrl-C stops a
+    long call between years with KeyboardInterrupt.
     """
-    temperature = np.asarray(temperature, dtype=np.float64)
-    precipitation = np.asarray(precipitation, dtype=np.float64)
+    temperature = _monthly_values("temperature", temperature)
+    precipitation = _monthly_values("precipitation", precipitation)
     years = temperature.shape[0] if temperature.ndim == 2 else 0
+    if isinstance(labels, (str, bytes)):
+        raise TypeError("labels must be a sequence of one label a year, not a single string")
     labels = [str(n) for n in range(1, years + 1)] if labels is None else [str(label) for label in labels]
-    raw = _model.simulate(temperature, precipitation, float(latitude), str(hemisphere), float(capacity_mm),
-                          float(soil_temp_offset), float(amplitude_factor), float(phase_shift), labels, str(units),
-                          str(station_name))
-    station = {"latitude": float(latitude), "hemisphere": str(hemisphere), "capacity_mm": float(capacity_mm),
-               "soil_temp_offset": float(soil_temp_offset), "amplitude_factor": float(amplitude_factor),
-               "phase_shift": float(phase_shift), "station_name": station_name}
+    numbers = {name: _real_number(name, value) for name, value in (
+        ("latitude", latitude), ("capacity_mm", capacity_mm), ("soil_temp_offset", soil_temp_offset),
+        ("amplitude_factor", amplitude_factor), ("phase_shift", phase_shift))}
+    for name, value in (("hemisphere", hemisphere), ("units", units), ("station_name", station_name)):
+        if not isinstance(value, str):
+            raise TypeError(f"{name} must be a string, not {type(value).__name__}")
+    raw = _model.simulate(temperature, precipitation, numbers["latitude"], hemisphere, numbers["capacity_mm"],
+                          numbers["soil_temp_offset"], numbers["amplitude_factor"], numbers["phase_shift"], labels,
+                          units, station_name)
+    station = {"latitude": numbers["latitude"], "hemisphere": hemisphere, "capacity_mm": numbers["capacity_mm"],
+               "soil_temp_offset": numbers["soil_temp_offset"], "amplitude_factor": numbers["amplitude_factor"],
+               "phase_shift": numbers["phase_shift"], "station_name": station_name}
     return StationResult(labels, station, raw)
+
+
+def _real_number(name, value):
+    """A parameter as a float: a real number, not a bool or a string."""
+    if isinstance(value, (bool, np.bool_)) or not isinstance(value, numbers.Real):
+        raise TypeError(f"{name} must be a real number, not {type(value).__name__}")
+    return float(value)
+
+
+def _monthly_values(name, values):
+    """Monthly values as a float64 array; booleans, complex numbers, dates and text are no
+    monthly values. (None and NaN become NaN, which the model refuses naming the month.)"""
+    array = np.asarray(values)
+    if array.dtype.kind in "bcmMSUV":
+        raise TypeError(f"{name} must hold real numbers, not {array.dtype}")
+    try:
+        return array.astype(np.float64)
+    except (TypeError, ValueError) as error:
+        raise TypeError(f"{name} must hold real numbers: {error}") from None

@@ -4,7 +4,10 @@ import concurrent.futures
 import csv
 import os
 import pathlib
+import signal
 import subprocess
+import threading
+import time
 
 import numpy as np
 import pytest
@@ -141,3 +144,39 @@ def test_bad_input_raises_a_value_error_naming_the_year_and_month():
     for (t, p), arguments, message in cases:
         with pytest.raises(ValueError, match=message.replace("(", r"\(").replace(")", r"\)")):
             soil_climate.simulate(t, p, **arguments)
+
+
+def test_arguments_of_the_wrong_type_raise_a_type_error():
+    labels, temperature = read_monthly(EXAMPLE / "monthly_T")
+    _, precipitation = read_monthly(EXAMPLE / "monthly_P")
+    station = dict(latitude=38.5, hemisphere="N", capacity_mm=152.4)
+    cases = [
+        ((temperature, precipitation), dict(station, labels="abc"), "labels must be a sequence"),
+        ((temperature > 50, precipitation), station, "temperature must hold real numbers, not bool"),
+        ((temperature + 0j, precipitation), station, "temperature must hold real numbers, not complex"),
+        ((temperature, precipitation.astype(str)), station, "precipitation must hold real numbers"),
+        ((temperature, precipitation), dict(station, capacity_mm="150"), "capacity_mm must be a real number, not str"),
+        ((temperature, precipitation), dict(station, latitude=True), "latitude must be a real number, not bool"),
+        ((temperature, precipitation), dict(station, hemisphere=None), "hemisphere must be a string"),
+    ]
+    for (t, p), arguments, message in cases:
+        with pytest.raises(TypeError, match=message):
+            soil_climate.simulate(t, p, **arguments)
+
+
+def test_ctrl_c_stops_a_long_call_between_years():
+    """A signal is taken between years: an interrupted call of many years ends long before
+    the whole call would."""
+    _, temperature = read_monthly(EXAMPLE / "monthly_T")
+    _, precipitation = read_monthly(EXAMPLE / "monthly_P")
+    many_t, many_p = np.tile(temperature, (10000, 1)), np.tile(precipitation, (10000, 1))
+    station = dict(latitude=38.5, hemisphere="N", capacity_mm=152.4)
+    start = time.monotonic()
+    soil_climate.simulate(many_t, many_p, **station)
+    whole = time.monotonic() - start
+    timer = threading.Timer(whole / 10, lambda: os.kill(os.getpid(), signal.SIGINT))
+    start = time.monotonic()
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        soil_climate.simulate(many_t, many_p, **station)
+    assert time.monotonic() - start < whole * 0.6
