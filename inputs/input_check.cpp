@@ -1,5 +1,6 @@
 #include "inputs/input_check.hpp"
 
+#include <bit>
 #include <cstdio>
 #include <unordered_set>
 
@@ -20,9 +21,16 @@ void add_bytes(std::uint64_t& hash, const void* data, std::size_t size) {
     }
 }
 
+// A value's 64 bits at once: a changed value changes the fingerprint as surely as byte by
+// byte, at an eighth of the cost.
+void add_values(std::uint64_t& hash, const monthly_series& values) {
+    for (const double value : values) {
+        hash = (hash ^ std::bit_cast<std::uint64_t>(value)) * fnv_prime;
+    }
+}
+
 void add_label(std::uint64_t& hash, const std::string& label) {
-    const std::uint64_t length = label.size();
-    add_bytes(hash, &length, sizeof length);
+    hash = (hash ^ label.size()) * fnv_prime;
     add_bytes(hash, label.data(), label.size());
 }
 
@@ -32,8 +40,8 @@ std::uint64_t fingerprint_of(const year_record& year) {
     std::uint64_t hash = fnv_offset;
     add_label(hash, year.temperature_label);
     add_label(hash, year.year_label);
-    add_bytes(hash, year.inputs.monthly_temperature.data(), sizeof year.inputs.monthly_temperature);
-    add_bytes(hash, year.inputs.monthly_precipitation.data(), sizeof year.inputs.monthly_precipitation);
+    add_values(hash, year.inputs.monthly_temperature);
+    add_values(hash, year.inputs.monthly_precipitation);
     return hash;
 }
 
