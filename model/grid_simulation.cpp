@@ -1,0 +1,164 @@
+#include "model/grid_simulation.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <exception>
+#include <limits>
+#include <mutex>
+#include <thread>
+
+#include "soil_climate/station_simulation.hpp"
+
+namespace soil_climate {
+namespace {
+
+// The cells taken at once by a thread: small enough to share the work out evenly, large
+// enough that the shared counter is touched seldom.
+constexpr std::size_t cells_per_take = 16;
+
+// The station of a cell: the hemisphere from the sign of its latitude.
+station_parameters station_of(const grid_inputs& inputs, std::size_t cell) {
+    station_parameters station;
+    const double latitude = inputs.latitude.at(cell);
+    station.latitude = std::fabs(latitude);
+    station.hemisphere = latitude < 0.0 ? earth_hemisphere::south : earth_hemisphere::north;
+    station.water_holding_capacity = inputs.capacity_mm.at(cell);
+    station.soil_temp_offset = inputs.soil_temp_offset.at(cell);
+    station.amplitude_factor = inputs.amplitude_factor.at(cell);
+    station.phase_shift = inputs.phase_shift.at(cell);
+    return station;
+}
+
+// A year with a missing (NaN) month of either element is not simulated.
+bool complete(const double* temperature, const double* precipitation) {
+    for (int m = 0; m < months_per_year; ++m) {
+        if (std::isnan(temperature[m]) || std::isnan(precipitation[m])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The first problem of a cell: a parameter, then the months of its complete years.
+std::optional<grid_problem> check_cell(const grid_inputs& inputs, std::size_t cell) {
+    if (const auto problem = check_station(station_of(inputs, cell))) {
+        return grid_problem{cell, 0, *problem};
+    }
+    for (std::size_t year = 0; year < inputs.years; ++year) {
+        const std::size_t at = (cell * inputs.years + year) * months_per_year;
+        const double* t = inputs.temperature + at;
+        const double* p = inputs.precipitation + at;
+        if (!complete(t, p)) {
+            continue;
+        }
+        for (int m = 0; m < months_per_year; ++m) {
+            for (const auto& [value, range] : {std::pair{t[m], &air_temperature_celsius},
+                                               std::pair{p[m], &precipitation_mm}}) {
+                if (const auto problem = check_monthly_value(value, *range, m)) {
+                    return grid_problem{cell, year, *problem};
+                }
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+void simulate_cell(const grid_inputs& inputs, std::size_t cell, std::span<const year_field* const> fields,
+                   std::span<double> outputs) {
+    const station_parameters station = station_of(inputs, cell);
+    station_simulation simulation(station);
+    monthly_series temperature{};
+    monthly_series precipitation{};
+    for (std::size_t year = 0; year < inputs.years; ++year) {
+        const std::size_t at = (cell * inputs.years + year) * months_per_year;
+        double* out = outputs.data() + (cell * inputs.years + year) * fields.size();
+        if (!complete(inputs.temperature + at, inputs.precipitation + at)) {
+            std::fill(out, out + fields.size(), std::numeric_limits<double>::quiet_NaN());
+            continue;
+        }
+        std::copy_n(inputs.temperature + at, months_per_year, temperature.begin());
+        std::copy_n(inputs.precipitation + at, months_per_year, precipitation.begin());
+        const year_result& result = simulation.simulate_year(temperature, precipitation);
+        const station_year row{{}, station, result};
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            out[f] = fields[f]->read(row).number;
+        }
+    }
+}
+
+// Runs `work(cell)` for every cell on `threads` threads, each taking the next cells as it
+// is free. A failure of the model in any thread stops them all and is thrown here.
+template <typename Work>
+void for_each_cell(std::size_t cells, unsigned threads, Work&& work) {
+    std::atomic<std::size_t> next{0};
+    std::mutex failure_guard;
+    std::exception_ptr failure;
+    const auto worker = [&] {
+        try {
+            for (std::size_t first; (first = next.fetch_add(cells_per_take)) < cells;) {
+                for (std::size_t cell = first; cell < std::min(cells, first + cells_per_take); ++cell) {
+                    work(cell);
+                }
+            }
+        } catch (...) {
+            next = cells;
+            const std::lock_guard held(failure_guard);
+            failure = failure ? failure : std::current_exception();
+        }
+    };
+    {
+        std::vector<std::jthread> pool;
+        for (unsigned t = 1; t < threads; ++t) {
+            pool.emplace_back(worker);
+        }
+        worker();
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+}
+
+}  // namespace
+
+std::vector<const year_field*> grid_fields() {
+    std::vector<const year_field*> fields;
+    for (const year_field& field : year_fields) {
+        if (field.source == field_source::year) {
+            fields.push_back(&field);
+        }
+    }
+    return fields;
+}
+
+std::optional<grid_problem> simulate_grid(const grid_inputs& inputs, std::span<double> outputs, unsigned threads) {
+    if (threads == 0) {
+        threads = std::max(1u, std::thread::hardware_concurrency());
+    }
+    threads = static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(inputs.cells, 1)));
+
+    // The check, in parallel too; the problem of the lowest cell wins, so that the answer
+    // does not depend on the threads.
+    std::mutex found_guard;
+    std::optional<grid_problem> found;
+    for_each_cell(inputs.cells, threads, [&](std::size_t cell) {
+        if (auto problem = check_cell(inputs, cell)) {
+            const std::lock_guard held(found_guard);
+            if (!found || problem->cell < found->cell) {
+                found = problem;
+            }
+        }
+    });
+    if (found) {
+        return found;
+    }
+    const std::vector<const year_field*> fields = grid_fields();
+    if (outputs.size() != inputs.cells * inputs.years * fields.size()) {
+        throw std::invalid_argument("the grid's outputs must hold cells x years x fields values");
+    }
+    for_each_cell(inputs.cells, threads,
+                  [&](std::size_t cell) { simulate_cell(inputs, cell, fields, outputs); });
+    return std::nullopt;
+}
+
+}  // namespace soil_climate

@@ -1,0 +1,62 @@
+#pragma once
+
+// Many cells of a climate grid (or many stations) simulated at once, on a pool of threads,
+// from contiguous arrays. Each cell is a station: its complete years go through the model
+// in order, as a station's years do, and every cell-year equals what station_simulation
+// gives for that cell's series of complete years, bit for bit, whatever the number of
+// threads.
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "common/input_limits.hpp"
+#include "model/year_fields.hpp"
+
+namespace soil_climate {
+
+// A station parameter of the cells: one value for every cell (`stride` 0) or one a cell.
+struct cell_values {
+    const double* values;
+    std::size_t stride = 1;
+    double at(std::size_t cell) const { return values[cell * stride]; }
+};
+
+// The grid's inputs. Monthly arrays are (cells, years, 12), January first, in °C and mm;
+// NaN marks a missing month, and a year with any missing month is not simulated (its
+// outputs are NaN), while the cell's later complete years carry on from its last complete
+// one. The latitude is signed: negative in the south.
+struct grid_inputs {
+    std::size_t cells = 0;
+    std::size_t years = 0;
+    const double* temperature = nullptr;    // °C
+    const double* precipitation = nullptr;  // mm
+    cell_values latitude{nullptr};          // degrees, negative in the south
+    cell_values capacity_mm{nullptr};
+    cell_values soil_temp_offset{nullptr};  // °C
+    cell_values amplitude_factor{nullptr};
+    cell_values phase_shift{nullptr};  // days
+};
+
+// The fields of the table of a year's fields that come from the simulated year: the
+// columns of the grid's outputs, in table order.
+std::vector<const year_field*> grid_fields();
+
+// A value that is present but that the model cannot take, or a parameter outside its
+// range: which cell, year (0 = the first) and month (-1 for a parameter), and what.
+struct grid_problem {
+    std::size_t cell;
+    std::size_t year;
+    input_problem problem;
+};
+
+// Simulates every cell into `outputs`, (cells, years, grid_fields().size()) doubles: a
+// number field's value, a day count, or a regime's code (its place in the name table), NaN
+// for a year not simulated. The inputs are checked first; the problem of the first cell
+// (lowest index) with one is returned and nothing is simulated. `threads` 0 means every
+// core.
+std::optional<grid_problem> simulate_grid(const grid_inputs& inputs, std::span<double> outputs,
+                                          unsigned threads = 0);
+
+}  // namespace soil_climate
