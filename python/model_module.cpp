@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "common/input_limits.hpp"
+#include "model/grid_simulation.hpp"
+#include "report/station_page.hpp"
 #include "model/year_fields.hpp"
 #include "soil_climate/station_simulation.hpp"
 
@@ -301,6 +303,71 @@ py::dict simulate(const input_array& temperature, const input_array& precipitati
     return result;
 }
 
+// Many cells at once (soil_climate.simulate_grid): monthly arrays (cells, years, 12) in °C
+// and mm with NaN for missing months, per-cell arrays (cells,) or a single value for the
+// station parameters, and the outputs (cells, years, fields) for the fields of
+// grid_field_names, NaN where a year was not simulated. A value no station can have raises
+// ValueError with the cell, year and month in its args: (message, cell, year, month).
+py::array_t<double> simulate_cells(const input_array& temperature, const input_array& precipitation,
+                                   const input_array& latitude, const input_array& capacity_mm,
+                                   const input_array& soil_temp_offset, const input_array& amplitude_factor,
+                                   const input_array& phase_shift, unsigned threads) {
+    if (temperature.ndim() != 3 || temperature.shape(2) != months_per_year ||
+        precipitation.ndim() != 3 || precipitation.shape(0) != temperature.shape(0) ||
+        precipitation.shape(1) != temperature.shape(1) || precipitation.shape(2) != months_per_year) {
+        throw py::value_error("temperature and precipitation must both have the shape (cells, years, 12)");
+    }
+    const std::size_t cells = static_cast<std::size_t>(temperature.shape(0));
+    const std::size_t years = static_cast<std::size_t>(temperature.shape(1));
+    const auto per_cell = [&](const input_array& values, const char* name) -> cell_values {
+        if (values.size() == 1) {
+            return {values.data(), 0};
+        }
+        if (values.ndim() != 1 || static_cast<std::size_t>(values.shape(0)) != cells) {
+            throw py::value_error(std::string(name) + " must hold one value, or one value a cell");
+        }
+        return {values.data(), 1};
+    };
+    const grid_inputs inputs{cells,
+                             years,
+                             temperature.data(),
+                             precipitation.data(),
+                             per_cell(latitude, "latitude"),
+                             per_cell(capacity_mm, "capacity_mm"),
+                             per_cell(soil_temp_offset, "soil_temp_offset"),
+                             per_cell(amplitude_factor, "amplitude_factor"),
+                             per_cell(phase_shift, "phase_shift")};
+    const std::size_t field_count = grid_fields().size();
+    py::array_t<double> outputs({static_cast<py::ssize_t>(cells), static_cast<py::ssize_t>(years),
+                                 static_cast<py::ssize_t>(field_count)});
+    std::optional<grid_problem> problem;
+    {
+        py::gil_scoped_release released;
+        problem = simulate_grid(inputs, {outputs.mutable_data(), cells * years * field_count}, threads);
+    }
+    if (problem) {
+        const input_problem& found = problem->problem;
+        std::string what;
+        if (found.range == nullptr) {
+            what = "the hemisphere is not north or south";
+        } else {
+            const value_range& range = *found.range;
+            const char* field = &range == &capacity_range ? "capacity_mm" : range.field;
+            what = std::string(field) + " " + shown(found.value) +
+                   (found.fault == input_fault::missing_value_code ? " is a missing-value code, not a measurement"
+                    : found.fault == input_fault::not_finite       ? " is not a finite number"
+                                                                   : " lies outside " + shown(range.lowest) + " to " +
+                                                                         shown(range.highest) + " " + range.unit);
+        }
+        PyErr_SetObject(PyExc_ValueError,
+                        py::make_tuple(what, problem->cell, found.month < 0 ? -1 : static_cast<long>(problem->year),
+                                       found.month)
+                            .ptr());
+        throw py::error_already_set();
+    }
+    return outputs;
+}
+
 // A problem that the library's check found, for Python: None, or a dict of the field, the
 // value and the range allowed.
 py::object as_python(const std::optional<input_problem>& problem) {
@@ -374,6 +441,16 @@ PYBIND11_MODULE(_model, module) {
         py::arg("capacity_mm"), py::arg("soil_temp_offset"), py::arg("amplitude_factor"), py::arg("phase_shift"),
         py::arg("labels"), py::arg("units"), py::arg("station_name"));
     module.attr("year_fields") = year_field_table();
+    module.def("simulate_cells", &simulate_cells, py::arg("temperature"), py::arg("precipitation"),
+               py::arg("latitude"), py::arg("capacity_mm"), py::arg("soil_temp_offset"),
+               py::arg("amplitude_factor"), py::arg("phase_shift"), py::arg("threads") = 0);
+    {
+        py::list names;
+        for (const year_field* field : grid_fields()) {
+            names.append(std::string(field->name));
+        }
+        module.attr("grid_field_names") = names;
+    }
     module.def("check_station", &check_station_for_python, py::arg("latitude"), py::arg("hemisphere"),
                py::arg("capacity_mm"), py::arg("soil_temp_offset"), py::arg("amplitude_factor"),
                py::arg("phase_shift"));
@@ -396,6 +473,13 @@ PYBIND11_MODULE(_model, module) {
         "The library's check of one monthly value in the given units: None, or what is wrong.");
     module.attr("longest_input_word") = longest_input_word;
     module.attr("largest_capacity_mm") = capacity_range.highest;
+    {
+        py::list colours;
+        for (std::size_t i = 0; i < moisture_regime_names.size(); ++i) {
+            colours.append(std::string(page::moisture_regime_colour(static_cast<soil_moisture_regime>(i))));
+        }
+        module.attr("moisture_regime_colours") = colours;  // as the station page draws them
+    }
     module.attr("moisture_regime_names") = names_of(moisture_regime_names);
     module.attr("subdivision_names") = names_of(subdivision_names);
     module.attr("temperature_regime_names") = names_of(temperature_regime_names);

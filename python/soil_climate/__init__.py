@@ -16,7 +16,7 @@ import numpy as np
 
 from . import _model
 
-__all__ = ["simulate", "StationResult", "YearField", "YEAR_FIELDS", "COUNT_FIELDS", "SUM_FIELDS"]
+__all__ = ["simulate", "simulate_grid", "StationResult", "YearField", "YEAR_FIELDS", "COUNT_FIELDS", "SUM_FIELDS"]
 
 
 class YearField(NamedTuple):
@@ -155,3 +155,6 @@ def _monthly_values(name, values):
         return array.astype(np.float64)
     except (TypeError, ValueError) as error:
         raise TypeError(f"{name} must hold real numbers: {error}") from None
+
+
+from .grid import simulate_grid  # noqa: E402  (needs xarray only when called)

@@ -1,0 +1,205 @@
+"""Climate grids: the model over every cell of monthly climate held in xarray DataArrays,
+NumPy- or Dask-backed, giving an xarray Dataset of every field of a year with CF
+attributes, and each cell's share of years in each regime.
+
+    import soil_climate, xarray
+    climate = xarray.open_dataset("cru_ts.nc")
+    regimes = soil_climate.simulate_grid(climate.tmp, climate.pre, units="metric", capacity_mm=150)
+"""
+
+import calendar
+import warnings
+
+import numpy as np
+
+from . import _model
+
+MONTH_NAMES = tuple(calendar.month_name[1:])
+LATITUDE_NAMES = ("lat", "latitude", "nav_lat", "y_lat")
+LONGITUDE_NAMES = ("lon", "longitude", "nav_lon", "x_lon")
+CF_UNITS = {"mm": "mm", "days": "day", "degC": "degC", "degrees": "degree", "": "1"}
+
+
+def _xarray():
+    try:
+        import xarray
+    except ImportError as missing:
+        raise ImportError("simulate_grid needs xarray (Debian: python3-xarray; for Dask-backed grids also "
+                          "python3-dask)") from missing
+    return xarray
+
+
+def year_fields():
+    """The fields of the table of a year's fields that the grid holds, in table order."""
+    from . import YEAR_FIELDS
+    names = set(_model.grid_field_names)
+    return tuple(field for field in YEAR_FIELDS if field.name in names)
+
+
+def find_coordinate(array, names, what):
+    """The coordinate of `array` named one of `names` (any case), else a ValueError."""
+    for name in array.coords:
+        if str(name).lower() in names:
+            return array.coords[name]
+    raise ValueError(f"no {what} coordinate: name it one of {', '.join(names)}")
+
+
+def whole_years(array):
+    """The array cut to whole calendar years (January to December), and the years kept. A
+    partial first or last year is dropped with a warning; months must follow each other."""
+    if "time" not in array.dims:
+        raise ValueError("the climate needs a monthly 'time' dimension")
+    years = np.asarray(array.time.dt.year.values)
+    months = np.asarray(array.time.dt.month.values)
+    first = int(np.argmax(months == 1)) if (months == 1).any() else len(months)
+    last = len(months) - int(np.argmax(months[::-1] == 12)) if (months == 12).any() else 0
+    if first >= last:
+        raise ValueError("the climate holds no whole calendar year (January to December)")
+    if first > 0 or last < len(months):
+        dropped = sorted({int(y) for y in years[:first]} | {int(y) for y in years[last:]})
+        warnings.warn(f"partial years dropped: {', '.join(map(str, dropped))} (only whole calendar years are "
+                      "simulated)", stacklevel=3)
+    years, months = years[first:last], months[first:last]
+    if len(months) % 12 != 0 or not (months == np.tile(np.arange(1, 13), len(months) // 12)).all() or \
+            not (years.reshape(-1, 12) == years[::12, None]).all():
+        raise ValueError("the time steps must be the months of whole years, January to December, one each")
+    return array.isel(time=slice(first, last)), years[::12].astype(int)
+
+
+def _to_metric(values, element, units):
+    """Monthly values in deg C and mm, converted as run_station converts its files."""
+    if units == "metric":
+        return values
+    if element == "temperature":
+        return ((values - 32.0) * 5.0) / 9.0
+    return values * 25.4
+
+
+def _cell_years(temperature, precipitation, latitude, longitude, capacity_mm, soil_temp_offset, amplitude_factor,
+                phase_shift, *, units, year_labels, threads):
+    """One block of cells: (..., months) arrays in, (..., years, fields) out."""
+    shape = temperature.shape[:-1]
+    cells = int(np.prod(shape, dtype=np.int64))
+    years = temperature.shape[-1] // 12
+
+    def monthly(values, element):
+        values = np.asarray(_to_metric(np.asarray(values, dtype=np.float64), element, units))
+        return np.ascontiguousarray(np.broadcast_to(values, shape + values.shape[-1:]).reshape(cells, years, 12))
+
+    def per_cell(values):
+        return np.ascontiguousarray(np.broadcast_to(np.asarray(values, dtype=np.float64), shape).reshape(cells))
+
+    lat = per_cell(latitude)
+    try:
+        out = _model.simulate_cells(monthly(temperature, "temperature"), monthly(precipitation, "precipitation"),
+                                    lat, per_cell(capacity_mm), per_cell(soil_temp_offset),
+                                    per_cell(amplitude_factor), per_cell(phase_shift), threads)
+    except ValueError as refusal:
+        if len(refusal.args) != 4:
+            raise
+        what, cell, year, month = refusal.args
+        lon = per_cell(longitude)[cell]
+        where = f"the cell at latitude {lat[cell]:g}, longitude {lon:g}"
+        when = "" if month < 0 else f", {year_labels[year]} {MONTH_NAMES[month]}"
+        raise ValueError(f"{where}{when}: {what}") from None
+    return out.reshape(shape + (years, out.shape[-1]))
+
+
+def _parameter(xarray, value, name):
+    if isinstance(value, xarray.DataArray):
+        return value
+    if isinstance(value, (bool, np.bool_)) or not np.isscalar(value) or not np.isrealobj(value):
+        raise TypeError(f"{name} must be a real number or a DataArray on the grid's spatial dimensions")
+    return xarray.DataArray(float(value))
+
+
+def simulate_grid(temperature, precipitation, *, units, capacity_mm, soil_temp_offset=2.5, amplitude_factor=0.66,
+                  phase_shift=None, threads=None):
+    """Simulates every cell of a monthly climate grid and returns an xarray Dataset.
+
+    ``temperature`` and ``precipitation`` are DataArrays with a monthly ``time`` dimension
+    (any calendar, cftime's 360-day and no-leap ones too) and a latitude coordinate: 1-D
+    ``lat``/``latitude``, 2-D on projected ``y``/``x`` grids, or one a station along a
+    ``station`` dimension. ``units`` is "metric" (deg C, mm a month) or "us" (deg F,
+    inches). ``capacity_mm`` and the soil temperature parameters are numbers or DataArrays
+    on the spatial dimensions (a soil map of capacity). ``phase_shift`` defaults to 0 days
+    in the north and 90 in the south. ``threads`` is the threads per block of cells (default:
+    every core for NumPy arrays, one per Dask task).
+
+    Only whole calendar years are simulated (a partial first or last year is dropped with a
+    warning). A year with any missing (NaN) month of a cell is not simulated and its fields
+    are missing, while the cell's other years go on as a station's do across a dropped
+    year; a cell with no whole year (the sea) is all missing. A value present but
+    impossible (a temperature beyond any station's, negative precipitation, a code such as
+    -9999 left in the data) raises ValueError naming the cell's coordinates, the year and
+    the month. Every complete cell-year equals ``simulate`` on that cell, bit for bit.
+    """
+    xarray = _xarray()
+    if units not in ("metric", "us"):
+        raise ValueError(f'units must be "metric" (deg C and mm) or "us" (deg F and inches), not {units!r}')
+    temperature, year_labels = whole_years(temperature)
+    precipitation, precipitation_years = whole_years(precipitation)
+    if list(year_labels) != list(precipitation_years):
+        raise ValueError("temperature and precipitation must cover the same whole years")
+    precipitation = precipitation.assign_coords(time=temperature.time)
+    latitude = find_coordinate(temperature, LATITUDE_NAMES, "latitude")
+    try:
+        longitude = find_coordinate(temperature, LONGITUDE_NAMES, "longitude")
+    except ValueError:
+        longitude = xarray.full_like(latitude, np.nan)
+    parameters = {name: _parameter(xarray, value, name) for name, value in (
+        ("capacity_mm", capacity_mm), ("soil_temp_offset", soil_temp_offset),
+        ("amplitude_factor", amplitude_factor))}
+    if phase_shift is None:
+        shift = xarray.where(latitude < 0, 90.0, 0.0)
+    else:
+        shift = _parameter(xarray, phase_shift, "phase_shift")
+        if bool(((latitude < 0) & (shift == 0)).any()):
+            warnings.warn("southern cells with phase_shift 0 have their warmest soil on 15 May; about +90 days "
+                          "puts it in February", stacklevel=2)
+    dask_backed = temperature.chunks is not None
+    if dask_backed:
+        temperature = temperature.chunk({"time": -1})
+        precipitation = precipitation.chunk({"time": -1})
+    fields = year_fields()
+    simulated = xarray.apply_ufunc(
+        _cell_years, temperature, precipitation, latitude, longitude, parameters["capacity_mm"],
+        parameters["soil_temp_offset"], parameters["amplitude_factor"], shift,
+        input_core_dims=[["time"], ["time"], [], [], [], [], [], []],
+        output_core_dims=[["year", "field"]],
+        kwargs={"units": units, "year_labels": [int(y) for y in year_labels],
+                "threads": threads if threads is not None else (1 if dask_backed else 0)},
+        dask="parallelized", output_dtypes=[np.float64],
+        dask_gufunc_kwargs={"output_sizes": {"year": len(year_labels), "field": len(fields)}})
+    simulated = simulated.assign_coords(year=("year", np.asarray(year_labels, dtype=np.int32)))
+    spatial = [dim for dim in temperature.dims if dim != "time"]
+    return _dataset(xarray, simulated, fields, spatial)
+
+
+def _dataset(xarray, simulated, fields, spatial):
+    """The Dataset: each field with its long_name and units, the regimes as codes with CF
+    flags, and each cell's share of years in each regime and its most frequent one."""
+    variables = {}
+    complete = simulated.isel(field=0).notnull().sum("year")
+    for index, field in enumerate(fields):
+        values = simulated.isel(field=index, drop=True).transpose("year", *spatial)
+        attributes = {"long_name": field.meaning, "units": CF_UNITS.get(field.unit, field.unit)}
+        if field.kind == "category":
+            codes = np.arange(len(field.categories), dtype=np.int8)
+            attributes = {"long_name": field.meaning, "flag_values": codes,
+                          "flag_meanings": " ".join(name.replace(" ", "_") for name in field.categories)}
+            classes = xarray.DataArray(list(field.categories), dims=f"{field.name}_class")
+            share = xarray.concat([(values == code).sum("year") for code in codes], dim=classes.dims[0])
+            percent = share * 100.0 / complete.where(complete > 0)
+            variables[f"{field.name}_percent"] = percent.assign_coords({classes.dims[0]: classes}).assign_attrs(
+                long_name=f"share of the simulated years in each class of {field.meaning}", units="percent")
+            most = share.argmax(classes.dims[0]).astype(np.int8).where(complete > 0, -1).astype(np.int8)
+            variables[f"most_frequent_{field.name}"] = most.assign_attrs(
+                long_name=f"most frequent class of {field.meaning}", flag_values=codes,
+                flag_meanings=attributes["flag_meanings"])
+            values = values.fillna(-1).astype(np.int8)
+        variables[field.name] = values.assign_attrs(attributes)
+    dataset = xarray.Dataset(variables)
+    dataset["complete_years"] = complete.astype(np.int32).assign_attrs(
+        long_name="number of years simulated (whole years without a missing month)", units="1")
+    return dataset
