@@ -27,7 +27,7 @@ def main():
     labels, temperature = read_monthly(folder / "monthly_T")
     _, precipitation = read_monthly(folder / "monthly_P")
     fields = (folder / "parameter").read_text().split()
-    station = dict(latitude=float(fields[0]), hemisphere=fields[1], capacity_mm=float(fields[2]) * 25.4,
+    station = dict(units="us", latitude=float(fields[0]), hemisphere=fields[1], capacity_mm=float(fields[2]) * 25.4,
                    soil_temp_offset=float(fields[3]), amplitude_factor=float(fields[4]),
                    phase_shift=float(fields[5]), labels=labels)
     times = []

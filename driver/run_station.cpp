@@ -1,6 +1,5 @@
 #include "driver/run_station.hpp"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,11 +12,10 @@
 
 #include "common/input_limits.hpp"
 #include "driver/command_line.hpp"
-#include "inputs/input_check.hpp"
-#include "inputs/input_file.hpp"
-#include "inputs/input_records.hpp"
-#include "outputs/output_file.hpp"
 #include "driver/run_failure.hpp"
+#include "inputs/input_records.hpp"
+#include "inputs/station_inputs.hpp"
+#include "outputs/output_file.hpp"
 #include "outputs/run_files.hpp"
 #include "outputs/station_lock.hpp"
 #include "outputs/station_page_file.hpp"
@@ -31,75 +29,6 @@
 
 namespace soil_climate {
 namespace {
-
-// The capacity in force, mm: the command line's, else the parameter file's. A negative
-// capacity is refused (its slants would hold negative water and the equilibrium test could
-// never be met), and so is one beyond any soil.
-double water_holding_capacity_mm(const command_line& options, const station_parameters& station,
-                                 const std::string& parameter_file) {
-    const double capacity_mm = options.capacity_given ? options.capacity_mm : station.water_holding_capacity;
-    if (capacity_range.holds(capacity_mm)) {
-        return capacity_mm;
-    }
-    char bounds[64];
-    std::snprintf(bounds, sizeof bounds, "%.15g to %.15g", capacity_range.lowest, capacity_range.highest);
-    if (options.capacity_given) {
-        throw run_failure("Command line: water-holding capacity \"" + options.capacity_text +
-                          "\" is not a number of mm from " + bounds + ".");
-    }
-    throw run_failure(parameter_file + ": field " + capacity_range.field + " is outside " + bounds + " " +
-                      capacity_range.unit + ".");
-}
-
-// A prefix is put before each file name as it stands, so a folder given without its
-// final "/" ("data/davis") names files beside the folder ("data/davismonthly_T").
-std::string prefix_hint(const std::string& file_prefix) {
-    struct stat status {};
-    if (file_prefix.empty() || file_prefix.back() == '/' || stat(file_prefix.c_str(), &status) != 0 ||
-        !S_ISDIR(status.st_mode)) {
-        return "";
-    }
-    return " (the prefix \"" + printable(file_prefix) + "\" is a folder; \"" + printable(file_prefix) +
-           "/\" reads the files in it)";
-}
-
-// The station's three input files, the parameter record read, and both monthly files
-// checked through and ready to be read again from their first record.
-struct station_inputs {
-    station_lock lock;
-    input_file temperature_file;
-    input_file precipitation_file;
-    station_parameters station;
-    std::optional<text_scanner> temperature;
-    std::optional<text_scanner> precipitation;
-    checked_years checked;
-
-    station_inputs(const run_files& files, const command_line& options)
-        : lock(options.file_prefix, files.temperature),
-          temperature_file(files.temperature, "Temperature input file opening failed.",
-                           prefix_hint(options.file_prefix)),
-          precipitation_file(files.precipitation, "Precipitation input file opening failed.") {
-        warning_list warnings;
-        {
-            input_file parameter_file(files.parameter, "Parameter input file opening failed.");
-            text_scanner parameters(parameter_file.get(), files.parameter);
-            station = read_station_parameters(parameters, warnings);
-        }
-        station.water_holding_capacity = water_holding_capacity_mm(options, station, files.parameter);
-        for (const std::string& warning : warnings) {
-            std::fprintf(stderr, "Warning: %s\n", warning.c_str());
-        }
-
-        temperature_file.make_rereadable(files.temperature);
-        precipitation_file.make_rereadable(files.precipitation);
-        temperature.emplace(temperature_file.get(), files.temperature);
-        precipitation.emplace(precipitation_file.get(), files.precipitation);
-        checked = check_monthly_files(*temperature, *precipitation, options.file_prefix);
-        if (!temperature->rewind() || !precipitation->rewind()) {
-            throw run_failure(files.temperature + ": the monthly files cannot be read a second time.");
-        }
-    }
-};
 
 // Prints the year's label as the run's progress line, then writes the year's report to
 // the prefix followed by the label.
@@ -242,7 +171,12 @@ void check_name_lengths(const std::string& file_prefix, int year_count) {
 void run(const command_line& options) {
     const run_files files = name_run_files(options.file_prefix);
     temporary_files::remove_on_signals();
-    station_inputs inputs(files, options);
+    const station_lock lock(options.file_prefix, files.temperature);
+    std::optional<capacity_argument> capacity;
+    if (options.capacity_given) {
+        capacity = capacity_argument{options.capacity_mm, options.capacity_text};
+    }
+    station_inputs inputs(files, options.file_prefix, capacity);
     check_name_lengths(options.file_prefix, inputs.checked.year_count);
     const station_parameters& station = inputs.station;
     station_simulation simulation(station);

@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "common/input_limits.hpp"
+#include "driver/run_failure.hpp"
+#include "inputs/input_records.hpp"
+#include "inputs/station_inputs.hpp"
 #include "model/grid_simulation.hpp"
 #include "report/station_page.hpp"
 #include "model/year_fields.hpp"
@@ -368,6 +371,52 @@ py::array_t<double> simulate_cells(const input_array& temperature, const input_a
     return outputs;
 }
 
+// A station folder (or a file prefix) read by run_station's own readers, every rule of
+// theirs applied: what soil_climate.read_station hands to simulate. The monthly values come
+// converted as run_station converts them, in °C and mm. A fault raises ValueError with
+// run_station's own message.
+py::dict read_station_files(const std::string& file_prefix, std::optional<double> capacity_mm) {
+    std::optional<capacity_argument> capacity;
+    if (capacity_mm) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.17g", *capacity_mm);
+        capacity = capacity_argument{*capacity_mm, text};
+    }
+    try {
+        const run_files files = name_run_files(file_prefix);
+        station_inputs inputs(files, file_prefix, capacity);
+        const auto years = static_cast<std::size_t>(inputs.checked.year_count);
+        auto temperature = array_of<double>(years, months_per_year);
+        auto precipitation = array_of<double>(years, months_per_year);
+        py::list labels;
+        year_record record;
+        for (std::size_t y = 0; y < years; ++y) {
+            read_year(*inputs.temperature, *inputs.precipitation, static_cast<int>(y) + 1, record);
+            std::copy(record.inputs.monthly_temperature.begin(), record.inputs.monthly_temperature.end(),
+                      temperature.mutable_data() + y * months_per_year);
+            std::copy(record.inputs.monthly_precipitation.begin(), record.inputs.monthly_precipitation.end(),
+                      precipitation.mutable_data() + y * months_per_year);
+            labels.append(record.year_label);
+        }
+        const station_parameters& station = inputs.station;
+        py::dict found;
+        found["temperature"] = temperature;
+        found["precipitation"] = precipitation;
+        found["units"] = "metric";
+        found["latitude"] = station.latitude;
+        found["hemisphere"] = std::string(1, hemisphere_letter(station.hemisphere));
+        found["capacity_mm"] = station.water_holding_capacity;
+        found["soil_temp_offset"] = station.soil_temp_offset;
+        found["amplitude_factor"] = station.amplitude_factor;
+        found["phase_shift"] = station.phase_shift;
+        found["labels"] = labels;
+        found["station_name"] = station.station_name;
+        return found;
+    } catch (const run_failure& failure) {
+        throw py::value_error(failure.what());
+    }
+}
+
 // A problem that the library's check found, for Python: None, or a dict of the field, the
 // value and the range allowed.
 py::object as_python(const std::optional<input_problem>& problem) {
@@ -441,6 +490,7 @@ PYBIND11_MODULE(_model, module) {
         py::arg("capacity_mm"), py::arg("soil_temp_offset"), py::arg("amplitude_factor"), py::arg("phase_shift"),
         py::arg("labels"), py::arg("units"), py::arg("station_name"));
     module.attr("year_fields") = year_field_table();
+    module.def("read_station_files", &read_station_files, py::arg("file_prefix"), py::arg("capacity_mm") = py::none());
     module.def("simulate_cells", &simulate_cells, py::arg("temperature"), py::arg("precipitation"),
                py::arg("latitude"), py::arg("capacity_mm"), py::arg("soil_temp_offset"),
                py::arg("amplitude_factor"), py::arg("phase_shift"), py::arg("threads") = 0);

@@ -5,18 +5,21 @@ soil water balance of 64 slants run to equilibrium, the 360-day soil moisture an
 temperature calendars, the day counts and the soil moisture regime, its tentative
 subdivision and the soil temperature regime.
 
-    result = soil_climate.simulate(temperature, precipitation, latitude=38.5,
-                                   hemisphere="N", capacity_mm=152.4)
+    result = soil_climate.simulate(temperature, precipitation, units="us", latitude=38.5,
+                                   capacity_mm=152.4)
+    result = soil_climate.simulate(**soil_climate.read_station("examples/davis"))
 """
 
 import numbers
+import os
+import warnings
 from typing import NamedTuple
 
 import numpy as np
 
 from . import _model
 
-__all__ = ["simulate", "simulate_grid", "StationResult", "YearField", "YEAR_FIELDS", "COUNT_FIELDS", "SUM_FIELDS"]
+__all__ = ["simulate", "simulate_grid", "read_station", "StationResult", "YearField", "YEAR_FIELDS", "COUNT_FIELDS", "SUM_FIELDS"]
 
 
 class YearField(NamedTuple):
@@ -41,6 +44,8 @@ SUM_FIELDS = tuple(field.name for field in YEAR_FIELDS
 MOISTURE_REGIME_NAMES = tuple(_model.moisture_regime_names)
 SUBDIVISION_NAMES = tuple(_model.subdivision_names)
 TEMPERATURE_REGIME_NAMES = tuple(_model.temperature_regime_names)
+REGIME_KINDS = {"moisture_regime": MOISTURE_REGIME_NAMES, "subdivision": SUBDIVISION_NAMES,
+                "temperature_regime": TEMPERATURE_REGIME_NAMES}
 
 
 class StationResult:
@@ -69,11 +74,18 @@ class StationResult:
             if field.kind == "category":
                 column = np.asarray(field.categories, dtype=object)[column]
             self._columns[field.name] = column
-            if field.source == "year":
-                setattr(self, field.name, column)
 
     def __len__(self):
         return len(self.labels)
+
+    def __repr__(self):
+        station = self.station
+        span = f"{self.labels[0]} to {self.labels[-1]}" if self.labels else "no year"
+        most = ", ".join(max(self.frequencies(kind).items(), key=lambda item: item[1][0])[0]
+                         for kind in REGIME_KINDS) if self.labels else "none"
+        return (f"<StationResult {station['station_name'] or 'unnamed'}: {len(self)} years ({span}), latitude "
+                f"{station['latitude']:g} {station['hemisphere']}, capacity {station['capacity_mm']:g} mm; "
+                f"most frequent {most}>")
 
     def frequencies(self, kind="moisture_regime"):
         """Years and percentage of years of each name of a regime table, in table order.
@@ -81,8 +93,9 @@ class StationResult:
         ``kind`` is "moisture_regime", "subdivision" or "temperature_regime". Returns a
         dict of name -> (years, percent), every name of the table included.
         """
-        names = {"moisture_regime": MOISTURE_REGIME_NAMES, "subdivision": SUBDIVISION_NAMES,
-                 "temperature_regime": TEMPERATURE_REGIME_NAMES}[kind]
+        if kind not in REGIME_KINDS:
+            raise ValueError(f"kind must be one of {', '.join(REGIME_KINDS)}, not {kind!r}")
+        names = REGIME_KINDS[kind]
         values = getattr(self, kind)
         years = len(self)
         result = {}
@@ -100,22 +113,40 @@ class StationResult:
         return pandas.DataFrame({field.name: self._columns[field.name] for field in YEAR_FIELDS})
 
 
-def simulate(temperature, precipitation, *, latitude, hemisphere, capacity_mm, soil_temp_offset=2.5,
-             amplitude_factor=0.66, phase_shift=0.0, labels=None, units="us", station_name=""):
+def _column(field):
+    unit = f" ({field.unit})" if field.unit else ""
+    return property(lambda self: self._columns[field.name],
+                    doc=f"{field.meaning}{unit}, one value a year; a {field.kind} field of the table of years")
+
+
+# Each field that comes from the year is a property of its own, visible to editors.
+for _field in YEAR_FIELDS:
+    if _field.source == "year":
+        setattr(StationResult, _field.name, _column(_field))
+del _field
+
+
+def simulate(temperature, precipitation, *, units, latitude, capacity_mm, hemisphere=None, soil_temp_offset=2.5,
+             amplitude_factor=0.66, phase_shift=None, labels=None, station_name=""):
     """Simulates a station's years and returns a StationResult.
 
     ``temperature`` and ``precipitation`` are arrays of shape (years, 12), January first:
     monthly mean air temperature and monthly precipitation, in deg F and inches with
-    units="us" (as in run_station's input files) or in deg C and mm with units="metric".
-    ``latitude`` is in degrees (0 to 90), ``hemisphere`` "N" or "S", ``capacity_mm`` the
-    soil's water-holding capacity in mm. ``labels`` name the years (default "1", "2", ...).
+    units="us" (as in run_station's input files) or in deg C and mm with units="metric";
+    ``units`` must be given. ``latitude`` is in degrees, negative in the south; or give its
+    magnitude with ``hemisphere`` "N" or "S". ``capacity_mm`` is the soil's water-holding
+    capacity in mm. ``phase_shift`` defaults to 0 days in the north and 90 in the south (a
+    southern station given 0 has its warmest soil in May, and a warning says so).
+    ``labels`` name the years (default "1", "2", ...). ``soil_climate.read_station(folder)``
+    gives all of these for a station folder, read as run_station reads it.
 
     Raises ValueError, naming the year and the month, for a wrong shape, a value that is
     not finite, a missing-value code such as -99.9 or a value outside what a station can
     record, and for a hemisphere other than "N" or "S" or a parameter outside its range;
     TypeError for an argument of the wrong type (a string of labels, a text capacity, a
-    boolean or complex array). The GIL is released while the model runs; Ctrl-C stops a
-    long call between years with KeyboardInterrupt.
+    boolean or complex array); RuntimeError for a failure of the model itself. The GIL is
+    released while the model runs; Ctrl-C stops a long call between years with
+    KeyboardInterrupt.
     """
     temperature = _monthly_values("temperature", temperature)
     precipitation = _monthly_values("precipitation", precipitation)
@@ -123,19 +154,46 @@ def simulate(temperature, precipitation, *, latitude, hemisphere, capacity_mm, s
     if isinstance(labels, (str, bytes)):
         raise TypeError("labels must be a sequence of one label a year, not a single string")
     labels = [str(n) for n in range(1, years + 1)] if labels is None else [str(label) for label in labels]
-    numbers = {name: _real_number(name, value) for name, value in (
-        ("latitude", latitude), ("capacity_mm", capacity_mm), ("soil_temp_offset", soil_temp_offset),
-        ("amplitude_factor", amplitude_factor), ("phase_shift", phase_shift))}
-    for name, value in (("hemisphere", hemisphere), ("units", units), ("station_name", station_name)):
+    for name, value in (("units", units), ("station_name", station_name)) + \
+            ((("hemisphere", hemisphere),) if hemisphere is not None else ()):
         if not isinstance(value, str):
             raise TypeError(f"{name} must be a string, not {type(value).__name__}")
-    raw = _model.simulate(temperature, precipitation, numbers["latitude"], hemisphere, numbers["capacity_mm"],
-                          numbers["soil_temp_offset"], numbers["amplitude_factor"], numbers["phase_shift"], labels,
+    latitude = _real_number("latitude", latitude)
+    if hemisphere is None:
+        hemisphere = "S" if latitude < 0.0 else "N"
+    elif latitude < 0.0 and hemisphere != "S":
+        raise ValueError(f"a negative latitude is southern, but hemisphere is {hemisphere!r}")
+    if phase_shift is None:
+        phase_shift = 90.0 if hemisphere == "S" else 0.0
+    elif hemisphere == "S" and phase_shift == 0:
+        warnings.warn("a southern station with phase_shift 0 has its warmest soil on 15 May; a phase_shift of "
+                      "about +90 days puts it in February", stacklevel=2)
+    values = {name: _real_number(name, value) for name, value in (
+        ("capacity_mm", capacity_mm), ("soil_temp_offset", soil_temp_offset),
+        ("amplitude_factor", amplitude_factor), ("phase_shift", phase_shift))}
+    raw = _model.simulate(temperature, precipitation, abs(latitude), hemisphere, values["capacity_mm"],
+                          values["soil_temp_offset"], values["amplitude_factor"], values["phase_shift"], labels,
                           units, station_name)
-    station = {"latitude": numbers["latitude"], "hemisphere": hemisphere, "capacity_mm": numbers["capacity_mm"],
-               "soil_temp_offset": numbers["soil_temp_offset"], "amplitude_factor": numbers["amplitude_factor"],
-               "phase_shift": numbers["phase_shift"], "station_name": station_name}
+    station = {"latitude": abs(latitude), "hemisphere": hemisphere, "capacity_mm": values["capacity_mm"],
+               "soil_temp_offset": values["soil_temp_offset"], "amplitude_factor": values["amplitude_factor"],
+               "phase_shift": values["phase_shift"], "station_name": station_name}
     return StationResult(labels, station, raw)
+
+
+def read_station(folder, capacity_mm=None):
+    """A station folder (or a file prefix, as run_station takes it) read by run_station's
+    own readers, every rule of theirs applied: a dict of the arguments of simulate, so that
+    ``simulate(**read_station(folder))`` gives run_station's results to the last bit.
+    ``capacity_mm`` replaces the parameter file's capacity, as run_station's argument does.
+    A fault raises ValueError with run_station's message."""
+    prefix = os.fspath(folder)
+    if os.path.isdir(prefix) and not prefix.endswith("/"):
+        prefix += "/"
+    capacity = None if capacity_mm is None else _real_number("capacity_mm", capacity_mm)
+    found = _model.read_station_files(prefix, capacity)
+    found["temperature"] = np.asarray(found["temperature"])
+    found["precipitation"] = np.asarray(found["precipitation"])
+    return found
 
 
 def _real_number(name, value):

@@ -30,7 +30,8 @@ def read_monthly(path):
 def simulate_davis(**changes):
     labels, temperature = read_monthly(EXAMPLE / "monthly_T")
     _, precipitation = read_monthly(EXAMPLE / "monthly_P")
-    arguments = dict(latitude=38.5, hemisphere="N", capacity_mm=6.0 * 25.4, labels=labels, station_name="Davis")
+    arguments = dict(units="us", latitude=38.5, hemisphere="N", capacity_mm=6.0 * 25.4, labels=labels,
+                     station_name="Davis")
     arguments.update(changes)
     return soil_climate.simulate(temperature, precipitation, **arguments)
 
@@ -129,7 +130,7 @@ def test_bad_input_raises_a_value_error_naming_the_year_and_month():
         (t if array == "temperature" else p)[year, month] = value
         return t, p
 
-    station = dict(latitude=38.5, hemisphere="N", capacity_mm=152.4, labels=labels)
+    station = dict(units="us", latitude=38.5, hemisphere="N", capacity_mm=152.4, labels=labels)
     cases = [
         (bad(np.nan), station, "year 3 (1983), April: temperature nan is not a finite number"),
         (bad(-99.9), station, "year 3 (1983), April: temperature -99.9 is a missing-value code"),
@@ -149,7 +150,7 @@ def test_bad_input_raises_a_value_error_naming_the_year_and_month():
 def test_arguments_of_the_wrong_type_raise_a_type_error():
     labels, temperature = read_monthly(EXAMPLE / "monthly_T")
     _, precipitation = read_monthly(EXAMPLE / "monthly_P")
-    station = dict(latitude=38.5, hemisphere="N", capacity_mm=152.4)
+    station = dict(units="us", latitude=38.5, hemisphere="N", capacity_mm=152.4)
     cases = [
         ((temperature, precipitation), dict(station, labels="abc"), "labels must be a sequence"),
         ((temperature > 50, precipitation), station, "temperature must hold real numbers, not bool"),
@@ -157,7 +158,7 @@ def test_arguments_of_the_wrong_type_raise_a_type_error():
         ((temperature, precipitation.astype(str)), station, "precipitation must hold real numbers"),
         ((temperature, precipitation), dict(station, capacity_mm="150"), "capacity_mm must be a real number, not str"),
         ((temperature, precipitation), dict(station, latitude=True), "latitude must be a real number, not bool"),
-        ((temperature, precipitation), dict(station, hemisphere=None), "hemisphere must be a string"),
+        ((temperature, precipitation), dict(station, hemisphere=1), "hemisphere must be a string"),
     ]
     for (t, p), arguments, message in cases:
         with pytest.raises(TypeError, match=message):
@@ -170,7 +171,7 @@ def test_ctrl_c_stops_a_long_call_between_years():
     _, temperature = read_monthly(EXAMPLE / "monthly_T")
     _, precipitation = read_monthly(EXAMPLE / "monthly_P")
     many_t, many_p = np.tile(temperature, (10000, 1)), np.tile(precipitation, (10000, 1))
-    station = dict(latitude=38.5, hemisphere="N", capacity_mm=152.4)
+    station = dict(units="us", latitude=38.5, hemisphere="N", capacity_mm=152.4)
     start = time.monotonic()
     soil_climate.simulate(many_t, many_p, **station)
     whole = time.monotonic() - start
@@ -180,3 +181,50 @@ def test_ctrl_c_stops_a_long_call_between_years():
     with pytest.raises(KeyboardInterrupt):
         soil_climate.simulate(many_t, many_p, **station)
     assert time.monotonic() - start < whole * 0.6
+
+
+def test_read_station_reproduces_run_station_to_the_bit(davis_run):
+    """The station folder read by run_station's readers (6.0 in is 152.39999999999998 mm,
+    not 152.4) gives years.csv exactly, every digit."""
+    result = soil_climate.simulate(**soil_climate.read_station(davis_run))
+    with open(davis_run / "years.csv", newline="") as table:
+        rows = list(csv.DictReader(table))
+    for index, row in enumerate(rows):
+        for field in soil_climate.YEAR_FIELDS:
+            value = result.to_pandas()[field.name].iloc[index] if field.source == "station" else \
+                getattr(result, field.name)[index]
+            if field.kind == "number":
+                assert float(row[field.name]) == value, (index, field.name)
+            else:
+                assert row[field.name] == str(value), (index, field.name)
+    with pytest.raises(ValueError, match="monthly_T: record 1 .*is not a finite number"):
+        broken = davis_run.parent / "broken"
+        broken.mkdir(exist_ok=True)
+        for name in ("monthly_P", "parameter"):
+            (broken / name).write_bytes((davis_run / name).read_bytes())
+        (broken / "monthly_T").write_text("1981 NA 1 2 3 4 5 6 7 8 9 10 11\n")
+        soil_climate.read_station(broken)
+
+
+def test_signed_latitude_southern_defaults_and_what_a_result_says():
+    labels, temperature = read_monthly(EXAMPLE / "monthly_T")
+    _, precipitation = read_monthly(EXAMPLE / "monthly_P")
+    south = soil_climate.simulate(temperature, precipitation, units="us", latitude=-38.5, capacity_mm=150.0)
+    explicit = soil_climate.simulate(temperature, precipitation, units="us", latitude=38.5, hemisphere="S",
+                                     capacity_mm=150.0, phase_shift=90.0)
+    assert south.station["hemisphere"] == "S" and south.station["phase_shift"] == 90.0
+    assert np.array_equal(south.temperature_calendar, explicit.temperature_calendar)
+    with pytest.warns(UserWarning, match="southern station with phase_shift 0"):
+        soil_climate.simulate(temperature, precipitation, units="us", latitude=-38.5, capacity_mm=150.0,
+                              phase_shift=0)
+    with pytest.raises(ValueError, match="a negative latitude is southern"):
+        soil_climate.simulate(temperature, precipitation, units="us", latitude=-38.5, hemisphere="N",
+                              capacity_mm=150.0)
+    with pytest.raises(TypeError, match="units"):
+        soil_climate.simulate(temperature, precipitation, latitude=38.5, capacity_mm=150.0)
+    davis = simulate_davis()
+    assert repr(davis) == ("<StationResult Davis: 30 years (1981 to 2010), latitude 38.5 N, capacity 152.4 mm; "
+                           "most frequent XERIC, DRY XERIC, Thermic>")
+    assert "bio8_days" in dir(davis) and "not dry" in type(davis).bio8_days.__doc__
+    with pytest.raises(ValueError, match="kind must be one of moisture_regime, subdivision, temperature_regime"):
+        davis.frequencies("regime")
