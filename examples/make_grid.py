@@ -14,11 +14,11 @@ import pandas
 import xarray
 
 
-def climate(latitudes, longitudes, years):
+def climate(latitudes, longitudes, years, land_everywhere=False):
     """Temperature (K) and precipitation (kg m-2 s-1) of a plain, smooth, seasonal world: warm
     at the equator and seasonal towards the poles, wet in the tropics and on the west coasts
     of the mid-latitudes, with winter rain on the west coasts near 38 degrees, and dry in
-    the subtropics and the interior."""
+    the subtropics and the interior. `land_everywhere` leaves out the sea."""
     time = pandas.date_range(f"{years[0]}-01-01", periods=12 * len(years), freq="MS")
     month = np.asarray(time.month) - 1
     lat = latitudes[None, :, None]
@@ -33,7 +33,8 @@ def climate(latitudes, longitudes, years):
     shape = (len(time), len(latitudes), len(longitudes))
     celsius = np.broadcast_to(celsius, shape)
     mm_a_day = np.broadcast_to(mm_a_day, shape)
-    sea = np.broadcast_to(~((np.abs(lat - 5.0) < 48.0) & (np.abs(lon - 8.0) < 28.0 - np.abs(lat) / 6.0)), shape)
+    land = (np.abs(lat - 5.0) < 48.0) & (np.abs(lon - 8.0) < 28.0 - np.abs(lat) / 6.0)
+    sea = np.broadcast_to(~(land | land_everywhere), shape)
     kelvin = np.where(sea, np.nan, celsius + 273.15)
     flux = np.where(sea, np.nan, mm_a_day / 86400.0)
     coords = {"time": time, "lat": ("lat", latitudes, {"units": "degrees_north", "standard_name": "latitude"}),

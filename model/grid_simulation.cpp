@@ -30,8 +30,17 @@ station_parameters station_of(const grid_inputs& inputs, std::size_t cell) {
     return station;
 }
 
+// A year's twelve values of one element.
+monthly_series year_of(const monthly_grid& grid, std::size_t cell, std::size_t year) {
+    monthly_series values{};
+    for (int m = 0; m < months_per_year; ++m) {
+        values[m] = grid.at(cell, year, m);
+    }
+    return values;
+}
+
 // A year with a missing (NaN) month of either element is not simulated.
-bool complete(const double* temperature, const double* precipitation) {
+bool complete(const monthly_series& temperature, const monthly_series& precipitation) {
     for (int m = 0; m < months_per_year; ++m) {
         if (std::isnan(temperature[m]) || std::isnan(precipitation[m])) {
             return false;
@@ -46,9 +55,8 @@ std::optional<grid_problem> check_cell(const grid_inputs& inputs, std::size_t ce
         return grid_problem{cell, 0, *problem};
     }
     for (std::size_t year = 0; year < inputs.years; ++year) {
-        const std::size_t at = (cell * inputs.years + year) * months_per_year;
-        const double* t = inputs.temperature + at;
-        const double* p = inputs.precipitation + at;
+        const monthly_series t = year_of(inputs.temperature, cell, year);
+        const monthly_series p = year_of(inputs.precipitation, cell, year);
         if (!complete(t, p)) {
             continue;
         }
@@ -68,17 +76,14 @@ void simulate_cell(const grid_inputs& inputs, std::size_t cell, std::span<const 
                    std::span<double> outputs) {
     const station_parameters station = station_of(inputs, cell);
     station_simulation simulation(station);
-    monthly_series temperature{};
-    monthly_series precipitation{};
     for (std::size_t year = 0; year < inputs.years; ++year) {
-        const std::size_t at = (cell * inputs.years + year) * months_per_year;
         double* out = outputs.data() + (cell * inputs.years + year) * fields.size();
-        if (!complete(inputs.temperature + at, inputs.precipitation + at)) {
+        const monthly_series temperature = year_of(inputs.temperature, cell, year);
+        const monthly_series precipitation = year_of(inputs.precipitation, cell, year);
+        if (!complete(temperature, precipitation)) {
             std::fill(out, out + fields.size(), std::numeric_limits<double>::quiet_NaN());
             continue;
         }
-        std::copy_n(inputs.temperature + at, months_per_year, temperature.begin());
-        std::copy_n(inputs.precipitation + at, months_per_year, precipitation.begin());
         const year_result& result = simulation.simulate_year(temperature, precipitation);
         const station_year row{{}, station, result};
         for (std::size_t f = 0; f < fields.size(); ++f) {

@@ -23,15 +23,28 @@ struct cell_values {
     double at(std::size_t cell) const { return values[cell * stride]; }
 };
 
-// The grid's inputs. Monthly arrays are (cells, years, 12), January first, in °C and mm;
-// NaN marks a missing month, and a year with any missing month is not simulated (its
+// A monthly array of the grid: (cells, years, 12), January first, laid out with any
+// strides (in values), so that a file's time-major layout is read where it lies.
+struct monthly_grid {
+    const double* values = nullptr;
+    std::ptrdiff_t cell_stride = 0;
+    std::ptrdiff_t year_stride = 0;
+    std::ptrdiff_t month_stride = 1;
+    double at(std::size_t cell, std::size_t year, int month) const {
+        return values[static_cast<std::ptrdiff_t>(cell) * cell_stride +
+                      static_cast<std::ptrdiff_t>(year) * year_stride + month * month_stride];
+    }
+};
+
+// The grid's inputs. Monthly arrays are (cells, years, 12) in °C and mm; NaN marks a
+// missing month, and a year with any missing month is not simulated (its
 // outputs are NaN), while the cell's later complete years carry on from its last complete
 // one. The latitude is signed: negative in the south.
 struct grid_inputs {
     std::size_t cells = 0;
     std::size_t years = 0;
-    const double* temperature = nullptr;    // °C
-    const double* precipitation = nullptr;  // mm
+    monthly_grid temperature;    // °C
+    monthly_grid precipitation;  // mm
     cell_values latitude{nullptr};          // degrees, negative in the south
     cell_values capacity_mm{nullptr};
     cell_values soil_temp_offset{nullptr};  // °C

@@ -311,7 +311,15 @@ py::dict simulate(const input_array& temperature, const input_array& precipitati
 // station parameters, and the outputs (cells, years, fields) for the fields of
 // grid_field_names, NaN where a year was not simulated. A value no station can have raises
 // ValueError with the cell, year and month in its args: (message, cell, year, month).
-py::array_t<double> simulate_cells(const input_array& temperature, const input_array& precipitation,
+using strided_array = py::array_t<double, py::array::forcecast>;
+
+// A monthly array (cells, years, 12) where it lies, whatever its strides.
+monthly_grid grid_of(const strided_array& values) {
+    const auto stride = [&](int axis) { return static_cast<std::ptrdiff_t>(values.strides(axis) / sizeof(double)); };
+    return {values.data(), stride(0), stride(1), stride(2)};
+}
+
+py::array_t<double> simulate_cells(const strided_array& temperature, const strided_array& precipitation,
                                    const input_array& latitude, const input_array& capacity_mm,
                                    const input_array& soil_temp_offset, const input_array& amplitude_factor,
                                    const input_array& phase_shift, unsigned threads) {
@@ -333,8 +341,8 @@ py::array_t<double> simulate_cells(const input_array& temperature, const input_a
     };
     const grid_inputs inputs{cells,
                              years,
-                             temperature.data(),
-                             precipitation.data(),
+                             grid_of(temperature),
+                             grid_of(precipitation),
                              per_cell(latitude, "latitude"),
                              per_cell(capacity_mm, "capacity_mm"),
                              per_cell(soil_temp_offset, "soil_temp_offset"),

@@ -83,8 +83,9 @@ def _cell_years(temperature, precipitation, latitude, longitude, capacity_mm, so
     years = temperature.shape[-1] // 12
 
     def monthly(values, element):
+        # Read where the values lie (often time-major, as files hold them): no reordering copy.
         values = np.asarray(_to_metric(np.asarray(values, dtype=np.float64), element, units))
-        return np.ascontiguousarray(np.broadcast_to(values, shape + values.shape[-1:]).reshape(cells, years, 12))
+        return np.broadcast_to(values, shape + values.shape[-1:]).reshape(cells, years, 12)
 
     def per_cell(values):
         return np.ascontiguousarray(np.broadcast_to(np.asarray(values, dtype=np.float64), shape).reshape(cells))

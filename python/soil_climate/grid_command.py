@@ -165,6 +165,8 @@ def run(arguments, command_line):
     else:
         capacity = arguments.capacity_mm
 
+    # On a cluster, blocks of cells go to the workers; here, one call simulates every cell
+    # on every core.
     distributed = arguments.workers is not None or arguments.scheduler is not None
     if distributed:
         chunks = _chunks(arguments.chunks, temperature)
@@ -239,11 +241,14 @@ def _compute_on_cluster(dataset, arguments):
 def write_netcdf(dataset, path):
     """Writes the Dataset compressed, with fill values for the cells and years not simulated,
     under a temporary name in the output's folder, renamed into place when complete."""
+    counts = {field.name for field in grid.year_fields() if field.kind == "count"}
     encoding = {}
     for name, variable in dataset.data_vars.items():
-        settings = {"zlib": True, "complevel": 4}
+        settings = {"zlib": True, "complevel": 1, "shuffle": True}
         if variable.dtype == np.int8:
             settings["_FillValue"] = np.int8(-1)
+        elif name in counts:
+            settings.update(dtype="int16", _FillValue=np.int16(-1))  # whole days, exactly
         elif variable.dtype.kind == "f":
             settings["_FillValue"] = np.nan
         encoding[name] = settings

@@ -47,8 +47,8 @@ struct small_grid {
     grid_inputs inputs() const {
         return {4,
                 years,
-                temperature.data(),
-                precipitation.data(),
+                {temperature.data(), years * 12, 12, 1},
+                {precipitation.data(), years * 12, 12, 1},
                 {latitude.data()},
                 {&capacity, 0},
                 {offset.data()},
