@@ -1,5 +1,8 @@
 #include "driver/command_line.hpp"
 
+#include <sys/stat.h>
+
+#include <string>
 #include <string_view>
 
 #include "inputs/number_text.hpp"
@@ -7,8 +10,18 @@
 
 namespace soil_climate {
 
+namespace {
+
+bool is_folder(const char* path) {
+    struct stat status {};
+    return stat(path, &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+}  // namespace
+
 command_line parse_command_line(int argc, const char* const* argv) {
     command_line options;
+    std::string input_dir;
     int next = 1;
     for (; next < argc && (std::string_view(argv[next]).starts_with("--") || std::string_view(argv[next]) == "-h");
          ++next) {
@@ -21,6 +34,13 @@ command_line parse_command_line(int argc, const char* const* argv) {
             options.write_csv = true;
         } else if (option == "--html") {
             options.write_html = true;
+        } else if (option == "--no-reports") {
+            options.write_reports = false;
+        } else if (option == "--output-dir" || option == "--input-dir") {
+            if (next + 1 >= argc || std::string_view(argv[next + 1]).empty()) {
+                throw run_failure("Command line: " + std::string(option) + " needs a folder.");
+            }
+            (option == "--output-dir" ? options.output_dir : input_dir) = argv[++next];
         } else if (option == "--help" || option == "-h") {
             options.action = command_line::request::help;
         } else if (option == "--version") {
@@ -29,6 +49,10 @@ command_line parse_command_line(int argc, const char* const* argv) {
             throw run_failure("Command line: unknown option " + std::string(option) +
                               "; run_station --help lists the options.");
         }
+    }
+    if (next + 1 == argc && !parse_whole_number(argv[next], options.capacity_mm) && is_folder(argv[next])) {
+        // A station's folder alone: "run_station stations/capetown".
+        input_dir = argv[next++];
     }
     if (next < argc) {
         options.capacity_given = true;
@@ -41,11 +65,18 @@ command_line parse_command_line(int argc, const char* const* argv) {
     if (next + 1 < argc) {
         options.file_prefix = argv[next + 1];
     }
+    if (!input_dir.empty()) {
+        if (next + 1 < argc) {
+            throw run_failure("Command line: give the station's folder once, either as a folder or as the prefix.");
+        }
+        options.file_prefix = input_dir.ends_with('/') ? input_dir : input_dir + "/";
+    }
     return options;
 }
 
 const char* usage_text() {
-    return "Usage: run_station [--csv] [--html] [capacity [prefix]]\n"
+    return "Usage: run_station [--csv] [--html] [--no-reports] [--output-dir DIR] [capacity [prefix]]\n"
+           "       run_station [options] STATION_FOLDER | --input-dir STATION_FOLDER [capacity]\n"
            "       run_station --help | -h | --version\n"
            "\n"
            "Simulates the soil water and soil temperature of one station year by year and\n"
@@ -57,6 +88,11 @@ const char* usage_text() {
            "  prefix     text put in front of every file name (given only with a capacity)\n"
            "  --csv      also write prefix + \"years.csv\": one row per year for R or Python\n"
            "  --html     also write prefix + \"station.html\": every year's calendars at a glance\n"
+           "  --no-reports       write no report file per year (every other file is the same)\n"
+           "  --output-dir DIR   write every output into DIR (created if missing) and only\n"
+           "                     read the inputs, which may then be read-only\n"
+           "  --input-dir DIR    read the station's files from the folder DIR; a folder given\n"
+           "                     alone, with no capacity, is read the same way\n"
            "  --help, -h print this text;  --version  print the version\n"
            "\n"
            "Reads prefix + monthly_T (label and 12 monthly mean air temperatures, deg F),\n"

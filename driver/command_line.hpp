@@ -4,15 +4,19 @@
 
 namespace soil_climate {
 
-// The command line: options first ("--csv", "--html", "--help" or "-h", "--version", "--" to end
-// them), then the positional arguments, an optional water-holding capacity (mm) that
-// replaces the parameter file's and an optional file-name prefix. Further arguments are
-// ignored.
+// The command line: options first ("--csv", "--html", "--no-reports", "--output-dir DIR",
+// "--input-dir DIR", "--help" or "-h", "--version", "--" to end them), then the positional
+// arguments, an optional water-holding capacity (mm) that replaces the parameter file's
+// and an optional file-name prefix. A single positional argument that is no number but a
+// folder is the station's folder (its capacity from the parameter file). Further arguments
+// are ignored.
 struct command_line {
     enum class request { run, help, version };
     request action = request::run;
     bool write_csv = false;    // --csv: also write prefix + "years.csv"
     bool write_html = false;   // --html: also write prefix + "station.html"
+    bool write_reports = true;  // --no-reports: no report file per year
+    std::string output_dir;     // --output-dir: every output in this folder, created if missing
     bool capacity_given = false;
     double capacity_mm = 0.0;  // the first positional argument, wholly a number
     std::string capacity_text;

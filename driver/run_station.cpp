@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <filesystem>
 
 #include <cstdio>
 #include <optional>
@@ -30,13 +31,10 @@
 namespace soil_climate {
 namespace {
 
-// Prints the year's label as the run's progress line, then writes the year's report to
-// the prefix followed by the label.
+// Writes the year's report to the prefix followed by the label.
 void write_station_report(const std::string& year_label, const year_result& year,
                           const station_parameters& station, const std::string& file_prefix, std::string& text) {
     const std::string name = file_prefix + year_label;
-    // Escaped as messages are, so that a label cannot carry terminal control sequences.
-    std::printf("%s\n", escaped(year_label).c_str());
     output_file report(name, file_prefix, "Output file opening failed.", nullptr, output_file::writes::whole,
                        output_file::folder_check::at_rename);
     text.clear();
@@ -52,20 +50,21 @@ struct run_tables {
     std::optional<output_file> years;
     std::optional<station_page_file> page;
 
-    run_tables(const run_files& files, const command_line& options, const station_inputs& inputs, std::string& text)
-        : summary(files.summary, options.file_prefix, "Output file of Summary opening failed.", "of Summary") {
+    run_tables(const run_files& files, const std::string& file_prefix, const command_line& options,
+               const station_inputs& inputs, std::string& text)
+        : summary(files.summary, file_prefix, "Output file of Summary opening failed.", "of Summary") {
         text.clear();
         append_summary_header(text);
         summary.write(text);
         if (options.write_csv) {
-            years.emplace(files.years_csv, options.file_prefix, "Output file of years.csv opening failed.",
+            years.emplace(files.years_csv, file_prefix, "Output file of years.csv opening failed.",
                           "of years.csv");
             text.clear();
             append_year_table_header(text);
             years->write(text);
         }
         if (options.write_html) {
-            page.emplace(files.station_html, options.file_prefix, inputs.station, inputs.checked);
+            page.emplace(files.station_html, file_prefix, inputs.station, inputs.checked);
         }
     }
 
@@ -94,8 +93,13 @@ struct run_tables {
 
 // The year's report, its tallies and its summary line (and table row).
 void write_year(const std::string& year_label, const year_result& year, const station_parameters& station,
-                const std::string& file_prefix, run_tables& tables, run_tallies& tallies, std::string& text) {
-    write_station_report(year_label, year, station, file_prefix, text);
+                const std::string& file_prefix, bool write_report, run_tables& tables, run_tallies& tallies,
+                std::string& text) {
+    // Escaped as messages are, so that a label cannot carry terminal control sequences.
+    std::printf("%s\n", escaped(year_label).c_str());
+    if (write_report) {
+        write_station_report(year_label, year, station, file_prefix, text);
+    }
     tally_year(tallies, year);
     text.clear();
     append_summary_line(text, year_label, year.summary, year.counts, year.subdivision);
@@ -168,23 +172,41 @@ void check_name_lengths(const std::string& file_prefix, int year_count) {
     }
 }
 
+// Where the outputs go: beside the inputs (the prefix), or with --output-dir into that
+// folder, each named by the prefix's last part and its own name. The folder is created.
+std::string output_prefix_of(const command_line& options) {
+    if (options.output_dir.empty()) {
+        return options.file_prefix;
+    }
+    std::error_code failure;
+    std::filesystem::create_directories(options.output_dir, failure);
+    if (failure) {
+        throw run_failure("Command line: the output folder \"" + printable(options.output_dir) +
+                          "\" cannot be created: " + failure.message() + ".");
+    }
+    return options.output_dir + "/" + options.file_prefix.substr(options.file_prefix.rfind('/') + 1);
+}
+
 void run(const command_line& options) {
-    const run_files files = name_run_files(options.file_prefix);
+    const run_files inputs_named = name_run_files(options.file_prefix);
     temporary_files::remove_on_signals();
-    const station_lock lock(options.file_prefix, files.temperature);
+    const std::string output_prefix = output_prefix_of(options);
+    const run_files files = name_run_files(output_prefix);
+    // The lock stands with the outputs, so that a read-only station can be run.
+    const station_lock lock(output_prefix, inputs_named.temperature);
     std::optional<capacity_argument> capacity;
     if (options.capacity_given) {
         capacity = capacity_argument{options.capacity_mm, options.capacity_text};
     }
-    station_inputs inputs(files, options.file_prefix, capacity);
-    check_name_lengths(options.file_prefix, inputs.checked.year_count);
+    station_inputs inputs(inputs_named, options.file_prefix, output_prefix, capacity);
+    check_name_lengths(output_prefix, inputs.checked.year_count);
     const station_parameters& station = inputs.station;
     station_simulation simulation(station);
 
     // Every input is known to be good: from here on, outputs are written.
-    temporary_files::remove_stale(options.file_prefix);
+    temporary_files::remove_stale(output_prefix);
     std::string text;
-    run_tables tables(files, options, inputs, text);
+    run_tables tables(files, output_prefix, options, inputs, text);
     run_tallies tallies;
     // Exactly the years that were checked, each as it was checked: a file edited, cut or
     // appended to during the run changes nothing that is written.
@@ -192,14 +214,15 @@ void run(const command_line& options) {
     for (int n = 1; n <= inputs.checked.year_count; ++n) {
         if (!read_year(*inputs.temperature, *inputs.precipitation, n, record) ||
             fingerprint_of(record) != inputs.checked.fingerprints[n - 1]) {
-            throw run_failure(files.temperature + ", " + files.precipitation + ": record " + std::to_string(n) +
+            throw run_failure(inputs_named.temperature + ", " + inputs_named.precipitation + ": record " +
+                              std::to_string(n) +
                               " changed during the run; the run ends before writing anything of it.");
         }
         const year_result& year =
             simulation.simulate_year(record.inputs.monthly_temperature, record.inputs.monthly_precipitation);
-        write_year(record.year_label, year, station, options.file_prefix, tables, tallies, text);
+        write_year(record.year_label, year, station, output_prefix, options.write_reports, tables, tallies, text);
     }
-    close_run(files, options.file_prefix, tables, tallies, text);
+    close_run(files, output_prefix, tables, tallies, text);
 }
 
 }  // namespace

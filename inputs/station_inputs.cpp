@@ -43,7 +43,7 @@ std::string prefix_hint(const std::string& file_prefix) {
 }  // namespace
 
 station_inputs::station_inputs(const run_files& files, const std::string& file_prefix,
-                               const std::optional<capacity_argument>& capacity)
+                               const std::string& output_prefix, const std::optional<capacity_argument>& capacity)
     : temperature_file(files.temperature, "Temperature input file opening failed.", prefix_hint(file_prefix)),
       precipitation_file(files.precipitation, "Precipitation input file opening failed.") {
     warning_list warnings;
@@ -61,7 +61,7 @@ station_inputs::station_inputs(const run_files& files, const std::string& file_p
     precipitation_file.make_rereadable(files.precipitation);
     temperature.emplace(temperature_file.get(), files.temperature);
     precipitation.emplace(precipitation_file.get(), files.precipitation);
-    checked = check_monthly_files(*temperature, *precipitation, file_prefix);
+    checked = check_monthly_files(*temperature, *precipitation, output_prefix);
     if (!temperature->rewind() || !precipitation->rewind()) {
         throw run_failure(files.temperature + ": the monthly files cannot be read a second time.");
     }

@@ -29,7 +29,8 @@ struct station_inputs {
     std::optional<text_scanner> precipitation;
     checked_years checked;
 
-    station_inputs(const run_files& files, const std::string& file_prefix,
+    // `output_prefix` is where the year's reports go, which their labels must suit.
+    station_inputs(const run_files& files, const std::string& file_prefix, const std::string& output_prefix,
                    const std::optional<capacity_argument>& capacity);
 };
 

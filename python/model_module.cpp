@@ -392,7 +392,7 @@ py::dict read_station_files(const std::string& file_prefix, std::optional<double
     }
     try {
         const run_files files = name_run_files(file_prefix);
-        station_inputs inputs(files, file_prefix, capacity);
+        station_inputs inputs(files, file_prefix, file_prefix, capacity);
         const auto years = static_cast<std::size_t>(inputs.checked.year_count);
         auto temperature = array_of<double>(years, months_per_year);
         auto precipitation = array_of<double>(years, months_per_year);

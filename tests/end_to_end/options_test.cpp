@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,16 @@ namespace soil_climate::testing {
 namespace {
 
 using names = std::vector<std::string>;
+
+// The names in a folder below the station folder, sorted.
+names station_folder_names(const station_folder& root, const std::string& folder) {
+    names found;
+    for (const auto& entry : std::filesystem::directory_iterator(root.path() / folder)) {
+        found.push_back(entry.path().filename().string());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
 
 TEST(Options, CsvAddsTheTableAndChangesNothingElse) {
     station_folder plain;
@@ -54,7 +65,7 @@ TEST(Options, HelpVersionAndUnknownOptions) {
     station_folder folder;
     const auto help = folder.run({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("Usage: run_station [--csv] [--html] [capacity [prefix]]\n", 0), 0u);
+    EXPECT_EQ(help.out.rfind("Usage: run_station [--csv] [--html] [--no-reports] [--output-dir DIR] [capacity [prefix]]\n", 0), 0u);
     EXPECT_NE(help.out.find("Exit status"), std::string::npos);
 
     const auto version = folder.run({"--version"});
@@ -85,6 +96,34 @@ TEST(Options, TheTableNameIsNoLabel) {
               "monthly_P: record 1 (years.csv): the label is the name of one of the run's own files; "
               "it cannot name the year's report.\n");
     EXPECT_EQ(folder.read("years.csv").find('\n') + 1, folder.read("years.csv").size()) << "header only";
+}
+
+// Outputs apart from the inputs: a read-only station folder run into an output folder of
+// its own, given as a folder alone; --no-reports keeps every other file byte for byte.
+TEST(Options, ReadOnlyInputsLeanOutputsAndAFolderAlone) {
+    station_folder full;
+    full.copy_example("davis");
+    ASSERT_EQ(full.run({"--csv", "--html"}).status, 0);
+
+    station_folder root;
+    std::filesystem::create_directories(root.path() / "stations" / "davis");
+    root.copy_example("davis", "stations/davis/");
+    ASSERT_EQ(root.shell("chmod a-w stations/davis").status, 0);
+    const auto lean = root.run({"--csv", "--html", "--no-reports", "--output-dir", "results/davis", "stations/davis"});
+    ASSERT_EQ(root.shell("chmod u+w stations/davis").status, 0);
+    EXPECT_EQ(lean.status, 0) << lean.out;
+    EXPECT_EQ(root.names(), (names{"results", "stations"}));
+    EXPECT_EQ(station_folder_names(root, "stations/davis"), (names{"monthly_P", "monthly_T", "parameter"}));
+    const names kept{"SMR", "SMRS", "WSMR", "station.html", "summary", "years.csv"};
+    EXPECT_EQ(station_folder_names(root, "results/davis"), kept);
+    for (const std::string& name : kept) {
+        EXPECT_EQ(root.read("results/davis/" + name), full.read(name)) << name;
+    }
+    EXPECT_EQ(lean.out, full.run({"--csv"}).out) << "the progress lines are the same";
+
+    const auto doubled = root.run({"--input-dir", "stations/davis", "150", "other/"});
+    EXPECT_EQ(doubled.status, 1);
+    EXPECT_EQ(doubled.out, "Command line: give the station's folder once, either as a folder or as the prefix.\n");
 }
 
 }  // namespace
