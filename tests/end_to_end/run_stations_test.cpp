@@ -19,8 +19,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string run_stations(const std::string& arguments) {
+std::string run_stations_apart(const std::string& arguments) {
     return std::string("RUN_STATION='") + RUN_STATION_PATH + "' '" + RUN_STATIONS_PATH + "' " + arguments;
+}
+
+// Most tests here look at each station's outputs in its own folder.
+std::string run_stations(const std::string& arguments) {
+    return run_stations_apart("--in-place " + arguments);
 }
 
 // Station folders below `root`, each a copy of an example or test station.
@@ -80,16 +85,27 @@ void expect_tables(const station_folder& root, const std::string& results, const
     for (const std::string& folder : ran) {
         const std::vector<std::string> table = lines_of(root.read(folder + "/years.csv"));
         for (std::size_t i = 1; i < table.size(); ++i) {
-            expected_rows.push_back(quoted(root, folder) + "," + table[i]);
+            expected_rows.push_back(quoted(root, folder) + "," + table[i] + ",,");  // no longitude or elevation
         }
-        expected_summary.push_back(summary_row(root, folder));
+        // The station's latitude, signed, from its table of years; no longitude or elevation.
+        const std::string first_row = table.size() > 1 ? table[1] : "";
+        std::vector<std::string> cells;
+        std::istringstream fields(first_row);
+        for (std::string cell; std::getline(fields, cell, ',');) {
+            cells.push_back(cell);
+        }
+        const std::string latitude = cells.size() > 3 ? (cells[3] == "S" ? "-" : "") + cells[2] : "";
+        expected_summary.push_back(summary_row(root, folder) + "," + latitude + ",,,ok,");
     }
     std::vector<std::string> rows = lines_of(root.read(results + "/stations.csv"));
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(rows.front().rfind("station,year_label,station_name,", 0), 0u);
+    EXPECT_TRUE(rows.front().ends_with(",temperature_regime,longitude,elevation"));
     EXPECT_EQ(std::vector<std::string>(rows.begin() + 1, rows.end()), expected_rows);
     std::vector<std::string> summary = lines_of(root.read(results + "/stations_summary.csv"));
     ASSERT_FALSE(summary.empty());
+    // The failed stations' rows, which say so at their end, are checked where they fail.
+    std::erase_if(summary, [](const std::string& row) { return row.find(",failed (") != std::string::npos; });
     EXPECT_EQ(summary.front().rfind("station,years,moisture_aridic_percent,", 0), 0u);
     EXPECT_NE(summary.front().find(",subdivision_extreme_aridic_percent,"), std::string::npos);
     EXPECT_NE(summary.front().find(",temperature_isohyperthermic_percent"), std::string::npos);
@@ -117,6 +133,10 @@ TEST(RunStations, EachStationAsIfRunAloneAndFailuresReportedAtTheEnd) {
             EXPECT_EQ(root.read(std::string(station) + "/" + name), alone.read(name)) << station << "/" << name;
         }
     }
+    const std::string summary = root.read("results/stations_summary.csv");
+    EXPECT_NE(summary.find(quoted(root, "bad") + "," + std::string(34, ',') + "failed (exit 1),\"parameter: field hemisphere \"\"n\"\" is not N or S.\"\n"),
+              std::string::npos)
+        << summary;
     // Captured output goes below the output folder, never into a station's folder.
     EXPECT_FALSE(root.exists("davis/run_station.out"));
     expect_tables(root, "results", {"davis", "contrasts", "southern"});
@@ -128,12 +148,13 @@ TEST(RunStations, ResumeIsKeyedByTheStationFolder) {
     root.write("c/parameter", "31.9 s 5.0 2.5 0.66 90 Perth\n");  // fails until mended
     ASSERT_EQ(root.shell(run_stations("-j 2 a c")).status, 1);
 
-    // A finished station's file is removed: a resumed run must not write it again.
+    // A finished station's output is removed: a resumed run writes it again, and leaves a
+    // station that is complete alone.
     fs::remove(root.path() / "a" / "WSMR");
     root.copy_example("southern", "c/");
     const auto resumed = root.shell(run_stations("--resume -j 2 a b c"));
     EXPECT_EQ(resumed.status, 0) << resumed.err;
-    EXPECT_FALSE(root.exists("a/WSMR")) << "a finished station is not run again";
+    EXPECT_TRUE(root.exists("a/WSMR")) << "a station missing an output runs again";
     EXPECT_TRUE(root.exists("b/years.csv")) << "a station never run before runs";
     EXPECT_TRUE(root.exists("c/years.csv")) << "a failed station is retried";
     expect_tables(root, ".", {"a", "b", "c"});
@@ -284,7 +305,7 @@ TEST(RunStations, FindsTheProgramBesideItself) {
     EXPECT_NE(alone.err.find("cannot find run_station: set RUN_STATION=/path/to/run_station"), std::string::npos);
     fs::create_symlink(RUN_STATION_PATH, root.path() / "bin" / "run_station");
     EXPECT_EQ(root.shell(clean).status, 0);
-    EXPECT_TRUE(root.exists("davis/years.csv"));
+    EXPECT_TRUE(root.exists("stations/davis/years.csv"));
 }
 
 // Tasks of a Slurm array, given their variables by hand, over 5 stations: whatever the

@@ -2,10 +2,13 @@
 // columns of the summary of stations, and a station's strip of moisture regimes.
 #include "report/station_index.hpp"
 
+#include "report/station_page.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 namespace soil_climate {
 namespace {
@@ -34,29 +37,61 @@ TEST(StationIndex, SummaryColumnsAndRowsOfAStation) {
     append_station_summary_header(header);
     EXPECT_EQ(header.rfind("station,years,moisture_aridic_percent,moisture_xeric_percent,", 0), 0u);
     EXPECT_NE(header.find(",subdivision_extreme_aridic_percent,"), std::string::npos);
-    EXPECT_NE(header.find(",temperature_isohyperthermic_percent\n"), std::string::npos);
+    EXPECT_NE(header.find(",temperature_isohyperthermic_percent,latitude,longitude,elevation,status,message\n"),
+              std::string::npos);
 
-    station_tally tally;
+    station_entry station;
+    station.folder = "/st/\"a\"";
+    station_tally& tally = station.tally;
     tally.add_year(soil_moisture_regime::xeric, moisture_subdivision::dry_xeric, soil_temperature_regime::thermic);
     tally.add_year(soil_moisture_regime::xeric, moisture_subdivision::typic_xeric, soil_temperature_regime::thermic);
     tally.add_year(soil_moisture_regime::aridic, moisture_subdivision::weak_aridic, soil_temperature_regime::mesic);
+    station.place = {-33.9, 18.4, std::nullopt};
     std::string row;
-    append_station_summary_row(row, "/st/\"a\"", tally);
+    append_station_summary_row(row, station);
     // Moisture regimes ARIDIC and XERIC, then subdivisions WEAK ARIDIC to TYPIC XERIC.
     EXPECT_EQ(row.rfind("\"/st/\"\"a\"\"\",3,33.33,66.67,0.00,0.00,0.00,0.00,"
                         "0.00,0.00,0.00,0.00,33.33,33.33,33.33,0.00,",
                         0),
               0u);
+    EXPECT_TRUE(row.ends_with(",0.00,-33.9,18.4,,ok,\n")) << row;
     EXPECT_EQ(std::count(row.begin(), row.end(), ','), std::count(header.begin(), header.end(), ','));
 
+    station_entry failed;
+    failed.folder = "/st/b";
+    failed.status = "failed (exit 1)";
+    failed.message = "parameter: field hemisphere \"n\" is not N or S.";
+    row.clear();
+    append_station_summary_row(row, failed);
+    EXPECT_EQ(row, "\"/st/b\"," + std::string(34, ',') +
+                       "failed (exit 1),\"parameter: field hemisphere \"\"n\"\" is not N or S.\"\n");
+    EXPECT_EQ(std::count(row.begin(), row.end(), ','), std::count(header.begin(), header.end(), ','));
+}
+
+// The index tells every station, the failed ones visibly, and places those with
+// coordinates on the map in their regime's colour.
+TEST(StationIndex, EveryStationFailedOrNotAndTheMap) {
+    std::vector<station_entry> stations(2);
+    stations[0].given = "cape<town>";
+    stations[0].page_link = "stations/cape/station.html";
+    stations[0].tally.station_name = "Cape";
+    stations[0].tally.add_year(soil_moisture_regime::xeric, moisture_subdivision::dry_xeric,
+                               soil_temperature_regime::thermic);
+    stations[0].place = {-33.9, 18.4, 42.0};
+    stations[1].given = "broken";
+    stations[1].status = "failed (exit 1)";
+    stations[1].message = "monthly_T: the temperature file holds no year.";
     std::string index;
-    tally.station_name = "<Davis>";
-    page::append_index_row(index, "/st/a", "a/station.html", tally);
-    EXPECT_NE(index.find("<td>&lt;Davis&gt;</td><td class=\"years\">3</td><td>XERIC</td><td>Thermic</td>"),
+    page::append_index(index, stations);
+    EXPECT_NE(index.find("<p>2 stations, 1 failed.</p>"), std::string::npos);
+    EXPECT_NE(index.find("<a href=\"stations/cape/station.html\">cape&lt;town&gt;</a>"), std::string::npos);
+    EXPECT_NE(index.find("<td>broken</td><td>failed (exit 1)</td><td>monthly_T: the temperature file holds no "
+                         "year.</td>"),
               std::string::npos);
-    EXPECT_NE(index.find("<rect x=\"0\" width=\"2\" height=\"1\" fill=\"#E69F00\"/>"
-                         "<rect x=\"2\" width=\"1\" height=\"1\" fill=\"#D55E00\"/></svg>"),
+    EXPECT_NE(index.find("fill=\"" + std::string(page::moisture_regime_colour(soil_moisture_regime::xeric)) +
+                         "\" stroke=\"#333\" stroke-width=\"0.5\"><title>cape&lt;town&gt;</title></circle>"),
               std::string::npos);
+    EXPECT_EQ(index.substr(index.size() - 16), "</body>\n</html>\n");
 }
 
 }  // namespace

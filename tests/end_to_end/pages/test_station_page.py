@@ -103,11 +103,14 @@ def test_run_stations_writes_an_index_with_a_row_and_a_link_per_station(tmp_path
                    env=dict(os.environ, RUN_STATION=RUN_STATION), capture_output=True)
     index = (tmp_path / "results" / "index.html").read_text()
     html5lib.HTMLParser(strict=True).parse(index)
-    rows = index.split("<tr>")[2:]
+    rows = index.split("<tbody>")[1].split("<tr>")[1:]
     assert len(rows) == 2
     for row, folder in zip(rows, ("a", "b b")):
         href = row.split('href="')[1].split('"')[0]
-        assert (tmp_path / "results" / href.replace("%20", " ")).resolve() == tmp_path / folder / "station.html"
-        assert "<td>XERIC</td><td>Thermic</td>" in row
+        page = (tmp_path / "results" / href.replace("%20", " ")).resolve()
+        assert page == tmp_path / "results" / "stations" / folder / "station.html"
+        assert f">{folder}</a>" in row, "the station as given on the command line"
+        assert "XERIC</td><td>Thermic</td>" in row
     for element in svgs_of(index):
-        assert element.get("viewBox") == "0 0 30 1"
+        if element.get("aria-label") == "moisture regime by year":
+            assert element.get("viewBox") == "0 0 30 1"
