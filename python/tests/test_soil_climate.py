@@ -228,3 +228,35 @@ def test_signed_latitude_southern_defaults_and_what_a_result_says():
     assert "bio8_days" in dir(davis) and "not dry" in type(davis).bio8_days.__doc__
     with pytest.raises(ValueError, match="kind must be one of moisture_regime, subdivision, temperature_regime"):
         davis.frequencies("regime")
+
+
+# Colour-vision deficiencies as linear-RGB matrices (Machado, Oliveira and Fernandes 2009,
+# severity 1.0).
+DEFICIENCIES = {
+    "normal vision": np.eye(3),
+    "protanopia": np.array([[0.152286, 1.052583, -0.204868], [0.114503, 0.786281, 0.099216],
+                            [-0.003882, -0.048116, 1.051998]]),
+    "deuteranopia": np.array([[0.367322, 0.860646, -0.227968], [0.280085, 0.672501, 0.047413],
+                              [-0.011820, 0.042940, 0.968881]]),
+    "tritanopia": np.array([[1.255528, -0.076749, -0.178779], [-0.078411, 0.930809, 0.147602],
+                            [0.004733, 0.691367, 0.303900]]),
+}
+
+
+def _lab(colour, deficiency):
+    """CIE L*a*b* of an sRGB colour as seen with a deficiency."""
+    srgb = np.array([int(colour[i:i + 2], 16) for i in (1, 3, 5)]) / 255.0
+    linear = np.where(srgb <= 0.04045, srgb / 12.92, ((srgb + 0.055) / 1.055) ** 2.4)
+    seen = np.clip(deficiency @ linear, 0.0, 1.0)
+    xyz = np.array([[0.4124, 0.3576, 0.1805], [0.2126, 0.7152, 0.0722], [0.0193, 0.1192, 0.9505]]) @ seen
+    f = np.cbrt(xyz / np.array([0.95047, 1.0, 1.08883]))
+    return np.array([116.0 * f[1] - 16.0, 500.0 * (f[0] - f[1]), 200.0 * (f[1] - f[2])])
+
+
+def test_every_pair_of_moisture_regime_colours_stays_apart_for_every_common_deficiency():
+    colours = soil_climate._model.moisture_regime_colours
+    for name, deficiency in DEFICIENCIES.items():
+        for i, first in enumerate(colours):
+            for second in colours[i + 1:]:
+                distance = np.linalg.norm(_lab(first, deficiency) - _lab(second, deficiency))
+                assert distance > 30.0, (name, first, second, distance)

@@ -52,20 +52,20 @@ std::string quoted(const station_folder& root, const std::string& folder) {
 // A station's row of stations_summary.csv, from its own files: the percentages of its SMR
 // and SMRS (fixed layout: the name in columns 8 to 27, the percentage from column 30),
 // then those of each temperature regime named in its reports.
-std::string summary_row(const station_folder& root, const std::string& folder) {
+std::string summary_row(const station_folder& root, const std::string& folder, const std::string& outputs) {
     std::string row = quoted(root, folder);
-    const std::vector<std::string> table = lines_of(root.read(folder + "/years.csv"));
+    const std::vector<std::string> table = lines_of(root.read(outputs + "/years.csv"));
     const int years = static_cast<int>(table.size()) - 1;
     row += "," + std::to_string(years);
     for (const char* frequencies : {"/SMR", "/SMRS"}) {
-        const std::vector<std::string> lines = lines_of(root.read(folder + frequencies));
+        const std::vector<std::string> lines = lines_of(root.read(outputs + frequencies));
         for (std::size_t i = 1; i < lines.size() && !lines[i].empty(); ++i) {
             row += "," + lines[i].substr(29);
         }
     }
     std::map<std::string, int> temperature;
     for (std::size_t i = 1; i < table.size(); ++i) {
-        const std::string report = root.read(folder + "/" + table[i].substr(0, table[i].find(',')));
+        const std::string report = root.read(outputs + "/" + table[i].substr(0, table[i].find(',')));
         const std::size_t at = report.find("Soil Temperature Regime:\n   ") + 28;
         ++temperature[report.substr(at, report.find('\n', at) - at)];
     }
@@ -79,11 +79,14 @@ std::string summary_row(const station_folder& root, const std::string& folder) {
 }
 
 // Both tables, row by row, for the stations that ran, in the order given.
-void expect_tables(const station_folder& root, const std::string& results, const std::vector<std::string>& ran) {
+// `outputs_below` is where the stations' outputs are, when not in their own folders.
+void expect_tables(const station_folder& root, const std::string& results, const std::vector<std::string>& ran,
+                   const std::string& outputs_below = "") {
     std::vector<std::string> expected_rows;
     std::vector<std::string> expected_summary;
     for (const std::string& folder : ran) {
-        const std::vector<std::string> table = lines_of(root.read(folder + "/years.csv"));
+        const std::string outputs = outputs_below + folder;
+        const std::vector<std::string> table = lines_of(root.read(outputs + "/years.csv"));
         for (std::size_t i = 1; i < table.size(); ++i) {
             expected_rows.push_back(quoted(root, folder) + "," + table[i] + ",,");  // no longitude or elevation
         }
@@ -95,7 +98,7 @@ void expect_tables(const station_folder& root, const std::string& results, const
             cells.push_back(cell);
         }
         const std::string latitude = cells.size() > 3 ? (cells[3] == "S" ? "-" : "") + cells[2] : "";
-        expected_summary.push_back(summary_row(root, folder) + "," + latitude + ",,,ok,");
+        expected_summary.push_back(summary_row(root, folder, outputs) + "," + latitude + ",,,ok,");
     }
     std::vector<std::string> rows = lines_of(root.read(results + "/stations.csv"));
     ASSERT_FALSE(rows.empty());
@@ -248,6 +251,76 @@ TEST(RunStationsNames, MissingOutputsRunAgainAndFailedTablesKeepTheOld) {
     EXPECT_EQ(blocked.status, 1);
     EXPECT_EQ(blocked.err, "run_stations: Output file of index.html opening failed. The earlier tables are kept.\n");
     EXPECT_EQ(root.read("results/stations.csv") + root.read("results/stations_summary.csv"), tables);
+}
+
+// Resume trusts the files, not the log: a station reruns when its outputs were deleted or
+// its inputs changed, and not when nothing changed; one that failed and still fails keeps
+// the exit status at 1 until it is mended. Outputs go apart from read-only station folders.
+TEST(RunStationsResume, ByFingerprintAndOutputsOnDisk) {
+    station_folder root;
+    lay_out(root, {{"a", "davis"}, {"b", "contrasts"}, {"c", "southern"}});
+    root.write("c/parameter", "31.9 s 5.0 2.5 0.66 90 Perth\n");
+    ASSERT_EQ(root.shell("chmod -R a-w a b c").status, 0);
+    const auto first = root.shell(run_stations_apart("-o results a b c"));
+    EXPECT_EQ(first.status, 1);
+    EXPECT_TRUE(root.exists("results/stations/a/years.csv"));
+    EXPECT_FALSE(root.exists("a/years.csv")) << "the station folders are only read";
+    ASSERT_EQ(root.shell("chmod -R u+w a b c").status, 0);
+
+    const std::string a_table = root.read("results/stations/a/years.csv");
+    const auto summary_mtime = [&](const std::string& station) {
+        return fs::last_write_time(root.path() / "results" / "stations" / station / "summary");
+    };
+    const auto b_before = summary_mtime("b");
+    fs::remove(root.path() / "results" / "stations" / "a" / "years.csv");
+    root.write("b/monthly_P", root.read("b/monthly_P") + "\n");  // the same records, other bytes
+    const auto still_failing = root.shell(run_stations_apart("--resume -o results a b c"));
+    EXPECT_EQ(still_failing.status, 1) << "c still fails";
+    EXPECT_EQ(root.read("results/stations/a/years.csv"), a_table) << "deleted outputs are made again";
+    EXPECT_NE(summary_mtime("b"), b_before) << "changed inputs run again";
+    EXPECT_NE(root.read("results/stations_summary.csv").find("/c\"," + std::string(34, ',') + "failed (exit 1)"),
+              std::string::npos);
+
+    root.copy_example("southern", "c/");
+    const auto b_after = summary_mtime("b");
+    const auto mended = root.shell(run_stations_apart("--resume -o results a b c"));
+    EXPECT_EQ(mended.status, 0) << mended.err;
+    EXPECT_EQ(summary_mtime("b"), b_after) << "an unchanged station is not run again";
+    expect_tables(root, "results", {"a", "b", "c"}, "results/stations/");
+}
+
+// --no-reports leaves out the year's reports and nothing else, byte for byte.
+TEST(RunStationsResume, LeanOutputsAreTheFullOnesLessTheReports) {
+    station_folder root;
+    lay_out(root, {{"a", "davis"}});
+    ASSERT_EQ(root.shell(run_stations_apart("--html -o full a")).status, 0);
+    ASSERT_EQ(root.shell(run_stations_apart("--html --no-reports -o lean a")).status, 0);
+    for (const char* name : {"summary", "SMR", "SMRS", "WSMR", "years.csv", "station.html"}) {
+        EXPECT_EQ(root.read(std::string("lean/stations/a/") + name), root.read(std::string("full/stations/a/") + name))
+            << name;
+    }
+    EXPECT_TRUE(root.exists("full/stations/a/1981"));
+    EXPECT_FALSE(root.exists("lean/stations/a/1981"));
+}
+
+// A station.csv beside the inputs places the station: its longitude and elevation in both
+// tables, and a point on the index's map.
+TEST(RunStationsResume, StationsWithCoordinatesAreOnTheMap) {
+    station_folder root;
+    lay_out(root, {{"x/davis", "davis"}, {"y/davis", "davis"}});
+    root.write("x/davis/station.csv", "id,name,latitude,longitude,elevation,source,files\n"
+                                      "USC00042294,\"DAVIS 2 WSW, CA US\",38.5,-121.7761,18.3,ncei,davis.csv\n");
+    ASSERT_EQ(root.shell(run_stations_apart("--html -o results x/davis y/davis")).status, 0);
+    const std::string summary = root.read("results/stations_summary.csv");
+    EXPECT_NE(summary.find(",38.5,-121.7761,18.3,ok,\n"), std::string::npos) << summary;
+    EXPECT_NE(summary.find(",38.5,,,ok,\n"), std::string::npos) << "no station.csv: the latitude of its years";
+    EXPECT_NE(root.read("results/stations.csv").find(",Thermic,-121.7761,18.3\n"), std::string::npos);
+    const std::string index = root.read("results/index.html");
+    EXPECT_NE(index.find("<title>x/davis</title></circle>"), std::string::npos);
+    EXPECT_EQ(index.find("<title>y/davis</title></circle>"), std::string::npos) << "no longitude, no point";
+    // Two folders named davis: each its own outputs.
+    EXPECT_EQ(std::distance(fs::directory_iterator(root.path() / "results" / "stations"), fs::directory_iterator()),
+              2);
 }
 
 TEST(RunStations, FoldersThatAreNotStationsAreSkipped) {
