@@ -401,7 +401,9 @@ TEST(SlurmArray, EveryStationRunsExactlyOnceWhateverTheRange) {
                                            script + "' stations results");
             ASSERT_EQ(result.status, 0) << result.err;
         }
-        ASSERT_EQ(root.shell("bash '" + script + "' --gather results").status, 0);
+        const auto gathered = root.shell(variables + " bash '" + script + "' --gather results");
+        ASSERT_EQ(gathered.status, 0) << gathered.err;
+        EXPECT_TRUE(root.exists("results/index.html"));
         const std::vector<std::string> summary = lines_of(root.read("results/stations_summary.csv"));
         std::vector<std::string> stations;
         for (std::size_t i = 1; i < summary.size(); ++i) {
@@ -416,6 +418,24 @@ TEST(SlurmArray, EveryStationRunsExactlyOnceWhateverTheRange) {
         const std::vector<std::string> rows = lines_of(root.read("results/stations.csv"));
         EXPECT_EQ(rows.size(), 1u + 30 + 3 + 2 + 30 + 3) << range.first << "-" << range.last;
     }
+}
+
+// The gathering job says which tasks left nothing and which stations failed, and ends
+// non-zero.
+TEST(SlurmArray, TheGatheringJobReportsFailedTasksAndStations) {
+    station_folder root;
+    lay_out(root, {{"stations/s1", "davis"}, {"stations/s2", "davis"}});
+    root.write("stations/s2/parameter", "38.5 n 6.0 2.5 0.66 0.0 Davis\n");
+    const std::string script = std::string(EXAMPLES_DIR) + "/slurm_stations.sbatch";
+    const std::string variables = "RUN_STATION='" + std::string(RUN_STATION_PATH) + "' RUN_STATIONS='" +
+                                  RUN_STATIONS_PATH + "' SLURM_ARRAY_TASK_MIN=0 SLURM_ARRAY_TASK_COUNT=1";
+    root.shell(variables + " SLURM_ARRAY_TASK_ID=0 bash '" + script + "' stations results");
+    const auto gathered = root.shell(variables + " bash '" + script + "' --gather results 2");
+    EXPECT_EQ(gathered.status, 1);
+    EXPECT_NE(gathered.err.find("task 1 left no results\n"), std::string::npos) << gathered.err;
+    EXPECT_NE(gathered.err.find("/stations/s2 failed (exit 1): parameter: field hemisphere"), std::string::npos)
+        << gathered.err;
+    EXPECT_NE(root.read("results/index.html").find("<h2>Failed stations</h2>"), std::string::npos);
 }
 
 }  // namespace
