@@ -3,10 +3,11 @@
 # the ideal: a plain serial shell loop of `run_station --csv` over the same folders,
 # divided by N. Both run in this one go, alternating, on tmpfs (/dev/shm) where it exists;
 # the spread over the rounds is printed.
-# usage: bench/run_stations_benchmark.sh [STATIONS [JOBS [ROUNDS]]]   (default 200 2 5)
+# usage: bench/run_stations_benchmark.sh [STATIONS [JOBS [ROUNDS [OPTIONS]]]]   (default 200 2 5)
+# OPTIONS go to both sides, e.g. "--no-reports" for lean outputs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-stations=${1:-200} jobs=${2:-2} rounds=${3:-5}
+stations=${1:-200} jobs=${2:-2} rounds=${3:-5} options=${4:-}
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build build -j 2 --target run_station gather_stations > /dev/null
 program=$PWD/build/run_station
@@ -17,6 +18,7 @@ trap 'rm -rf "$work"' EXIT
 
 fresh_stations() {
   rm -rf "$work/stations" "$work/results"
+  # The yardstick writes into fresh folders too: each station's outputs are new files.
   mkdir -p "$work/stations"
   for i in $(seq -w 1 "$stations"); do
     mkdir "$work/stations/s$i"
@@ -33,11 +35,13 @@ seconds() {
 }
 
 serial_loop() {
-  for dir in "$work"/stations/*/; do (cd "$dir" && "$program" --csv > /dev/null); done
+  # shellcheck disable=SC2086 # the options are separate words
+  for dir in "$work"/stations/*/; do (cd "$dir" && "$program" --csv $options > /dev/null); done
 }
 
 batch_run() {
-  RUN_STATION=$program tools/run_stations -j "$jobs" -o "$work/results" "$work"/stations/*/
+  # shellcheck disable=SC2086
+  RUN_STATION=$program tools/run_stations -j "$jobs" $options -o "$work/results" "$work"/stations/*/
 }
 
 serial=() batch=() ratio=()
@@ -53,6 +57,6 @@ for round in $(seq 1 "$rounds"); do
 done
 spread() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { printf "%.3f / %.3f / %.3f", v[1], v[int((NR + 1) / 2)], v[NR] }'; }
 echo "$stations stations of $(wc -l < examples/davis/monthly_T) years on $root, $rounds rounds (lowest / median / highest):"
-echo "  serial loop of run_station --csv: $(spread "${serial[@]}") s"
+echo "  serial loop of run_station --csv $options: $(spread "${serial[@]}") s"
 echo "  run_stations -j $jobs:              $(spread "${batch[@]}") s"
 echo "  run_stations / (serial / $jobs):     $(spread "${ratio[@]}")"
