@@ -1,14 +1,19 @@
 // gather_stations: the steps of run_stations around the runs of the stations.
 //
+//   gather_stations list [--in-place] OUTPUT_DIR < folders > stations
 //   gather_stations plan [--resume] [--html] LOGS_DIR SALT < stations
 //   gather_stations tables [--html] OUTPUT_DIR LOGS_DIR < stations
 //
-// The stations come on standard input as NUL-separated fields, four a station: its name
-// as given on the command line, its folder (an absolute path), the name of its log files
-// in LOGS_DIR ("<name>.status" holds the exit status of its run, "<name>.out" what it
-// printed) and the folder of its outputs.
+// list reads the folders as given on the command line (NUL-separated) and writes the
+// stations: NUL-separated fields, four a station: its name as given, its folder (an
+// absolute path), the name of its log files in LOGS_DIR ("<name>.status" holds the exit
+// status of its run, "<name>.out" what it printed) and the folder of its outputs
+// (OUTPUT_DIR/stations/<name>, or the folder itself with --in-place). A folder given
+// again, however spelled, is listed once; a folder that is no station is skipped; each
+// with a line on standard error.
 //
-// plan prints, NUL-separated, the folder and the output folder of each station to run:
+// plan prints, NUL-separated, the folder, the log name and the output folder of each
+// station to run:
 // every station, or with --resume those whose inputs, program or options (the
 // fingerprint: the three input files' bytes and SALT) changed since their last complete
 // run, that failed, or that miss an output (summary, SMRS, SMR, WSMR, years.csv, and
@@ -30,6 +35,8 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <map>
+#include <unordered_map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,7 +56,8 @@ namespace {
 struct station_listed {
     std::string given;
     std::string folder;
-    std::string log;  // LOGS_DIR/<name>, without the ending
+    std::string key;  // the name of its log files
+    std::string log;  // LOGS_DIR/<key>, without the ending
     std::string outputs;
 };
 
@@ -64,10 +72,9 @@ std::optional<std::string> read_file(const std::string& name) {
 std::vector<station_listed> read_station_list(std::istream& in, const std::string& logs) {
     std::vector<station_listed> stations;
     station_listed station;
-    std::string key;
     while (std::getline(in, station.given, '\0') && std::getline(in, station.folder, '\0') &&
-           std::getline(in, key, '\0') && std::getline(in, station.outputs, '\0')) {
-        station.log = logs + "/" + key;
+           std::getline(in, station.key, '\0') && std::getline(in, station.outputs, '\0')) {
+        station.log = logs + "/" + station.key;
         stations.push_back(station);
     }
     return stations;
@@ -94,6 +101,12 @@ std::string last_line(const station_listed& station) {
     return text->substr(text->rfind('\n') + 1);
 }
 
+std::string hex_of(std::uint64_t value, int digits) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016" PRIx64, value);
+    return std::string(text + 16 - digits);
+}
+
 // What a station's results are made from: its three input files and SALT (the program's
 // version and the options), as 16 hexadecimal digits.
 std::string fingerprint_of(const station_listed& station, const std::string& salt) {
@@ -104,9 +117,83 @@ std::string fingerprint_of(const station_listed& station, const std::string& sal
         const std::optional<std::string> bytes = read_file(station.folder + "/" + name);
         hash.add(bytes ? *bytes : std::string("\0missing", 8));
     }
-    char text[17];
-    std::snprintf(text, sizeof text, "%016" PRIx64, hash.value());
-    return text;
+    return hex_of(hash.value(), 16);
+}
+
+// A folder's name in the logs folder: its absolute path with "%" and "/" encoded, so that
+// every folder has its own and the same folder always the same; a path too long for a
+// file name keeps its first bytes and a hash of the whole.
+std::string log_key_of(const std::string& folder) {
+    std::string key;
+    for (const char c : folder) {
+        key += c == '%' ? "%25" : c == '/' ? "%2F" : std::string(1, c);
+    }
+    if (key.size() > 200) {
+        fingerprint hash;
+        hash.add(folder);
+        key = key.substr(0, 120) + "~" + hex_of(hash.value(), 16);
+    }
+    return key;
+}
+
+int list(const std::string& output, bool in_place) {
+    namespace fs = std::filesystem;
+    std::error_code failure;
+    const fs::path working = fs::current_path();
+    const fs::path output_resolved = fs::weakly_canonical(output, failure);
+    std::vector<station_listed> stations;
+    std::unordered_map<std::string, std::size_t> resolved_seen;  // the station listed for each
+    std::string given;
+    while (std::getline(std::cin, given, '\0')) {
+        std::string folder = given.starts_with('/') ? given : (working / given).string();
+        while (folder.size() > 1 && folder.back() == '/') {
+            folder.pop_back();
+        }
+        std::string resolved = fs::weakly_canonical(folder, failure).string();
+        if (failure) {
+            resolved = folder;
+        }
+        if (const auto seen = resolved_seen.find(resolved); seen != resolved_seen.end()) {
+            const std::string& first = stations[seen->second].folder;
+            if (first != folder) {
+                std::fprintf(stderr, "run_stations: %s is the station folder %s again; it runs once\n",
+                             folder.c_str(), first.c_str());
+            }
+            continue;
+        }
+        const char* missing = nullptr;
+        for (const char* name : {"monthly_T", "monthly_P", "parameter"}) {
+            if (!fs::is_regular_file(folder + "/" + name, failure)) {
+                missing = name;
+                break;
+            }
+        }
+        if (missing != nullptr || fs::path(resolved) == output_resolved) {
+            std::fprintf(stderr, "run_stations: skipping %s: not a station folder (no %s)\n", folder.c_str(),
+                         missing != nullptr ? missing : "monthly_T");
+            continue;
+        }
+        resolved_seen.emplace(resolved, stations.size());
+        stations.push_back({given, folder, log_key_of(folder), "", ""});
+    }
+    // Outputs under OUTPUT_DIR/stations, named by the folder's last part, with a hash of
+    // the path where two stations share that part.
+    std::map<std::string, int> sharing;
+    for (const station_listed& station : stations) {
+        ++sharing[fs::path(station.folder).filename().string()];
+    }
+    for (station_listed& station : stations) {
+        std::string name = fs::path(station.folder).filename().string();
+        if (sharing[name] > 1) {
+            fingerprint hash;
+            hash.add(station.folder);
+            name += "-" + hex_of(hash.value(), 8);
+        }
+        station.outputs = in_place ? station.folder : output + "/stations/" + name;
+        std::cout << station.given << '\0' << station.folder << '\0' << station.key << '\0' << station.outputs
+                  << '\0';
+    }
+    return stations.empty() ? 2 : 0;
 }
 
 int plan(const std::string& logs, const std::string& salt, bool resume, bool html) {
@@ -126,7 +213,7 @@ int plan(const std::string& logs, const std::string& salt, bool resume, bool htm
         }
         // The fingerprint of what this run reads, recorded by `tables` once it ran.
         std::ofstream(station.log + ".planned", std::ios::binary | std::ios::trunc) << current;
-        std::cout << station.folder << '\0' << station.outputs << '\0';
+        std::cout << station.folder << '\0' << station.key << '\0' << station.outputs << '\0';
     }
     return std::cout.flush() ? 0 : 1;
 }
@@ -359,7 +446,11 @@ int main(int argc, char** argv) {
     }
     const bool resume = take("--resume");
     const bool html = take("--html");
+    const bool in_place = take("--in-place");
     try {
+        if (step == "list" && arguments.size() == 1 && !resume && !html) {
+            return soil_climate::list(arguments[0], in_place);
+        }
         if (step == "plan" && arguments.size() == 2) {
             return soil_climate::plan(arguments[0], arguments[1], resume, html);
         }
@@ -370,7 +461,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "run_stations: %s The earlier tables are kept.\n", failure.what());
         return 1;
     }
-    std::fputs("Usage: gather_stations plan [--resume] [--html] LOGS_DIR SALT < stations\n"
+    std::fputs("Usage: gather_stations list [--in-place] OUTPUT_DIR < folders > stations\n"
+               "       gather_stations plan [--resume] [--html] LOGS_DIR SALT < stations\n"
                "       gather_stations tables [--html] OUTPUT_DIR LOGS_DIR < stations\n",
                stderr);
     return 2;

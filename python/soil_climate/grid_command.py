@@ -23,9 +23,9 @@ TEMPERATURE_UNITS = {
 }
 PRECIPITATION_UNITS = {
     "mm per month": ("mm", "mm/month", "mm month-1", "mm mon-1", "mm/mon", "millimeters", "millimetres",
-                     "kg m-2", "kg/m2", "kg m**-2"),
+                     "kg m-2", "kg/m2"),
     "mm per day": ("mm/day", "mm day-1", "mm d-1", "mm/d", "kg m-2 day-1", "kg m-2 d-1"),
-    "kg m-2 s-1": ("kg m-2 s-1", "kg/m2/s", "kg m**-2 s**-1", "kg.m-2.s-1", "mm/s", "mm s-1"),
+    "kg m-2 s-1": ("kg m-2 s-1", "kg/m2/s", "kg.m-2.s-1", "mm/s", "mm s-1"),
     "m per month": ("m",),
 }
 
@@ -80,20 +80,19 @@ def _variable(dataset, path, chosen, names, what):
     raise GridFault(f"{path}: no {what} variable ({', '.join(names)}); name it with --{what}-var")
 
 
-def _kind_of(units, table):
+def _units_of(variable, path, table, element, known):
+    """What the variable's units attribute means, from `table`; units it does not know are
+    a fault, never a guess."""
+    units = variable.attrs.get("units")
     text = " ".join(str(units).strip().lower().replace("**", "").split())
     for kind, spellings in table.items():
-        if text in spellings:
+        if units is not None and text in spellings:
             return kind
-    return None
+    raise GridFault(f"{path}: variable {variable.name} has units {units!r}; {element} must be in {known}")
 
 
 def to_celsius(variable, path):
-    units = variable.attrs.get("units")
-    kind = _kind_of(units, TEMPERATURE_UNITS) if units is not None else None
-    if kind is None:
-        raise GridFault(f"{path}: variable {variable.name} has units {units!r}; temperature must be in degC, K "
-                        "or degF")
+    kind = _units_of(variable, path, TEMPERATURE_UNITS, "temperature", "degC, K or degF")
     if kind == "kelvin":
         return variable - 273.15
     if kind == "fahrenheit":
@@ -102,11 +101,7 @@ def to_celsius(variable, path):
 
 
 def to_mm_per_month(variable, path):
-    units = variable.attrs.get("units")
-    kind = _kind_of(units, PRECIPITATION_UNITS) if units is not None else None
-    if kind is None:
-        raise GridFault(f"{path}: variable {variable.name} has units {units!r}; precipitation must be in mm (a "
-                        "month), mm/day, kg m-2 s-1 or m")
+    kind = _units_of(variable, path, PRECIPITATION_UNITS, "precipitation", "mm (a month), mm/day, kg m-2 s-1 or m")
     days = variable.time.dt.days_in_month
     if kind == "mm per day":
         return variable * days
