@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times run_stations -j N over many small stations (copies of the example station) against
-# the ideal: a plain serial shell loop of `run_station --csv` over the same folders,
-# divided by N. Both run in this one go, alternating, on tmpfs (/dev/shm) where it exists;
+# the ideal: a plain serial shell loop of `run_station --csv` over the same folders, one
+# process per station, divided by N. Both run in this one go, alternating, on tmpfs (/dev/shm) where it exists;
 # the spread over the rounds is printed.
 # usage: bench/run_stations_benchmark.sh [STATIONS [JOBS [ROUNDS [OPTIONS]]]]   (default 200 2 5)
 # OPTIONS go to both sides, e.g. "--no-reports" for lean outputs.
@@ -18,7 +18,6 @@ trap 'rm -rf "$work"' EXIT
 
 fresh_stations() {
   rm -rf "$work/stations" "$work/results"
-  # The yardstick writes into fresh folders too: each station's outputs are new files.
   mkdir -p "$work/stations"
   for i in $(seq -w 1 "$stations"); do
     mkdir "$work/stations/s$i"
@@ -35,8 +34,9 @@ seconds() {
 }
 
 serial_loop() {
+  # One process per station and nothing more: the station's folder given to run_station.
   # shellcheck disable=SC2086 # the options are separate words
-  for dir in "$work"/stations/*/; do (cd "$dir" && "$program" --csv $options > /dev/null); done
+  for dir in "$work"/stations/*/; do "$program" --csv $options --input-dir "$dir" > /dev/null; done
 }
 
 batch_run() {
