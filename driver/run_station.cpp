@@ -172,17 +172,40 @@ void check_name_lengths(const std::string& file_prefix, int year_count) {
     }
 }
 
+// The folder of --output-dir, created if missing; a run that ends before writing an output
+// into a folder it created (a fault in the input, say) removes it again, empty.
+class output_folder {
+public:
+    explicit output_folder(const std::string& name) : name_(name) {
+        if (name_.empty()) {
+            return;
+        }
+        std::error_code failure;
+        created_ = std::filesystem::create_directories(name_, failure);
+        if (failure) {
+            throw run_failure("Command line: the output folder \"" + printable(name_) +
+                              "\" cannot be created: " + failure.message() + ".");
+        }
+    }
+    ~output_folder() {
+        std::error_code ignored;
+        if (created_ && std::filesystem::is_empty(name_, ignored)) {
+            std::filesystem::remove(name_, ignored);
+        }
+    }
+    output_folder(const output_folder&) = delete;
+    output_folder& operator=(const output_folder&) = delete;
+
+private:
+    std::string name_;
+    bool created_ = false;
+};
+
 // Where the outputs go: beside the inputs (the prefix), or with --output-dir into that
-// folder, each named by the prefix's last part and its own name. The folder is created.
+// folder, each named by the prefix's last part and its own name.
 std::string output_prefix_of(const command_line& options) {
     if (options.output_dir.empty()) {
         return options.file_prefix;
-    }
-    std::error_code failure;
-    std::filesystem::create_directories(options.output_dir, failure);
-    if (failure) {
-        throw run_failure("Command line: the output folder \"" + printable(options.output_dir) +
-                          "\" cannot be created: " + failure.message() + ".");
     }
     return options.output_dir + "/" + options.file_prefix.substr(options.file_prefix.rfind('/') + 1);
 }
@@ -190,6 +213,7 @@ std::string output_prefix_of(const command_line& options) {
 void run(const command_line& options) {
     const run_files inputs_named = name_run_files(options.file_prefix);
     temporary_files::remove_on_signals();
+    const output_folder folder(options.output_dir);
     const std::string output_prefix = output_prefix_of(options);
     const run_files files = name_run_files(output_prefix);
     // The lock stands with the outputs, so that a read-only station can be run.

@@ -121,6 +121,11 @@ TEST(Options, ReadOnlyInputsLeanOutputsAndAFolderAlone) {
     }
     EXPECT_EQ(lean.out, full.run({"--csv"}).out) << "the progress lines are the same";
 
+    // A fault in the input leaves no output folder behind.
+    root.write("stations/davis/monthly_P", "1981 1 2\n");
+    EXPECT_EQ(root.run({"--output-dir", "results/broken", "stations/davis"}).status, 1);
+    EXPECT_FALSE(root.exists("results/broken"));
+
     const auto doubled = root.run({"--input-dir", "stations/davis", "150", "other/"});
     EXPECT_EQ(doubled.status, 1);
     EXPECT_EQ(doubled.out, "Command line: give the station's folder once, either as a folder or as the prefix.\n");
