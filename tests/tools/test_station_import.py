@@ -243,3 +243,26 @@ def test_a_file_that_is_no_text_table_is_refused_within_bounds(tmp_path):
     assert result.returncode == 1
     assert result.stderr == (f"station_import: {endless}: line 1 is longer than 1,000,000 characters; the file is "
                              "not a table of records\n")
+
+
+def test_station_csv_keeps_what_is_known_of_the_station(tmp_path):
+    export = tmp_path / "ghcn.csv"
+    rows = ['"STATION","NAME","LATITUDE","LONGITUDE","ELEVATION","DATE","TAVG","PRCP"']
+    rows += [f'"SF000000001","CAPE TOWN INTL, SF","-33.9648","18.6017","46","1995-{m:02d}","17.5","40"'
+             for m in range(1, 13)]
+    export.write_text("\n".join(rows) + "\n")
+    result = station_import("--capacity-mm", 100, export, "cape", cwd=tmp_path)
+    assert result.returncode == 0, result.stderr
+    with open(tmp_path / "cape" / "station.csv", newline="") as table:
+        assert list(csv.reader(table)) == [
+            ["id", "name", "latitude", "longitude", "elevation", "source", "files"],
+            ["SF000000001", "CAPE TOWN INTL, SF", "-33.9648", "18.6017", "46.0", "csv", "ghcn.csv"]]
+
+
+@pytest.mark.parametrize("days, accepted", [(0, True), (10, True), (11, False), (-1, False)])
+def test_a_month_may_miss_at_most_ten_days(tmp_path, days, accepted):
+    export = daily_csv(tmp_path / "d.csv", [1990])
+    result = station_import("--capacity-mm", 150, "--max-missing-days", days, export, "station", cwd=tmp_path)
+    assert (result.returncode == 0) == accepted
+    if not accepted:
+        assert "--max-missing-days takes 0 to 10 days" in result.stderr

@@ -13,7 +13,7 @@ import sys
 from .faults import BadInput
 from .gaps import report_rows, settle_years
 from .records import COLUMN_KINDS, Records, read_months
-from .station import csv_text, monthly_files, parameters_of, write_station
+from .station import csv_text, monthly_files, parameters_of, station_csv, write_station
 
 __all__ = ["main", "BadInput"]
 
@@ -38,7 +38,8 @@ def options(argv=None):
     parser.add_argument("--units", choices=("metric", "us"), default="metric",
                         help="metric: deg C and mm (default); us: deg F and inches")
     parser.add_argument("--max-missing-days", type=int, default=3, metavar="N",
-                        help="a month is complete with at most N days missing of each element (default 3)")
+                        help="a month is complete with at most N days missing of each element, 0 to 10 "
+                             "(default 3)")
     parser.add_argument("--fill-months", type=int, default=0, metavar="K",
                         help="keep a year with at most K incomplete months, filled from the station's mean of "
                              "the same calendar month over its complete months (default 0)")
@@ -48,12 +49,15 @@ def options(argv=None):
     parser.add_argument("--phase-shift", type=float, metavar="DAYS",
                         help="days (default 0 in the north, 90 in the south, where the soil is warmest in summer)")
     parser.add_argument("--force", action="store_true", help="replace the input files of an existing station")
-    for column in ("date", "year", "month", "mean", "maximum", "minimum", "precipitation", "latitude", "name"):
+    for column in COLUMN_KINDS:
         parser.add_argument(f"--{column}-column", metavar="NAME", help=f"the column of the {column}")
     parser.add_argument("csv", metavar="CSV", help="the exported records")
     parser.add_argument("station_dir", metavar="STATION_DIR", help="the station folder to write")
     arguments = parser.parse_args(argv)
-    if arguments.max_missing_days < 0 or arguments.fill_months < 0:
+    if not 0 <= arguments.max_missing_days <= 10:
+        parser.error("--max-missing-days takes 0 to 10 days (a month with a third of its days missing is not "
+                     "that month)")
+    if arguments.fill_months < 0:
         parser.error("--max-missing-days and --fill-months take a number of 0 or more")
     return arguments
 
@@ -76,7 +80,8 @@ def main(argv=None):
                            "(see --max-missing-days and --fill-months)")
         temperature, precipitation = monthly_files(outcomes, arguments.csv)
         write_station(arguments.station_dir, {"monthly_T": temperature, "monthly_P": precipitation,
-                                              "parameter": parameter, "import_report.csv": csv_text(rows)},
+                                              "parameter": parameter, "import_report.csv": csv_text(rows),
+                                              "station.csv": station_csv(arguments, months.station)},
                       arguments.force)
     except BadInput as fault:
         print(f"station_import: {fault}", file=sys.stderr)

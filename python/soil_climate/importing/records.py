@@ -21,7 +21,10 @@ KNOWN_COLUMNS = {
     "minimum": ("TMIN", "MIN_TEMPERATURE"),
     "precipitation": ("PRCP", "PRECIP", "PRECIPITATION", "TOTAL_PRECIPITATION"),
     "latitude": ("LATITUDE", "LAT"),
+    "longitude": ("LONGITUDE", "LON", "LONG"),
+    "elevation": ("ELEVATION", "ELEV", "ALTITUDE"),
     "name": ("NAME", "STATION_NAME"),
+    "id": ("STATION", "STATION_ID", "ID"),
 }
 COLUMN_KINDS = tuple(KNOWN_COLUMNS)
 
@@ -70,10 +73,14 @@ class Month:
 
 @dataclass
 class StationFacts:
-    """What the records say of the station itself: the first latitude and name given."""
+    """What the records say of the station itself: the first latitude, longitude,
+    elevation (m), name and identifier given."""
 
     latitude: float | None = None
+    longitude: float | None = None
+    elevation: float | None = None
     name: str | None = None
+    id: str | None = None
 
 
 @dataclass
@@ -237,15 +244,21 @@ def read_months(records, units):
     return result
 
 
+# The coordinates a station can have, with their bounds.
+COORDINATE_BOUNDS = {"latitude": (-90.0, 90.0), "longitude": (-180.0, 360.0), "elevation": (-500.0, 9000.0)}
+
+
 def note_station(records, line, row, station):
-    """The station's latitude and name from their columns, the first given; every
-    latitude given must be one."""
-    if records.has("latitude"):
-        value = records.number(line, row, "latitude")
-        if value is not None:
-            if not -90.0 <= value <= 90.0:
-                raise BadInput(f"{records.where(line, 'latitude')}: latitude {value:g} lies outside -90 to 90")
-            if station.latitude is None:
-                station.latitude = value
-    if records.has("name") and station.name is None and records.cell(row, "name"):
-        station.name = records.cell(row, "name")
+    """The station's coordinates, name and identifier from their columns, the first given;
+    every coordinate given must be one."""
+    for kind, (low, high) in COORDINATE_BOUNDS.items():
+        if records.has(kind):
+            value = records.number(line, row, kind)
+            if value is not None:
+                if not low <= value <= high:
+                    raise BadInput(f"{records.where(line, kind)}: {kind} {value:g} lies outside {low:g} to {high:g}")
+                if getattr(station, kind) is None:
+                    setattr(station, kind, value)
+    for kind in ("name", "id"):
+        if records.has(kind) and getattr(station, kind) is None and records.cell(row, kind):
+            setattr(station, kind, records.cell(row, kind))

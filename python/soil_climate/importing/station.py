@@ -61,6 +61,19 @@ def parameters_of(arguments, facts, csv_path):
     return " ".join(repr(float(value)) if isinstance(value, float) else value for value in fields) + "\n"
 
 
+def station_csv(arguments, facts):
+    """station.csv: what is known of the station beyond its records, for maps and tables
+    (run_stations reads it): identifier, name as given, latitude, longitude, elevation (m),
+    source format and source files."""
+    latitude = arguments.latitude if arguments.latitude is not None else facts.latitude
+    name = arguments.name or facts.name or pathlib.Path(arguments.csv).stem
+    values = (facts.id or "", name, latitude, facts.longitude, facts.elevation, "csv",
+              os.path.basename(arguments.csv))
+    return csv_text([("id", "name", "latitude", "longitude", "elevation", "source", "files"),
+                     tuple("" if value is None else repr(value) if isinstance(value, float) else value
+                           for value in values)])
+
+
 def monthly_files(outcomes, source):
     """monthly_T (deg F) and monthly_P (inches): every value with all the digits its double
     holds, so that nothing is rounded away on the way, and each one that run_station takes
