@@ -49,8 +49,23 @@ bool complete(const monthly_series& temperature, const monthly_series& precipita
     return true;
 }
 
+// A cell with a missing (NaN) parameter, as a soil map has over the sea, is masked: not
+// simulated, all its outputs missing.
+bool masked(const grid_inputs& inputs, std::size_t cell) {
+    for (const cell_values* values : {&inputs.latitude, &inputs.capacity_mm, &inputs.soil_temp_offset,
+                                      &inputs.amplitude_factor, &inputs.phase_shift}) {
+        if (std::isnan(values->at(cell))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The first problem of a cell: a parameter, then the months of its complete years.
 std::optional<grid_problem> check_cell(const grid_inputs& inputs, std::size_t cell) {
+    if (masked(inputs, cell)) {
+        return std::nullopt;
+    }
     if (const auto problem = check_station(station_of(inputs, cell))) {
         return grid_problem{cell, 0, *problem};
     }
@@ -74,6 +89,11 @@ std::optional<grid_problem> check_cell(const grid_inputs& inputs, std::size_t ce
 
 void simulate_cell(const grid_inputs& inputs, std::size_t cell, std::span<const year_field* const> fields,
                    std::span<double> outputs) {
+    if (masked(inputs, cell)) {
+        double* first = outputs.data() + cell * inputs.years * fields.size();
+        std::fill(first, first + inputs.years * fields.size(), std::numeric_limits<double>::quiet_NaN());
+        return;
+    }
     const station_parameters station = station_of(inputs, cell);
     station_simulation simulation(station);
     for (std::size_t year = 0; year < inputs.years; ++year) {

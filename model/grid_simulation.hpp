@@ -36,8 +36,9 @@ struct monthly_grid {
     }
 };
 
-// The grid's inputs. Monthly arrays are (cells, years, 12) in °C and mm; NaN marks a
-// missing month, and a year with any missing month is not simulated (its
+// The grid's inputs. A cell with a missing (NaN) parameter, as a soil map of capacity has
+// over the sea, is not simulated. Monthly arrays are (cells, years, 12) in °C and mm; NaN
+// marks a missing month, and a year with any missing month is not simulated (its
 // outputs are NaN), while the cell's later complete years carry on from its last complete
 // one. The latitude is signed: negative in the south.
 struct grid_inputs {

@@ -99,6 +99,17 @@ TEST(GridSimulation, EveryCompleteCellYearIsTheStationModelsBitForBit) {
     for (std::size_t i = 3 * years * fields.size(); i < outputs.size(); ++i) {
         EXPECT_TRUE(std::isnan(outputs[i])) << "the sea cell is all missing";
     }
+    // A soil map without a capacity for a cell masks the cell, and only it.
+    small_grid unmapped;
+    std::vector<double> capacities{150.0, std::numeric_limits<double>::quiet_NaN(), 150.0, 150.0};
+    grid_inputs inputs = unmapped.inputs();
+    inputs.capacity_mm = {capacities.data()};
+    std::vector<double> masked(outputs.size());
+    ASSERT_FALSE(simulate_grid(inputs, masked, 2).has_value());
+    for (std::size_t i = 0; i < masked.size(); ++i) {
+        const bool second_cell = i / (years * fields.size()) == 1;
+        EXPECT_EQ(std::isnan(masked[i]), second_cell || std::isnan(outputs[i])) << i;
+    }
     EXPECT_EQ(std::memcmp(simulated(grid, 3).data(), outputs.data(), outputs.size() * sizeof(double)), 0)
         << "three threads give the bits of one";
 }
