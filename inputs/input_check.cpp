@@ -47,6 +47,12 @@ checked_years check_monthly_files(text_scanner& temperature, text_scanner& preci
         checked.last_label = year.year_label;
         checked.year_count = n;
         checked.fingerprints.push_back(fingerprint_of(year));
+        for (int m = 0; m < months_per_year; ++m) {
+            checked.mean_temperature[m] += year.inputs.monthly_temperature[m];
+        }
+    }
+    for (double& sum : checked.mean_temperature) {
+        sum /= checked.year_count > 0 ? checked.year_count : 1;
     }
     if (checked.year_count == 0) {
         throw run_failure(temperature.file_name() + ": the temperature file holds no year.");

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/model_year.hpp"
 #include "inputs/input_records.hpp"
 #include "inputs/text_scanner.hpp"
 
@@ -17,6 +18,7 @@ struct checked_years {
     // A fingerprint of each year as checked (both labels and all 24 values), so that the
     // run simulates only what it checked however the files change meanwhile.
     std::vector<std::uint64_t> fingerprints;
+    monthly_series mean_temperature{};  // of each calendar month over the years, °C
 };
 
 // The fingerprint of a year as read: its labels and the bits of its values.

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "common/hemisphere_check.hpp"
 #include "driver/run_failure.hpp"
 
 namespace soil_climate {
@@ -62,6 +63,9 @@ station_inputs::station_inputs(const run_files& files, const std::string& file_p
     temperature.emplace(temperature_file.get(), files.temperature);
     precipitation.emplace(precipitation_file.get(), files.precipitation);
     checked = check_monthly_files(*temperature, *precipitation, output_prefix);
+    if (const auto doubt = hemisphere_doubt(station.hemisphere, checked.mean_temperature)) {
+        std::fprintf(stderr, "Warning: %s: %s.\n", files.temperature.c_str(), doubt->c_str());
+    }
     if (!temperature->rewind() || !precipitation->rewind()) {
         throw run_failure(files.temperature + ": the monthly files cannot be read a second time.");
     }

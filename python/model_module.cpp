@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/hemisphere_check.hpp"
 #include "common/input_limits.hpp"
 #include "driver/run_failure.hpp"
 #include "inputs/input_records.hpp"
@@ -513,6 +514,17 @@ PYBIND11_MODULE(_model, module) {
                py::arg("capacity_mm"), py::arg("soil_temp_offset"), py::arg("amplitude_factor"),
                py::arg("phase_shift"));
     module.def("is_missing_value_code", &is_missing_value_code, py::arg("value"));
+    module.def(
+        "hemisphere_doubt",
+        [](const std::string& hemisphere, const monthly_series& mean_temperature) -> py::object {
+            if (hemisphere != "N" && hemisphere != "S") {
+                return py::none();
+            }
+            const auto doubt = hemisphere_doubt(static_cast<earth_hemisphere>(hemisphere[0]), mean_temperature);
+            return doubt ? py::object(py::str(*doubt)) : py::none();
+        },
+        py::arg("hemisphere"), py::arg("mean_temperature"),
+        "The warning for a station whose warmest months belong to the other hemisphere, or None.");
     module.def(
         "check_monthly_value",
         [](double value, const std::string& quantity) -> py::object {

@@ -168,6 +168,11 @@ def simulate(temperature, precipitation, *, units, latitude, capacity_mm, hemisp
     elif hemisphere == "S" and phase_shift == 0:
         warnings.warn("a southern station with phase_shift 0 has its warmest soil on 15 May; a phase_shift of "
                       "about +90 days puts it in February", stacklevel=2)
+    if temperature.ndim == 2 and temperature.shape[0] > 0 and temperature.shape[1] == 12 and \
+            np.isfinite(temperature).all():
+        doubt = _model.hemisphere_doubt(hemisphere, [float(v) for v in temperature.mean(axis=0)])
+        if doubt:
+            warnings.warn(doubt, stacklevel=2)
     values = {name: _real_number(name, value) for name, value in (
         ("capacity_mm", capacity_mm), ("soil_temp_offset", soil_temp_offset),
         ("amplitude_factor", amplitude_factor), ("phase_shift", phase_shift))}

@@ -214,6 +214,8 @@ def test_signed_latitude_southern_defaults_and_what_a_result_says():
                                      capacity_mm=150.0, phase_shift=90.0)
     assert south.station["hemisphere"] == "S" and south.station["phase_shift"] == 90.0
     assert np.array_equal(south.temperature_calendar, explicit.temperature_calendar)
+    with pytest.warns(UserWarning, match="warmest months of the mean year are June to August"):
+        soil_climate.simulate(temperature, precipitation, units="us", latitude=-38.5, capacity_mm=150.0)
     with pytest.warns(UserWarning, match="southern station with phase_shift 0"):
         soil_climate.simulate(temperature, precipitation, units="us", latitude=-38.5, capacity_mm=150.0,
                               phase_shift=0)

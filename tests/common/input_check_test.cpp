@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "common/hemisphere_check.hpp"
 #include "common/input_limits.hpp"
 #include "soil_climate/station_simulation.hpp"
 
@@ -131,6 +132,36 @@ TEST(CheckMonthlyValue, TheEntryPointRefusesABadMonthAndKeepsItsState) {
     const year_result after = refused.simulate_year(temperature, precipitation);
     EXPECT_EQ(after.equilibrium_passes, first.equilibrium_passes);
     EXPECT_EQ(after.moisture_profile, first.moisture_profile);
+}
+
+// The hemisphere check: only a whole season of warmth on the wrong side raises a doubt.
+TEST(HemisphereDoubt, TheWarmestThreeMonthsOnTheWrongSideOfTheYear) {
+    const auto warm_in = [](std::initializer_list<int> months) {
+        monthly_series t{};
+        t.fill(10.0);
+        double warmth = 20.0;
+        for (const int m : months) {
+            t[m] = warmth++;
+        }
+        return t;
+    };
+    struct doubt_case {
+        earth_hemisphere hemisphere;
+        monthly_series temperature;
+        bool doubted;
+    };
+    const doubt_case cases[] = {
+        {earth_hemisphere::south, warm_in({5, 6, 7}), true},
+        {earth_hemisphere::north, warm_in({11, 0, 1}), true},
+        {earth_hemisphere::south, warm_in({11, 0, 1}), false},
+        {earth_hemisphere::north, warm_in({5, 6, 7}), false},
+        {earth_hemisphere::south, warm_in({5, 6, 8}), false},  // September among the three
+        {earth_hemisphere::north, warm_in({}), false},          // no season at all
+    };
+    for (const doubt_case& c : cases) {
+        EXPECT_EQ(hemisphere_doubt(c.hemisphere, c.temperature).has_value(), c.doubted)
+            << hemisphere_letter(c.hemisphere) << " " << c.temperature[0] << " " << c.temperature[6];
+    }
 }
 
 }  // namespace

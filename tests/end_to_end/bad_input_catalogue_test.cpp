@@ -134,9 +134,13 @@ TEST(BadInputCatalogue, WarningsGoToStandardErrorOnly) {
     write_station(warned, t_record, p_record, "31.9 S 5.0 2.5 0.66 90 Perth Airport\n");
     const auto result = warned.run();
     EXPECT_EQ(result.status, 0);
+    // The record's summer is June to August: the southern station also draws the hemisphere
+    // warning.
     EXPECT_EQ(result.err,
               "Warning: parameter: the text after the station name, \"Airport\", is not read; the station is named "
-              "\"Perth\" (a name is one word: join its words with underscores).\n");
+              "\"Perth\" (a name is one word: join its words with underscores).\n"
+              "Warning: monthly_T: the warmest months of the mean year are June to August, but the station is "
+              "southern (S); its hemisphere or the sign of its latitude may be wrong.\n");
     for (const char* output : {"1961", "summary", "SMR", "SMRS", "WSMR"}) {
         EXPECT_EQ(warned.read(output), plain.read(output)) << output;
     }

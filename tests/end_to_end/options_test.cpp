@@ -131,5 +131,16 @@ TEST(Options, ReadOnlyInputsLeanOutputsAndAFolderAlone) {
     EXPECT_EQ(doubled.out, "Command line: give the station's folder once, either as a folder or as the prefix.\n");
 }
 
+// A station whose summer falls in the other hemisphere's months is run, with a warning.
+TEST(Options, AStationOnTheWrongSideOfTheEquatorIsWarnedOf) {
+    station_folder folder;
+    folder.copy_example("davis");
+    folder.write("parameter", "38.5 S 6.0 2.5 0.66 90 Davis\n");
+    const auto result = folder.run();
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "Warning: monthly_T: the warmest months of the mean year are June to August, but the "
+                          "station is southern (S); its hemisphere or the sign of its latitude may be wrong.\n");
+}
+
 }  // namespace
 }  // namespace soil_climate::testing

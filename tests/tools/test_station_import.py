@@ -111,6 +111,7 @@ def test_common_exports_and_a_southern_station(tmp_path):
                        header='"DATE","TMAX","TMIN","PRCP","LATITUDE","NAME"')
     result = station_import("--capacity-mm", 127, export, "perth", cwd=tmp_path)
     assert result.returncode == 0, result.stderr
+    assert result.stderr == ""
     assert (tmp_path / "perth" / "parameter").read_text() == "31.9 S 5.0 2.5 0.66 90.0 Test_Station\n"
     # A monthly summary with YEAR and MONTH columns and a column named by option.
     rows = [f"1995,{m},{12.5},{30}" for m in range(1, 13)]
@@ -253,6 +254,7 @@ def test_station_csv_keeps_what_is_known_of_the_station(tmp_path):
     export.write_text("\n".join(rows) + "\n")
     result = station_import("--capacity-mm", 100, export, "cape", cwd=tmp_path)
     assert result.returncode == 0, result.stderr
+    assert result.stderr == "", "equal months raise no doubt about the hemisphere"
     with open(tmp_path / "cape" / "station.csv", newline="") as table:
         assert list(csv.reader(table)) == [
             ["id", "name", "latitude", "longitude", "elevation", "source", "files"],
@@ -266,3 +268,11 @@ def test_a_month_may_miss_at_most_ten_days(tmp_path, days, accepted):
     assert (result.returncode == 0) == accepted
     if not accepted:
         assert "--max-missing-days takes 0 to 10 days" in result.stderr
+
+
+def test_a_southern_station_with_a_northern_summer_is_warned_of(tmp_path):
+    rows = [f"1990-{m:02d},{10 + (8 if m in (6, 7, 8) else 0)},50" for m in range(1, 13)]
+    result = station_import("--capacity-mm", 150, "--latitude", -35, monthly_csv(tmp_path / "m.csv", rows), "station",
+                            cwd=tmp_path)
+    assert result.returncode == 0
+    assert "warning: " in result.stderr and "June to August, but the station is southern (S)" in result.stderr

@@ -13,7 +13,7 @@ import sys
 from .faults import BadInput
 from .gaps import report_rows, settle_years
 from .records import COLUMN_KINDS, Records, read_months
-from .station import csv_text, monthly_files, parameters_of, station_csv, write_station
+from .station import csv_text, hemisphere_doubt, monthly_files, parameters_of, station_csv, write_station
 
 __all__ = ["main", "BadInput"]
 
@@ -79,6 +79,7 @@ def main(argv=None):
             raise BadInput(f"{arguments.csv}: no year has all twelve months complete; nothing to import "
                            "(see --max-missing-days and --fill-months)")
         temperature, precipitation = monthly_files(outcomes, arguments.csv)
+        doubt = hemisphere_doubt(parameter, kept)
         write_station(arguments.station_dir, {"monthly_T": temperature, "monthly_P": precipitation,
                                               "parameter": parameter, "import_report.csv": csv_text(rows),
                                               "station.csv": station_csv(arguments, months.station)},
@@ -88,6 +89,8 @@ def main(argv=None):
         return 1
     for line in lines:
         print(line)
+    if doubt:
+        print(f"station_import: warning: {arguments.csv}: {doubt}", file=sys.stderr)
     dropped = sum(1 for result in outcomes if result.outcome == "dropped")
     filled = sum(1 for result in outcomes if result.outcome == "filled")
     print(f"{len(kept)} years written to {arguments.station_dir} ({filled} with filled months), {dropped} dropped; "

@@ -61,6 +61,14 @@ def parameters_of(arguments, facts, csv_path):
     return " ".join(repr(float(value)) if isinstance(value, float) else value for value in fields) + "\n"
 
 
+def hemisphere_doubt(parameter, kept):
+    """The library's warning for a station whose warmest months belong to the other
+    hemisphere than its parameter record's letter, from the mean of its kept years."""
+    hemisphere = parameter.split()[1]
+    means = [sum(result.values["temperature"][m] for result in kept) / len(kept) for m in range(12)]
+    return _model.hemisphere_doubt(hemisphere, means)
+
+
 def station_csv(arguments, facts):
     """station.csv: what is known of the station beyond its records, for maps and tables
     (run_stations reads it): identifier, name as given, latitude, longitude, elevation (m),
