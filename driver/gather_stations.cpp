@@ -412,12 +412,7 @@ int tables(const std::string& output, const std::string& logs, bool html) {
     for (output_file* file : outputs) {
         file->finish();
     }
-    for (output_file* file : outputs) {
-        file->check_renamable();
-    }
-    for (output_file* file : outputs) {
-        file->rename_into_place();
-    }
+    rename_together(outputs);
     const auto failed = std::count_if(stations.begin(), stations.end(),
                                       [](const station_entry& station) { return station.failed(); });
     if (failed > 0) {

@@ -150,12 +150,7 @@ void close_run(const run_files& files, const std::string& file_prefix, run_table
     for (output_file* frequencies : {&smr, &smrs, &wsmr}) {
         outputs.push_back(frequencies);
     }
-    for (output_file* output : outputs) {
-        output->check_renamable();
-    }
-    for (output_file* output : outputs) {
-        output->rename_into_place();
-    }
+    rename_together(outputs);
 }
 
 // The names the run makes beside its outputs must fit in their folder: its temporary files

@@ -131,4 +131,13 @@ void output_file::rename_into_place() {
     tracked_ = -1;
 }
 
+void rename_together(std::span<output_file* const> files) {
+    for (output_file* file : files) {
+        file->check_renamable();
+    }
+    for (output_file* file : files) {
+        file->rename_into_place();
+    }
+}
+
 }  // namespace soil_climate

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -69,5 +70,10 @@ private:
     int tracked_ = -1;
     writes mode_;
 };
+
+// Renames complete files (each finished) into place together: no folder may stand under
+// any of their names before the first of them replaces its earlier version, so a failure
+// leaves the earlier set whole.
+void rename_together(std::span<output_file* const> files);
 
 }  // namespace soil_climate

@@ -15,6 +15,9 @@ void append_year_table_header(std::string& text) {
     text += '\n';
 }
 
+namespace {
+
+// One field's value as the table writes it.
 void append_year_table_cell(std::string& text, const year_field& field, const station_year& row) {
     const field_value value = field.read(row);
     switch (field.kind) {
@@ -30,6 +33,8 @@ void append_year_table_cell(std::string& text, const year_field& field, const st
             break;
     }
 }
+
+}  // namespace
 
 void append_year_table_row(std::string& text, const station_year& row) {
     for (const year_field& field : year_fields) {

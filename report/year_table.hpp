@@ -13,7 +13,4 @@ namespace soil_climate {
 void append_year_table_header(std::string& text);
 void append_year_table_row(std::string& text, const station_year& row);
 
-// One field's value as the table writes it.
-void append_year_table_cell(std::string& text, const year_field& field, const station_year& row);
-
 }  // namespace soil_climate
