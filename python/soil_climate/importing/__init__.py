@@ -1,42 +1,62 @@
-"""Importing a station: one station's daily or monthly records, exported as CSV, turned
-into a station folder that run_station reads as it is (monthly_T, monthly_P, parameter),
-with every gap handled openly: what was kept, dropped and filled is printed and written to
-import_report.csv in the folder. The command station_import runs `main`.
+"""Importing stations: the daily or monthly records that the climate archives publish,
+read in their own formats and turned into station folders that run_station reads as they
+are (monthly_T, monthly_P, parameter), with every gap handled openly: what was kept,
+dropped and filled is printed and written to import_report.csv in each folder, and what is
+known of the station to station.csv. The command station_import runs `main`.
 
-The work is split by job: `records` reads the table, `gaps` judges the gaps of its months,
-`station` writes the folder.
+The work is split by job: `formats` reads each archive's files into dated observations,
+`observations` orders and joins them, `months` adds them up into months, `gaps` judges the
+gaps of those months, `station` writes the folders.
 """
 
 import argparse
+import pathlib
 import sys
+from dataclasses import dataclass
 
 from .faults import BadInput
+from .formats import FORMATS, read_stations
+from .formats.table import COLUMN_KINDS
 from .gaps import report_rows, settle_years
-from .records import COLUMN_KINDS, Records, read_months
-from .station import csv_text, hemisphere_doubt, monthly_files, parameters_of, station_csv, write_station
+from .months import months_of
+from .station import (check_target, clean_name, csv_text, hemisphere_doubt, monthly_files, parameters_of,
+                      station_csv, write_station)
 
 __all__ = ["main", "BadInput"]
+
+SEPARATOR_NAMES = {",": ",", ";": ";", "tab": "\t", "\\t": "\t"}
 
 
 def options(argv=None):
     parser = argparse.ArgumentParser(
         prog="station_import",
-        description="Turns one station's daily or monthly records from a CSV file with a header row into a "
-                    "station folder for run_station (monthly_T in deg F, monthly_P in inches, parameter), and "
-                    "reports every year kept, dropped or filled.",
-        epilog="Daily records need a date column (YYYY-MM-DD), a daily mean temperature or a maximum and a "
-               "minimum, and daily precipitation. Monthly records need a date column (YYYY-MM) or year and month "
-               "columns, the month's mean temperature and its total precipitation. Column names of the common "
-               "exports are recognised (DATE, TAVG, TMAX, TMIN, PRCP, LATITUDE, NAME, YEAR, MONTH); the --*-column "
-               "options name others. Empty cells, NA and missing-value codes such as -99.9 or -9999 are gaps.")
+        description="Turns the daily or monthly records of one or more stations, as the climate archives publish "
+                    "them, into station folders for run_station (monthly_T in deg F, monthly_P in inches, "
+                    "parameter), and reports every year kept, dropped or filled.",
+        epilog="Formats, recognised from their first lines: csv (a header row; a date column or YEAR, MONTH and "
+               "DAY columns; mean temperature or maximum and minimum; precipitation), ncei (Climate Data Online "
+               "daily and monthly summaries with *_ATTRIBUTES flags), bom (Bureau of Meteorology daily files, one "
+               "element each, given together), ecad (ECA&D daily series, one element each, with stations.txt if "
+               "wished), metoffice (Met Office historic station data). A file of several stations gives one "
+               "folder per station under STATION_DIR. Empty cells, NA, --- and missing-value codes such as -99.9 "
+               "or -9999 are gaps.")
     capacity = parser.add_mutually_exclusive_group(required=True)
     capacity.add_argument("--capacity-mm", type=float, metavar="MM", help="the soil's water-holding capacity, mm")
     capacity.add_argument("--capacity-in", type=float, metavar="IN", help="the same in inches")
+    parser.add_argument("--format", choices=tuple(FORMATS), help="the files' format (default: recognised)")
+    parser.add_argument("--station", metavar="ID", help="import only this station (its identifier or name)")
     parser.add_argument("--latitude", type=float, metavar="LAT",
-                        help="degrees, negative in the south (default: the file's LATITUDE column)")
-    parser.add_argument("--name", help="the station's name (default: the file's NAME column, else the file's name)")
+                        help="degrees, negative in the south (default: the file's latitude)")
+    parser.add_argument("--name", help="the station's name (default: the file's, else its identifier)")
     parser.add_argument("--units", choices=("metric", "us"), default="metric",
-                        help="metric: deg C and mm (default); us: deg F and inches")
+                        help="of csv and ncei files: metric: deg C and mm (default); us: deg F and inches")
+    parser.add_argument("--date-format", metavar="FORMAT",
+                        help="the dates of a csv file in strftime codes, e.g. %%d/%%m/%%Y (default: YYYY-MM-DD, "
+                             "YYYY/MM/DD, YYYYMMDD, YYYY-MM or YYYYMM, recognised)")
+    parser.add_argument("--separator", choices=tuple(SEPARATOR_NAMES),
+                        help="between the cells of a csv file (default: the one of , ; and tab in its header)")
+    parser.add_argument("--decimal", choices=(".", ","),
+                        help="decimal mark of a csv file (default: . after commas; the one used after ; or tab)")
     parser.add_argument("--max-missing-days", type=int, default=3, metavar="N",
                         help="a month is complete with at most N days missing of each element, 0 to 10 "
                              "(default 3)")
@@ -51,7 +71,7 @@ def options(argv=None):
     parser.add_argument("--force", action="store_true", help="replace the input files of an existing station")
     for column in COLUMN_KINDS:
         parser.add_argument(f"--{column}-column", metavar="NAME", help=f"the column of the {column}")
-    parser.add_argument("csv", metavar="CSV", help="the exported records")
+    parser.add_argument("files", nargs="+", metavar="FILE", help="the records, one file or the files of a set")
     parser.add_argument("station_dir", metavar="STATION_DIR", help="the station folder to write")
     arguments = parser.parse_args(argv)
     if not 0 <= arguments.max_missing_days <= 10:
@@ -59,40 +79,105 @@ def options(argv=None):
                      "that month)")
     if arguments.fill_months < 0:
         parser.error("--max-missing-days and --fill-months take a number of 0 or more")
+    if arguments.decimal == "," and arguments.separator == ",":
+        parser.error("--decimal , needs another --separator than ,")
+    arguments.separator = SEPARATOR_NAMES.get(arguments.separator)
     return arguments
+
+
+@dataclass
+class StationImport:
+    """One station's folder as it will be written, with the lines that report it."""
+
+    label: str
+    folder: pathlib.Path
+    files: dict | None
+    lines: list
+    summary: str
+    doubt: str | None
+
+
+def chosen(stations, wanted):
+    if wanted is None:
+        return stations
+    found = [series for series in stations if wanted in (series.facts.id, series.facts.name,
+                                                         clean_name(series.facts.name or ""))]
+    if not found:
+        ids = ", ".join(series.facts.id or series.facts.name or "(unnamed)" for series in stations)
+        raise BadInput(f"--station {wanted}: no such station in the files (they hold {ids})")
+    return found
+
+
+def folder_names(stations, arguments):
+    """One folder per station: STATION_DIR itself for one station, else a folder in it
+    named by the station's cleaned name (or identifier), the identifier added where two
+    names clean to the same word."""
+    root = pathlib.Path(arguments.station_dir)
+    if len(stations) == 1:
+        return [root]
+    names = [clean_name(series.facts.name or series.facts.id or "") for series in stations]
+    return [root / (name if names.count(name) == 1 or not series.facts.id
+                    else f"{name}_{clean_name(series.facts.id)}")
+            for name, series in zip(names, stations)]
+
+
+def plan(series, arguments, folder):
+    label = ", ".join(series.files) + (f" (station {series.facts.id})" if series.facts.id else "")
+    months = months_of(series)
+    parameter = parameters_of(arguments, series.facts, series.files)
+    outcomes, means = settle_years(months, arguments.max_missing_days, arguments.fill_months)
+    rows, lines = report_rows(outcomes, means, series)
+    kept = [result for result in outcomes if result.values is not None]
+    if not kept:
+        return StationImport(label, folder, None, lines, f"{label}: no year has all twelve months complete; nothing "
+                             "to import (see --max-missing-days and --fill-months)", None)
+    temperature, precipitation = monthly_files(outcomes, label)
+    dropped = sum(1 for result in outcomes if result.outcome == "dropped")
+    filled = sum(1 for result in outcomes if result.outcome == "filled")
+    files = {"monthly_T": temperature, "monthly_P": precipitation, "parameter": parameter,
+             "import_report.csv": csv_text(rows), "station.csv": station_csv(arguments, series)}
+    summary = (f"{len(kept)} years written to {folder} ({filled} with filled months), {dropped} dropped; "
+               f"parameter: {parameter.strip()}")
+    return StationImport(label, folder, files, lines, summary, hemisphere_doubt(parameter, kept))
 
 
 def main(argv=None):
     arguments = options(argv)
     try:
-        chosen_columns = {kind: getattr(arguments, f"{kind}_column") for kind in COLUMN_KINDS}
-        records = Records(arguments.csv, chosen_columns)
-        with records.file:
-            months = read_months(records, arguments.units)
-        parameter = parameters_of(arguments, months.station, arguments.csv)
-        outcomes, means = settle_years(months, arguments.max_missing_days, arguments.fill_months)
-        rows, lines = report_rows(outcomes, means, months.daily)
-        kept = [result for result in outcomes if result.values is not None]
-        if not kept:
-            for line in lines:
+        stations = chosen(read_stations(arguments.files, arguments), arguments.station)
+        if len(stations) > 1 and (arguments.name or arguments.latitude is not None):
+            raise BadInput(f"the files hold {len(stations)} stations: --name and --latitude apply to one, chosen "
+                           "with --station")
+        imports = [plan(series, arguments, folder)
+                   for series, folder in zip(stations, folder_names(stations, arguments))]
+        if len(imports) == 1 and imports[0].files is None:
+            for line in imports[0].lines:
                 print(line)
-            raise BadInput(f"{arguments.csv}: no year has all twelve months complete; nothing to import "
-                           "(see --max-missing-days and --fill-months)")
-        temperature, precipitation = monthly_files(outcomes, arguments.csv)
-        doubt = hemisphere_doubt(parameter, kept)
-        write_station(arguments.station_dir, {"monthly_T": temperature, "monthly_P": precipitation,
-                                              "parameter": parameter, "import_report.csv": csv_text(rows),
-                                              "station.csv": station_csv(arguments, months.station)},
-                      arguments.force)
+            raise BadInput(imports[0].summary)
+        for station in imports:
+            if station.files is not None:
+                check_target(station.folder, station.files, arguments.force)
+        for station in imports:
+            if station.files is not None:
+                write_station(station.folder, station.files, arguments.force)
     except BadInput as fault:
         print(f"station_import: {fault}", file=sys.stderr)
         return 1
-    for line in lines:
-        print(line)
-    if doubt:
-        print(f"station_import: warning: {arguments.csv}: {doubt}", file=sys.stderr)
-    dropped = sum(1 for result in outcomes if result.outcome == "dropped")
-    filled = sum(1 for result in outcomes if result.outcome == "filled")
-    print(f"{len(kept)} years written to {arguments.station_dir} ({filled} with filled months), {dropped} dropped; "
-          f"parameter: {parameter.strip()}")
+    many = len(imports) > 1
+    if many:
+        print(f"{len(imports)} stations found in {', '.join(arguments.files)}")
+    for station in imports:
+        if many:
+            print(f"{station.label}:")
+        for line in station.lines:
+            print(("  " if many else "") + line)
+        if station.files is None:
+            print(f"station_import: warning: {station.summary}", file=sys.stderr)
+            continue
+        if station.doubt:
+            print(f"station_import: warning: {station.label}: {station.doubt}", file=sys.stderr)
+        print(("  " if many else "") + station.summary)
+    if many:
+        written = sum(1 for station in imports if station.files is not None)
+        print(f"{written} of {len(imports)} stations imported into {arguments.station_dir}")
     return 0

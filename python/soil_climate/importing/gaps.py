@@ -4,7 +4,7 @@ filled months, or dropped, and the report of every gap."""
 import calendar
 from dataclasses import dataclass, field
 
-from .records import ELEMENTS
+from .observations import ELEMENTS
 
 MONTH_NAMES = tuple(calendar.month_name[1:])
 
@@ -15,29 +15,30 @@ class Gap:
 
     month: int  # 1 = January
     element: str
-    missing: int  # days, or 1 for a missing month of monthly records
+    missing: int | None  # days, or None for a monthly record missing as a whole
 
 
 @dataclass
 class YearOutcome:
     """What became of one year: "kept", "filled" or "dropped", with its gaps, the months
-    taken over their observed days, and its twelve values of each element unless dropped."""
+    taken over their observed days, the months with estimated values (their count in
+    `missing`), and its twelve values of each element unless dropped."""
 
     year: int
     outcome: str
     gaps: list = field(default_factory=list)
     values: dict | None = None
     partial: list = field(default_factory=list)
+    estimated: list = field(default_factory=list)
 
 
 def settle_years(records, max_missing_days, fill_months):
     """Every year's outcome, and the station's mean of each calendar month and element over
     its complete months, as (mean, count) or None."""
     months, daily = records.months, records.daily
-    limit = max_missing_days if daily else 0
 
     def complete(month, element):
-        return month is not None and month[element].missing <= limit and month[element].observed > 0
+        return month is not None and month[element].observed > 0 and month[element].missing <= max_missing_days
 
     means = {}
     for element in ELEMENTS:
@@ -54,9 +55,11 @@ def settle_years(records, max_missing_days, fill_months):
             for element in ELEMENTS:
                 if complete(month, element) and month[element].missing > 0:
                     result.partial.append(Gap(number, element, month[element].missing))
+                if month is not None and month[element].estimated:
+                    result.estimated.append(Gap(number, element, month[element].estimated))
                 if not complete(month, element):
                     if month is None:
-                        missing = calendar.monthrange(year, number)[1] if daily else 1
+                        missing = calendar.monthrange(year, number)[1] if daily else None
                     else:
                         missing = month[element].missing
                     result.gaps.append(Gap(number, element, missing))
@@ -76,16 +79,22 @@ def settle_years(records, max_missing_days, fill_months):
     return outcomes, means
 
 
-def describe_gap(gap, daily):
-    if not daily:
+def describe_gap(gap):
+    if gap.missing is None:
         return f"{MONTH_NAMES[gap.month - 1]} {gap.element} missing"
     return f"{MONTH_NAMES[gap.month - 1]} {gap.element}: {gap.missing} day{'' if gap.missing == 1 else 's'} missing"
 
 
-def report_rows(outcomes, means, daily):
-    """Rows of import_report.csv, and the lines printed."""
+def report_rows(outcomes, means, series):
+    """Rows of import_report.csv, and the lines printed: first what was done to the rows
+    (sorted, duplicates dropped), then every year."""
     rows = [("year", "outcome", "month", "element", "missing_days", "note")]
     lines = []
+    for count, outcome, note in ((series.sorted_rows, "sorted", "rows out of date order, sorted"),
+                                 (series.duplicate_rows, "duplicates", "exact duplicate rows, dropped")):
+        if count:
+            rows.append(("", outcome, "", "", "", f"{count} {note}"))
+            lines.append(f"{count} {note}")
     for result in outcomes:
         year, outcome = result.year, result.outcome
         notes = []
@@ -93,9 +102,14 @@ def report_rows(outcomes, means, daily):
             for gap in result.partial:
                 rows.append((year, outcome, gap.month, gap.element, gap.missing,
                              "complete enough: taken over the observed days"))
-                notes.append(describe_gap(gap, daily))
+                notes.append(describe_gap(gap))
+            for gap in result.estimated:
+                plural = "s" if gap.missing > 1 else ""
+                rows.append((year, outcome, gap.month, gap.element, "",
+                             f"{gap.missing} estimated value{plural}, kept"))
+                notes.append(f"{MONTH_NAMES[gap.month - 1]} {gap.element}: {gap.missing} estimated value{plural}")
         if not result.gaps:
-            if not result.partial:
+            if not result.partial and not result.estimated:
                 rows.append((year, "kept", "", "", "", ""))
             lines.append(f"{year}: kept" + (f" ({'; '.join(notes)})" if notes else ""))
             continue
@@ -108,7 +122,7 @@ def report_rows(outcomes, means, daily):
                 unit = "deg C" if gap.element == "temperature" else "mm"
                 note = (f"filled with the station's {MONTH_NAMES[gap.month - 1]} mean, {mean:.6g} {unit} "
                         f"over {count} complete months")
-            rows.append((year, outcome, gap.month, gap.element, gap.missing if daily else "", note))
-            notes.append(describe_gap(gap, daily))
+            rows.append((year, outcome, gap.month, gap.element, "" if gap.missing is None else gap.missing, note))
+            notes.append(describe_gap(gap))
         lines.append(f"{year}: {outcome} ({'; '.join(notes)})")
     return rows, lines

@@ -6,6 +6,7 @@ import io
 import math
 import os
 import pathlib
+import re
 import shutil
 import tempfile
 
@@ -30,15 +31,27 @@ def inches_of(capacity_mm):
     return inches
 
 
-def parameters_of(arguments, facts, csv_path):
+def clean_name(text):
+    """A station's name as one word that is also a safe folder name: letters, digits, "_",
+    "-" and "."; every run of other characters (blanks, commas, path separators) becomes
+    one "_", and none begins or ends with "." or "_"."""
+    return re.sub(r"[^\w.-]+", "_", text).strip("._")
+
+
+def name_of(arguments, facts, files):
+    return arguments.name or facts.name or facts.id or pathlib.Path(files[0]).stem
+
+
+def parameters_of(arguments, facts, files):
     """The parameter record, checked as run_station checks it."""
     latitude = arguments.latitude if arguments.latitude is not None else facts.latitude
     if latitude is None:
-        raise BadInput(f"{csv_path}: no LATITUDE column: give the station's latitude with --latitude")
+        raise BadInput(f"{', '.join(files)}: no latitude in the file: give the station's latitude with --latitude")
     if not math.isfinite(latitude) or not -90.0 <= latitude <= 90.0:
         raise BadInput(f"--latitude {latitude:g} lies outside -90 to 90")
-    name = arguments.name or facts.name or pathlib.Path(csv_path).stem
-    name = "_".join(name.split())
+    if not name_of(arguments, facts, files).isprintable():
+        raise BadInput(f"--name: the station's name {name_of(arguments, facts, files)!r} holds a control character")
+    name = clean_name(name_of(arguments, facts, files))
     if not name:
         raise BadInput("--name: the station's name is empty")
     if not name.isprintable():
@@ -69,14 +82,14 @@ def hemisphere_doubt(parameter, kept):
     return _model.hemisphere_doubt(hemisphere, means)
 
 
-def station_csv(arguments, facts):
+def station_csv(arguments, series):
     """station.csv: what is known of the station beyond its records, for maps and tables
     (run_stations reads it): identifier, name as given, latitude, longitude, elevation (m),
-    source format and source files."""
+    source format and source files (";" between them)."""
+    facts = series.facts
     latitude = arguments.latitude if arguments.latitude is not None else facts.latitude
-    name = arguments.name or facts.name or pathlib.Path(arguments.csv).stem
-    values = (facts.id or "", name, latitude, facts.longitude, facts.elevation, "csv",
-              os.path.basename(arguments.csv))
+    values = (facts.id or "", name_of(arguments, facts, series.files), latitude, facts.longitude, facts.elevation,
+              series.format, ";".join(os.path.basename(path) for path in series.files))
     return csv_text([("id", "name", "latitude", "longitude", "elevation", "source", "files"),
                      tuple("" if value is None else repr(value) if isinstance(value, float) else value
                            for value in values)])
@@ -111,11 +124,9 @@ def csv_text(rows):
     return text.getvalue()
 
 
-def write_station(folder, files, force):
-    """Writes the folder's files all at once or not at all: every target is checked first,
-    each file is written under a fresh temporary name of its own (created exclusively,
-    never through a link), and only then are they renamed into place. On a failure the
-    folder is left as it was."""
+def check_target(folder, files, force):
+    """A station folder may be written: it holds no station unless --force, and none of
+    the files' names is a folder."""
     folder = pathlib.Path(folder)
     existing = [name for name in ("monthly_T", "monthly_P", "parameter") if (folder / name).exists()]
     if existing and not force:
@@ -124,6 +135,15 @@ def write_station(folder, files, force):
         target = folder / name
         if target.is_dir() and not target.is_symlink():
             raise BadInput(f"{folder}: {name} is a folder, so the station cannot be written; nothing was changed")
+
+
+def write_station(folder, files, force):
+    """Writes the folder's files all at once or not at all: every target is checked first,
+    each file is written under a fresh temporary name of its own (created exclusively,
+    never through a link), and only then are they renamed into place. On a failure the
+    folder is left as it was."""
+    folder = pathlib.Path(folder)
+    check_target(folder, files, force)
     created = not folder.exists()
     temporary = []
     try:

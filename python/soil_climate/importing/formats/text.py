@@ -1,0 +1,91 @@
+"""Reading an archive's file as text: bounded lines, and numbers as the archives write
+them."""
+
+import math
+
+from ... import _model
+from ..faults import BadInput
+
+# The longest line a file of records may hold, characters: far beyond any row of an
+# archive's export, and a bound on what a file that is no text table (/dev/zero, a binary
+# file with no line end) can make the importer read at once.
+LONGEST_LINE = 1_000_000
+
+MISSING_WORDS = {"", "NA", "N/A", "NAN", "NULL", "M", "---"}
+TRACE_WORDS = {"T", "TR", "TRACE"}
+
+
+def open_text(path):
+    try:
+        return open(path, newline="", encoding="utf-8-sig")
+    except OSError as error:
+        raise BadInput(f"{path}: cannot be read: {error.strerror}") from error
+
+
+def bounded_lines(file, path):
+    """The file's lines, each at most LONGEST_LINE characters, else a fault."""
+    number = 0
+    try:
+        while True:
+            line = file.readline(LONGEST_LINE + 1)
+            if not line:
+                return
+            number += 1
+            if len(line) > LONGEST_LINE:
+                raise BadInput(f"{path}: line {number} is longer than {LONGEST_LINE:,} characters; the file is not "
+                               "a table of records")
+            yield line
+    except UnicodeDecodeError as error:
+        raise BadInput(f"{path}: line {number + 1} is not UTF-8 text") from error
+
+
+def first_lines(path, count=40):
+    """The file's first lines, for telling its format."""
+    with open_text(path) as file:
+        lines = []
+        for line in bounded_lines(file, path):
+            lines.append(line.rstrip("\r\n"))
+            if len(lines) == count:
+                break
+        return lines
+
+
+class DecimalMark:
+    """The decimal mark of a file's numbers: "." or "," as told, or, where a file's
+    separator leaves it open (";" or tab), the first mark its numbers use; a file that
+    then uses the other one is refused rather than read two ways."""
+
+    def __init__(self, told, separator):
+        self.mark = told or ("." if separator == "," else None)
+
+    def plain(self, text, where):
+        marks = {mark for mark in ".," if mark in text}
+        if not marks:
+            return text
+        if len(marks) > 1:
+            raise BadInput(f'{where}: "{text}" holds both "." and ","; give numbers without thousands separators')
+        mark = marks.pop()
+        if self.mark is None:
+            self.mark = mark
+        if mark != self.mark:
+            raise BadInput(f'{where}: "{text}" has the decimal mark "{mark}", but the file\'s numbers use '
+                           f'"{self.mark}" (see --decimal)')
+        return text.replace(",", ".")
+
+
+def number(text, where, decimal=None, trace=False):
+    """The cell's value, or None for a gap (an empty cell, NA, ---, or a missing-value code
+    as run_station knows them); a trace mark reads as 0 where `trace`."""
+    text = text.strip()
+    if text.upper() in MISSING_WORDS:
+        return None
+    if trace and text.upper() in TRACE_WORDS:
+        return 0.0
+    plain = decimal.plain(text, where) if decimal else text
+    try:
+        value = float(plain)
+    except ValueError:
+        raise BadInput(f'{where}: "{text}" is not a number') from None
+    if not math.isfinite(value):
+        raise BadInput(f'{where}: "{text}" is not a finite number')
+    return None if _model.is_missing_value_code(value) else value

@@ -1,0 +1,278 @@
+"""station_import on files written as each archive publishes them: one set of observations
+in every format gives the same station, each archive's flags count as they should, files
+of many stations give one folder each, and plain tables in other layouts import without
+being edited first."""
+
+import calendar
+import csv
+import datetime
+import os
+import subprocess
+import sys
+
+import pytest
+
+IMPORT = [sys.executable, os.environ["STATION_IMPORT"]]
+YEARS = (1990, 1991)
+# Each month's every day: maximum and minimum deg C, and the month's rain in mm, half of it
+# on the 3rd and half on the 17th. Halves of .5 deg C and tenths of mm keep every mean and
+# sum exact, so daily and monthly records of the same weather give the same bits.
+MAXIMUM = (5.5, 6.5, 9.5, 13.0, 17.0, 20.5, 23.0, 22.5, 19.5, 14.5, 9.5, 6.5)
+MINIMUM = tuple(high - 8.0 for high in MAXIMUM)
+HALF_RAIN = (30.3, 20.1, 25.7, 22.2, 28.9, 18.4, 12.6, 15.1, 21.3, 33.3, 35.8, 31.2)
+
+
+def days():
+    for year in YEARS:
+        for month in range(1, 13):
+            for day in range(1, calendar.monthrange(year, month)[1] + 1):
+                rain = HALF_RAIN[month - 1] if day in (3, 17) else 0.0
+                yield datetime.date(year, month, day), MAXIMUM[month - 1], MINIMUM[month - 1], rain
+
+
+def months():
+    for year in YEARS:
+        for month in range(1, 13):
+            yield year, month, MAXIMUM[month - 1], MINIMUM[month - 1], 2 * HALF_RAIN[month - 1]
+
+
+def write(path, lines):
+    path.write_text("\n".join(lines) + "\n")
+    return path
+
+
+def plain(folder):
+    return [write(folder / "plain.csv", ["DATE,TMAX,TMIN,PRCP"] + [f"{d},{x},{n},{r}" for d, x, n, r in days()])]
+
+
+def european(folder):
+    def comma(value):
+        return f"{value}".replace(".", ",")
+    return [write(folder / "european.csv", ["DATE;TMAX;TMIN;PRCP"] + [
+        f"{d:%d.%m.%Y};{comma(x)};{comma(n)};{comma(r)}" for d, x, n, r in days()])]
+
+
+NCEI_HEADER = ('"STATION","NAME","LATITUDE","LONGITUDE","ELEVATION","DATE","PRCP","PRCP_ATTRIBUTES","TMAX",'
+               '"TMAX_ATTRIBUTES","TMIN","TMIN_ATTRIBUTES"')
+
+
+def ncei_daily(folder):
+    return [write(folder / "ncei_daily.csv", [NCEI_HEADER] + [
+        f'"USC00000001","TEST, XX US","40.0","-105.25","1650.2","{d}","{r}",",,7,0700","{x}",",,7,0700","{n}",",,7,0700"'
+        for d, x, n, r in days()])]
+
+
+def ncei_monthly(folder):
+    return [write(folder / "ncei_monthly.csv", [NCEI_HEADER] + [
+        f'"USC00000001","TEST, XX US","40.0","-105.25","1650.2","{y}-{m:02d}","{r:.1f}","0,,7","{x}","0,,7",'
+        f'"{n}","0,,7"' for y, m, x, n, r in months()])]
+
+
+def bom(folder):
+    files = []
+    for product, element, period in (("IDCJAC0009", "Rainfall amount (millimetres)",
+                                       "Period over which rainfall was measured (days)"),
+                                      ("IDCJAC0010", "Maximum temperature (Degree C)",
+                                       "Days of accumulation of maximum temperature"),
+                                      ("IDCJAC0011", "Minimum temperature (Degree C)",
+                                       "Days of accumulation of minimum temperature")):
+        column = {"IDCJAC0009": 3, "IDCJAC0010": 1, "IDCJAC0011": 2}[product]
+        rows = [f"{product},023090,{d.year},{d.month:02d},{d.day:02d},{values[column - 1]},1,Y"
+                for d, *values in days()]
+        files.append(write(folder / f"{product}_023090_1800_Data.csv", [
+            f"Product code,Bureau of Meteorology station number,Year,Month,Day,{element},{period},Quality"] + rows))
+    return files
+
+
+ECAD_HEADER = ["EUROPEAN CLIMATE ASSESSMENT & DATASET (ECA&D), file created on 01-01-2026",
+               "FILE FORMAT (MISSING VALUE CODE IS -9999):", "",
+               "This is the blended series of station TEST, XX (STAID: 4711)", ""]
+
+
+def ecad(folder):
+    files = [write(folder / "stations.txt", ["STATIONS LIST", "", "STAID,STANAME                                 ,CN,"
+                                              "      LAT,       LON,HGHT",
+                                              " 4711,TEST                                    ,XX,+40:00:00,-105:15:00,"
+                                              "1650"])]
+    for code, column in (("TX", 0), ("TN", 1), ("RR", 2)):
+        rows = [f" 4711,100001,{d:%Y%m%d},{round(values[column] * 10):5d},    0" for d, *values in days()]
+        files.append(write(folder / f"{code}_STAID004711.txt", ECAD_HEADER + [
+            f"STAID, SOUID,    DATE,   {code}, Q_{code}"] + rows))
+    return files
+
+
+def metoffice(folder):
+    return [write(folder / "testdata.txt", [
+        "Test", "Location 4509E 2072N, Lat 40.000 Lon -105.250, 1650 metres amsl",
+        "Estimated data is marked with a * after the value.", "Missing data is marked by ---.",
+        "   yyyy  mm   tmax    tmin      af    rain     sun",
+        "              degC    degC    days      mm   hours"] + [
+        f"   {y}  {m:2d}   {x:4.1f}    {n:4.1f}       0   {r:5.1f}    ---" for y, m, x, n, r in months()])]
+
+
+FORMATS = {"csv": (plain, []), "csv ; and ,": (european, ["--date-format", "%d.%m.%Y"]), "ncei": (ncei_daily, []),
+           "ncei monthly": (ncei_monthly, []), "bom": (bom, []), "ecad": (ecad, []), "metoffice": (metoffice, [])}
+
+
+def station_import(*arguments, cwd):
+    return subprocess.run(IMPORT + [str(argument) for argument in arguments], cwd=cwd, capture_output=True,
+                          text=True)
+
+
+def folder_bytes(folder, names=("monthly_T", "monthly_P", "parameter", "import_report.csv")):
+    return {name: (folder / name).read_bytes() for name in names}
+
+
+def station_facts(folder):
+    with open(folder / "station.csv", newline="") as table:
+        return dict(zip(*csv.reader(table)))
+
+
+def test_every_format_gives_the_same_station_for_the_same_observations(tmp_path):
+    stations = {}
+    for name, (writer, options) in FORMATS.items():
+        source = tmp_path / name.replace(" ", "_").replace(";", "").replace(",", "")
+        source.mkdir()
+        result = station_import("--capacity-mm", 150, "--latitude", 40, "--name", "Test", *options,
+                                *writer(source), source / "station", cwd=tmp_path)
+        assert result.returncode == 0, (name, result.stderr)
+        assert result.stderr == "", name
+        stations[name] = folder_bytes(source / "station")
+    reference = stations.pop("csv")
+    assert reference["monthly_T"].count(b"\n") == 2
+    for name, files in stations.items():
+        assert files == reference, name
+
+
+@pytest.mark.parametrize("writer, source, coordinates", [
+    (ncei_daily, "ncei-daily", ("USC00000001", "TEST, XX US", "40.0", "-105.25", "1650.2")),
+    (ecad, "ecad", ("4711", "TEST", "40.0", "-105.25", "1650.0")),
+    (metoffice, "metoffice", ("", "Test", "40.0", "-105.25", "1650.0")),
+])
+def test_what_each_archive_says_of_its_station_reaches_station_csv(tmp_path, writer, source, coordinates):
+    result = station_import("--capacity-mm", 150, *writer(tmp_path), tmp_path / "station", cwd=tmp_path)
+    assert result.returncode == 0, result.stderr
+    facts = station_facts(tmp_path / "station")
+    assert (facts["id"], facts["name"], facts["latitude"], facts["longitude"], facts["elevation"]) == coordinates
+    assert facts["source"] == source
+
+
+def edited(files, index, change):
+    """The file `files[index]` with `change(lines)` applied."""
+    lines = files[index].read_text().splitlines()
+    return write(files[index], change(lines))
+
+
+def bom_day(lines, date, value, period):
+    """The Bureau's rain row of `date` (YYYY,MM,DD) with another value and period."""
+    return [f"{line[:line.index(date) + len(date)]},{value},{period},{'Y' if value else ''}" if f",{date}," in line
+            else line for line in lines]
+
+
+# Each case edits one file of a format and names the report row it must cause for 1990.
+FLAG_CASES = {
+    "ncei daily quality flag is missing": (
+        ncei_daily, 0, lambda lines: [line.replace(',",,7,0700","17.0"', ',",I,7,0700","17.0"')
+                                      if '"1990-05-0' in line else line for line in lines],
+        "1990,dropped,5,precipitation,9,"),
+    "ncei monthly missing days": (
+        ncei_monthly, 0, lambda lines: [line.replace('"0,,7","17.0"', '"4,,7","17.0"') if '"1990-05"' in line
+                                        else line for line in lines],
+        "1990,dropped,5,precipitation,4,"),
+    "bom quality S is missing": (
+        bom, 1, lambda lines: [line.replace(",1,Y", ",1,S") if ",1990,05,0" in line else line for line in lines],
+        "1990,dropped,5,temperature,9,"),
+    "bom rain over days crossing a month": (
+        bom, 0, lambda lines: bom_day(bom_day(lines, "1990,04,30", "", ""), "1990,05,01", "0.0", 3),
+        "1990,kept,4,precipitation,1,complete enough"),
+    "ecad suspect": (
+        ecad, 3, lambda lines: [line[:-1] + "1" if ",199005" in line else line for line in lines],
+        "1990,dropped,5,precipitation,31,"),
+    "ecad -9999": (
+        ecad, 1, lambda lines: [line[:24] + "-9999,    9" if ",199006" in line else line for line in lines],
+        "1990,dropped,6,temperature,30,"),
+    "metoffice estimated kept": (
+        metoffice, 0, lambda lines: [line.replace(" 17.0 ", " 17.0*") + "  Provisional" if "1990   5" in line
+                                     else line for line in lines],
+        '1990,kept,5,temperature,,"1 estimated value, kept"'),
+    "metoffice missing": (
+        metoffice, 0, lambda lines: [line.replace(" 57.8 ", "  --- ") if "1990   5" in line else line
+                                     for line in lines],
+        "1990,dropped,5,precipitation,,"),
+}
+
+
+@pytest.mark.parametrize("case", FLAG_CASES)
+def test_each_archives_flags_count_as_they_should(tmp_path, case):
+    writer, index, change, row = FLAG_CASES[case]
+    files = writer(tmp_path)
+    edited(files, index, change)
+    result = station_import("--capacity-mm", 150, "--latitude", 40, *files, tmp_path / "station", cwd=tmp_path)
+    assert result.returncode == 0, result.stderr
+    assert row in (tmp_path / "station" / "import_report.csv").read_text()
+
+
+def test_a_bom_rain_amount_over_three_days_counts_them_observed(tmp_path):
+    files = bom(tmp_path)
+    edited(files, 0, lambda lines: bom_day(bom_day(bom_day(lines, "1990,05,01", "", ""), "1990,05,02", "", ""),
+                                           "1990,05,03", "28.9", 3))
+    result = station_import("--capacity-mm", 150, "--latitude", 40, *files, tmp_path / "station", cwd=tmp_path)
+    assert result.returncode == 0, result.stderr
+    assert "1990,kept,,,," in (tmp_path / "station" / "import_report.csv").read_text()
+
+
+def two_stations(folder):
+    rows = ['"STATION","NAME","LATITUDE","DATE","TAVG","PRCP"']
+    for station, name, latitude in (("SF000000001", "CAPE TOWN INTL, SF", "-33.96"),
+                                    ("US000000002", "A/B ../STATION", "41.5")):
+        rows += [f'"{station}","{name}","{latitude}","1995-{m:02d}","15.5","40"' for m in range(1, 13)]
+    return write(folder / "order.csv", rows)
+
+
+def test_a_file_of_two_stations_gives_a_folder_each_with_clean_names(tmp_path):
+    result = station_import("--capacity-mm", 150, two_stations(tmp_path), "stations", cwd=tmp_path)
+    assert result.returncode == 0, result.stderr
+    assert sorted(path.name for path in (tmp_path / "stations").iterdir()) == ["A_B_.._STATION",
+                                                                              "CAPE_TOWN_INTL_SF"]
+    assert "2 of 2 stations imported" in result.stdout
+    cape = tmp_path / "stations" / "CAPE_TOWN_INTL_SF"
+    assert (cape / "parameter").read_text().split()[:2] == ["33.96", "S"]
+    assert (cape / "parameter").read_text().split()[-1] == "CAPE_TOWN_INTL_SF"
+    assert station_facts(cape)["name"] == "CAPE TOWN INTL, SF"
+
+    one = station_import("--capacity-mm", 150, "--station", "US000000002", tmp_path / "order.csv", "one",
+                         cwd=tmp_path)
+    assert one.returncode == 0, one.stderr
+    assert (tmp_path / "one" / "parameter").read_text().split()[:2] == ["41.5", "N"]
+    unknown = station_import("--capacity-mm", 150, "--station", "X", tmp_path / "order.csv", "x", cwd=tmp_path)
+    assert unknown.returncode == 1 and "no such station" in unknown.stderr
+
+
+@pytest.mark.parametrize("rows, options, expected", [
+    # Day and month in either order are never guessed.
+    (["DATE,TAVG,PRCP", "01/02/1990,10,5"], [], 'line 2, column DATE: "01/02/1990" may be day/month or month/day'),
+    (["DATE,TAVG,PRCP"] + [f"{datetime.date(1990, 1, 1) + datetime.timedelta(n):%m/%d/%Y},10,T" for n in range(365)],
+     ["--date-format", "%m/%d/%Y"], "kept"),
+    # Year, month and day columns; a semicolon table with decimal commas.
+    (["Year,Month,Day,TMAX,TMIN,PRCP"] + [f"1990,{d.month},{d.day},20,10,1" for d in
+                                          (datetime.date(1990, 1, 1) + datetime.timedelta(n) for n in range(365))],
+     [], "kept"),
+    (["DATE;TAVG;PRCP"] + [f"1990-{m:02d};10,5;40,2" for m in range(1, 13)], [], "kept"),
+    (["DATE;TAVG;PRCP", "1990-01;10,5;40.2"], [], 'column PRCP: "40.2" has the decimal mark ".", but the file'),
+    (["DATE,TAVG;PRCP", "1990-01,10;40"], [], "line 1 holds both commas and semicolons"),
+    # Rows out of order are sorted and exact duplicates dropped, each counted.
+    (["DATE,TAVG,PRCP"] + [f"1990-{m:02d},10,50" for m in (3, 1, 2, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 12)], [],
+     "3 rows out of date order, sorted"),
+])
+def test_plain_tables_in_other_layouts(tmp_path, rows, options, expected):
+    source = write(tmp_path / "records.csv", rows)
+    result = station_import("--capacity-mm", 150, "--latitude", 40, *options, source, "station", cwd=tmp_path)
+    if expected == "kept" or "sorted" in expected:
+        assert result.returncode == 0, result.stderr
+        report = (tmp_path / "station" / "import_report.csv").read_text()
+        assert "1990,kept,,,," in report
+        if "sorted" in expected:
+            assert expected in report and "2 exact duplicate rows, dropped" in report
+    else:
+        assert result.returncode == 1
+        assert expected in result.stderr and result.stderr.count("\n") == 1
