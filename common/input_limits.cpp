@@ -1,6 +1,7 @@
 #include "common/input_limits.hpp"
 
 #include <cmath>
+#include <cstdio>
 
 namespace soil_climate {
 
@@ -53,6 +54,23 @@ std::optional<input_problem> check_monthly_value(double value, const value_range
         return input_problem{fault_of(value), &range, value, month};
     }
     return std::nullopt;
+}
+
+std::string problem_words(const input_problem& problem) {
+    switch (problem.fault) {
+        case input_fault::not_finite:
+            return "is not a finite number";
+        case input_fault::missing_value_code:
+            return "is a missing-value code, not a measurement";
+        case input_fault::unknown_hemisphere:
+            return "is not north or south";
+        case input_fault::out_of_range:
+            break;
+    }
+    char text[160];
+    std::snprintf(text, sizeof text, "lies outside %g to %g %s", problem.range->lowest, problem.range->highest,
+                  problem.range->unit);
+    return text;
 }
 
 }  // namespace soil_climate

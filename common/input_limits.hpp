@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <string>
 
 #include "common/station_parameters.hpp"
 
@@ -95,5 +96,10 @@ std::optional<input_problem> check_station(const station_parameters& station);
 // The one check of a monthly value, in the units of `range`: finite, no missing-value
 // code, within the range.
 std::optional<input_problem> check_monthly_value(double value, const value_range& range, int month);
+
+// What is wrong, in words that follow the value in a message: "is not a finite number",
+// "is a missing-value code, not a measurement", "lies outside 0 to 90 degrees" or "is not
+// north or south".
+std::string problem_words(const input_problem& problem);
 
 }  // namespace soil_climate

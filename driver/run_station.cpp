@@ -217,7 +217,8 @@ void run(const command_line& options) {
     if (options.capacity_given) {
         capacity = capacity_argument{options.capacity_mm, options.capacity_text};
     }
-    station_inputs inputs(inputs_named, options.file_prefix, output_prefix, capacity);
+    const auto warn = [](const std::string& warning) { std::fprintf(stderr, "Warning: %s\n", warning.c_str()); };
+    station_inputs inputs(inputs_named, options.file_prefix, output_prefix, capacity, warn);
     check_name_lengths(output_prefix, inputs.checked.year_count);
     const station_parameters& station = inputs.station;
     station_simulation simulation(station);
@@ -261,6 +262,9 @@ int run_station(int argc, const char* const* argv) {
                 break;
         }
     } catch (const run_failure& failure) {
+        if (!failure.detail().empty()) {
+            std::fprintf(stderr, "%s\n", failure.detail().c_str());
+        }
         std::printf("%s\n", failure.what());
         return 1;
     } catch (const std::exception& failure) {

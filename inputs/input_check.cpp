@@ -22,24 +22,21 @@ std::uint64_t fingerprint_of(const year_record& year) {
 }
 
 checked_years check_monthly_files(text_scanner& temperature, text_scanner& precipitation,
-                                  const std::string& file_prefix) {
+                                  const std::string& file_prefix,
+                                  const warning_sink& warn) {
     checked_years checked;
     year_record year;
     std::unordered_set<std::string> labels_seen;
     for (int n = 1; read_year(temperature, precipitation, n, year); ++n) {
         check_year_label(precipitation.file_name(), n, year.year_label, file_prefix);
         if (year.temperature_label != year.year_label) {
-            std::fprintf(stderr,
-                         "Warning: %s: record %d (%s) has the label %s in %s; the two files may pair the wrong "
-                         "years. The precipitation record's label names the year.\n",
-                         precipitation.file_name().c_str(), n, printable(year.year_label).c_str(),
-                         printable(year.temperature_label).c_str(), temperature.file_name().c_str());
+            warn(precipitation.file_name() + ": record " + std::to_string(n) + " (" + printable(year.year_label) +
+                 ") has the label " + printable(year.temperature_label) + " in " + temperature.file_name() +
+                 "; the two files may pair the wrong years. The precipitation record's label names the year.");
         }
         if (!labels_seen.insert(year.year_label).second) {
-            std::fprintf(stderr,
-                         "Warning: %s: record %d (%s) repeats the label of an earlier year; "
-                         "its report replaces the earlier one.\n",
-                         precipitation.file_name().c_str(), n, printable(year.year_label).c_str());
+            warn(precipitation.file_name() + ": record " + std::to_string(n) + " (" + printable(year.year_label) +
+                 ") repeats the label of an earlier year; its report replaces the earlier one.");
         }
         if (n == 1) {
             checked.first_label = year.year_label;

@@ -19,9 +19,8 @@ constexpr std::size_t largest_held_file = std::size_t{1} << 30;
 input_file::input_file(const std::string& name, const char* failure_message, const std::string& hint)
     : file_(std::fopen(name.c_str(), "r")) {
     if (file_ == nullptr) {
-        std::fprintf(stderr, "run_station: cannot open %s: %s%s\n", printable(name).c_str(), std::strerror(errno),
-                     hint.c_str());
-        throw run_failure(failure_message);
+        throw run_failure(failure_message, "run_station: cannot open " + printable(name) + ": " +
+                                               std::strerror(errno) + hint);
     }
 }
 

@@ -44,7 +44,8 @@ std::string prefix_hint(const std::string& file_prefix) {
 }  // namespace
 
 station_inputs::station_inputs(const run_files& files, const std::string& file_prefix,
-                               const std::string& output_prefix, const std::optional<capacity_argument>& capacity)
+                               const std::string& output_prefix, const std::optional<capacity_argument>& capacity,
+                               const warning_sink& warn)
     : temperature_file(files.temperature, "Temperature input file opening failed.", prefix_hint(file_prefix)),
       precipitation_file(files.precipitation, "Precipitation input file opening failed.") {
     warning_list warnings;
@@ -55,16 +56,16 @@ station_inputs::station_inputs(const run_files& files, const std::string& file_p
     }
     station.water_holding_capacity = water_holding_capacity_mm(capacity, station, files.parameter);
     for (const std::string& warning : warnings) {
-        std::fprintf(stderr, "Warning: %s\n", warning.c_str());
+        warn(warning);
     }
 
     temperature_file.make_rereadable(files.temperature);
     precipitation_file.make_rereadable(files.precipitation);
     temperature.emplace(temperature_file.get(), files.temperature);
     precipitation.emplace(precipitation_file.get(), files.precipitation);
-    checked = check_monthly_files(*temperature, *precipitation, output_prefix);
+    checked = check_monthly_files(*temperature, *precipitation, output_prefix, warn);
     if (const auto doubt = hemisphere_doubt(station.hemisphere, checked.mean_temperature)) {
-        std::fprintf(stderr, "Warning: %s: %s.\n", files.temperature.c_str(), doubt->c_str());
+        warn(files.temperature + ": " + *doubt + ".");
     }
     if (!temperature->rewind() || !precipitation->rewind()) {
         throw run_failure(files.temperature + ": the monthly files cannot be read a second time.");

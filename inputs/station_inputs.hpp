@@ -19,8 +19,8 @@ struct capacity_argument {
 
 // A station's three input files read as run_station reads them: the parameter record
 // (with the capacity in force, in mm: the command line's, else the file's), its warnings
-// printed on standard error, and both monthly files checked through and ready to be read
-// again from their first record. Any fault ends the run with its message.
+// handed to `warn`, and both monthly files checked through and ready to be read again
+// from their first record. Any fault ends the run with its message.
 struct station_inputs {
     input_file temperature_file;
     input_file precipitation_file;
@@ -31,7 +31,7 @@ struct station_inputs {
 
     // `output_prefix` is where the year's reports go, which their labels must suit.
     station_inputs(const run_files& files, const std::string& file_prefix, const std::string& output_prefix,
-                   const std::optional<capacity_argument>& capacity);
+                   const std::optional<capacity_argument>& capacity, const warning_sink& warn);
 };
 
 }  // namespace soil_climate

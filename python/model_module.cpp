@@ -65,19 +65,8 @@ void check_value(double value, const value_range& range, std::size_t year, int m
     if (!problem) {
         return;
     }
-    std::string why;
-    switch (problem->fault) {
-        case input_fault::not_finite:
-            why = "is not a finite number";
-            break;
-        case input_fault::missing_value_code:
-            why = "is a missing-value code, not a measurement";
-            break;
-        default:
-            why = "lies outside " + shown(range.lowest) + " to " + shown(range.highest) + " " + range.unit;
-    }
     throw py::value_error(year_name(year, labels) + ", " + std::string(month_names[month]) + ": " + range.field + " " +
-                          shown(value) + " " + why);
+                          shown(value) + " " + problem_words(*problem));
 }
 
 std::size_t years_of(const input_array& values, const char* name) {
@@ -365,11 +354,7 @@ py::array_t<double> simulate_cells(const strided_array& temperature, const strid
         } else {
             const value_range& range = *found.range;
             const char* field = &range == &capacity_range ? "capacity_mm" : range.field;
-            what = std::string(field) + " " + shown(found.value) +
-                   (found.fault == input_fault::missing_value_code ? " is a missing-value code, not a measurement"
-                    : found.fault == input_fault::not_finite       ? " is not a finite number"
-                                                                   : " lies outside " + shown(range.lowest) + " to " +
-                                                                         shown(range.highest) + " " + range.unit);
+            what = std::string(field) + " " + shown(found.value) + " " + problem_words(found);
         }
         PyErr_SetObject(PyExc_ValueError,
                         py::make_tuple(what, problem->cell, found.month < 0 ? -1 : static_cast<long>(problem->year),
@@ -391,9 +376,11 @@ py::dict read_station_files(const std::string& file_prefix, std::optional<double
         std::snprintf(text, sizeof text, "%.17g", *capacity_mm);
         capacity = capacity_argument{*capacity_mm, text};
     }
+    py::list warnings;
     try {
         const run_files files = name_run_files(file_prefix);
-        station_inputs inputs(files, file_prefix, file_prefix, capacity);
+        station_inputs inputs(files, file_prefix, file_prefix, capacity,
+                              [&](const std::string& warning) { warnings.append(warning); });
         const auto years = static_cast<std::size_t>(inputs.checked.year_count);
         auto temperature = array_of<double>(years, months_per_year);
         auto precipitation = array_of<double>(years, months_per_year);
@@ -420,9 +407,11 @@ py::dict read_station_files(const std::string& file_prefix, std::optional<double
         found["phase_shift"] = station.phase_shift;
         found["labels"] = labels;
         found["station_name"] = station.station_name;
+        found["warnings"] = warnings;
         return found;
     } catch (const run_failure& failure) {
-        throw py::value_error(failure.what());
+        throw py::value_error(failure.detail().empty() ? std::string(failure.what())
+                                                       : failure.what() + std::string(" (") + failure.detail() + ")");
     }
 }
 

@@ -253,6 +253,10 @@ void append_escaped(std::string& text, std::string_view raw) {
     }
 }
 
+std::string_view moisture_code_colour(moisture_code code) {
+    return moisture_code_colours[static_cast<std::size_t>(code) - 1];
+}
+
 std::string_view moisture_regime_colour(soil_moisture_regime regime) {
     // Dry regimes in warm colours, wet ones in blues, none of them the yellow of a partly
     // dry day; every pair stays apart (CIE76 distance above 30) for normal vision and

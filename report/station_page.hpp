@@ -92,4 +92,7 @@ void append_escaped(std::string& text, std::string_view raw);
 // stations and the maps: told apart with every common colour-vision deficiency.
 std::string_view moisture_regime_colour(soil_moisture_regime regime);
 
+// The colour of a day of the moisture calendar: dry, partly dry and partly moist, moist.
+std::string_view moisture_code_colour(moisture_code code);
+
 }  // namespace soil_climate::page

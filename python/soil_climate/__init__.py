@@ -196,6 +196,8 @@ def read_station(folder, capacity_mm=None):
         prefix += "/"
     capacity = None if capacity_mm is None else _real_number("capacity_mm", capacity_mm)
     found = _model.read_station_files(prefix, capacity)
+    for warning in found.pop("warnings"):
+        warnings.warn(f"{prefix}: {warning}", stacklevel=2)
     found["temperature"] = np.asarray(found["temperature"])
     found["precipitation"] = np.asarray(found["precipitation"])
     return found
