@@ -37,3 +37,8 @@ if [ -d build-bench/python/soil_climate ]; then
   PYTHONPATH=build-bench/python "$(sed -n 's/^Python_EXECUTABLE:FILEPATH=//p' build-bench/CMakeCache.txt)" \
     bench/python_vs_cpp.py "$work/station_1000" build-bench/station_years_bench 21
 fi
+
+if command -v Rscript > /dev/null 2>&1 && Rscript -e 'library(soilclimate)' > /dev/null 2>&1; then
+  echo "== The R package against the C++ entry point, on the 1,000-year station's years"
+  Rscript bench/r_vs_cpp.R "$work/station_1000" build-bench/station_years_bench 21
+fi

@@ -1,0 +1,158 @@
+# A station's years through the model: checks of the caller's arguments, the defaults of
+# the southern hemisphere, and the result as a data frame of the year's fields.
+
+monthly_matrix <- function(values, name) {
+  if (is.data.frame(values)) {
+    values <- as.matrix(values)
+  }
+  if (!is.matrix(values) || ncol(values) != 12L) {
+    stop(name, " must be a matrix or data frame of years by 12 months, January first", call. = FALSE)
+  }
+  if (!is.numeric(values) || is.logical(values)) {
+    stop(name, " must hold numbers, not ", typeof(values), call. = FALSE)
+  }
+  storage.mode(values) <- "double"
+  values
+}
+
+one_number <- function(value, name) {
+  if (!is.numeric(value) || length(value) != 1L || is.logical(value)) {
+    stop(name, " must be one number", call. = FALSE)
+  }
+  as.double(value)
+}
+
+one_word <- function(value, name) {
+  if (!is.character(value) || length(value) != 1L || is.na(value)) {
+    stop(name, " must be one character string", call. = FALSE)
+  }
+  value
+}
+
+simulate <- function(temperature, precipitation, latitude, capacity_mm, units, soil_temp_offset = 2.5,
+                     amplitude_factor = 0.66, phase_shift = NULL, labels = NULL, hemisphere = NULL,
+                     station_name = "") {
+  if (inherits(temperature, "soilclimate_station")) {
+    station <- temperature
+    return(simulate(station$temperature, station$precipitation, latitude = station$latitude,
+                    capacity_mm = station$capacity_mm, units = station$units,
+                    soil_temp_offset = station$soil_temp_offset, amplitude_factor = station$amplitude_factor,
+                    phase_shift = station$phase_shift, labels = station$labels, hemisphere = station$hemisphere,
+                    station_name = station$station_name))
+  }
+  if (missing(units)) {
+    stop("units must be given: \"metric\" (deg C and mm) or \"us\" (deg F and inches)", call. = FALSE)
+  }
+  units <- one_word(units, "units")
+  temperature <- monthly_matrix(temperature, "temperature")
+  precipitation <- monthly_matrix(precipitation, "precipitation")
+  if (nrow(precipitation) != nrow(temperature)) {
+    stop("temperature and precipitation must hold the same number of years", call. = FALSE)
+  }
+  if (is.null(labels)) {
+    labels <- if (is.null(rownames(temperature))) as.character(seq_len(nrow(temperature))) else rownames(temperature)
+  }
+  labels <- as.character(labels)
+  if (length(labels) != nrow(temperature)) {
+    stop("labels must name every year, one label a year", call. = FALSE)
+  }
+  latitude <- one_number(latitude, "latitude")
+  if (is.null(hemisphere)) {
+    hemisphere <- if (latitude < 0) "S" else "N"
+  } else if (latitude < 0 && !identical(hemisphere, "S")) {
+    stop("a negative latitude is southern, but hemisphere is \"", hemisphere, "\"", call. = FALSE)
+  }
+  hemisphere <- one_word(hemisphere, "hemisphere")
+  if (is.null(phase_shift)) {
+    phase_shift <- if (hemisphere == "S") 90 else 0
+  } else if (hemisphere == "S" && isTRUE(phase_shift == 0)) {
+    warning("a southern station with phase_shift 0 has its warmest soil on 15 May; a phase_shift of about +90 ",
+            "days puts it in February", call. = FALSE)
+  }
+  if (nrow(temperature) > 0L && all(is.finite(temperature))) {
+    doubt <- .hemisphere_doubt(hemisphere, colMeans(temperature))
+    if (nzchar(doubt)) {
+      warning(doubt, call. = FALSE)
+    }
+  }
+  station <- list(latitude = abs(latitude), hemisphere = hemisphere,
+                  capacity_mm = one_number(capacity_mm, "capacity_mm"),
+                  soil_temp_offset = one_number(soil_temp_offset, "soil_temp_offset"),
+                  amplitude_factor = one_number(amplitude_factor, "amplitude_factor"),
+                  phase_shift = one_number(phase_shift, "phase_shift"),
+                  station_name = one_word(station_name, "station_name"))
+  raw <- .simulate_years(temperature, precipitation, station$latitude, hemisphere, station$capacity_mm,
+                         station$soil_temp_offset, station$amplitude_factor, station$phase_shift, labels, units,
+                         station$station_name)
+  years_frame(raw, station)
+}
+
+# The result: one row a year, one column a field of the year's table; the monthly
+# values, the calendars and the end-of-year profile ride along as attributes.
+years_frame <- function(raw, station) {
+  tables <- library_tables()
+  columns <- Map(as_column, raw$fields, tables$fields$kind, tables$categories)
+  names(columns) <- tables$fields$name
+  result <- as.data.frame(columns, stringsAsFactors = FALSE, optional = TRUE)
+  for (name in c("monthly_temperature", "monthly_precipitation", "monthly_pet")) {
+    attr(result, name) <- with_names(raw[[name]], result$year_label, month.abb)
+  }
+  attr(result, "moisture_profile") <- with_names(raw$moisture_profile, result$year_label, NULL)
+  attr(result, "moisture_calendar") <- with_names(raw$moisture_calendar, result$year_label, NULL)
+  attr(result, "temperature_calendar") <- with_names(raw$temperature_calendar, result$year_label, NULL)
+  attr(result, "equilibrium_passes") <- raw$equilibrium_passes
+  attr(result, "station") <- station
+  class(result) <- c("soilclimate_years", "data.frame")
+  result
+}
+
+with_names <- function(values, rows, columns) {
+  dimnames(values) <- list(rows, columns)
+  values
+}
+
+summary.soilclimate_years <- function(object, ...) {
+  frequencies <- lapply(c("moisture_regime", "subdivision", "temperature_regime"), function(name) {
+    counts <- table(object[[name]])
+    counts[counts > 0]
+  })
+  names(frequencies) <- c("moisture_regime", "subdivision", "temperature_regime")
+  structure(list(years = nrow(object), station = attr(object, "station"), frequencies = frequencies),
+            class = "summary.soilclimate_years")
+}
+
+print.summary.soilclimate_years <- function(x, ...) {
+  station <- x$station
+  cat(sprintf("%s: %d years, latitude %g %s, capacity %g mm\n",
+              if (nzchar(station$station_name)) station$station_name else "Station", x$years, station$latitude,
+              station$hemisphere, station$capacity_mm))
+  headings <- c(moisture_regime = "Moisture regimes", subdivision = "Subdivisions",
+                temperature_regime = "Temperature regimes")
+  for (name in names(x$frequencies)) {
+    counts <- x$frequencies[[name]]
+    cat("\n", headings[[name]], ":\n", sep = "")
+    width <- max(nchar(names(counts)), 1L)
+    for (regime in names(counts)) {
+      cat(sprintf("  %-*s %4d  %5.1f %%\n", width, regime, counts[[regime]], 100 * counts[[regime]] / x$years))
+    }
+  }
+  invisible(x)
+}
+
+plot.soilclimate_years <- function(x, ...) {
+  calendar <- attr(x, "moisture_calendar")
+  tables <- library_tables()
+  years <- nrow(calendar)
+  old <- par(mar = c(5.5, 5, 3, 1))
+  on.exit(par(old))
+  image(seq_len(360), seq_len(years), t(calendar[rev(seq_len(years)), , drop = FALSE]),
+        col = tables$moisture_code_colours, breaks = c(0.5, 1.5, 2.5, 3.5), axes = FALSE, xlab = "",
+        ylab = "", main = "Soil moisture calendar of the moisture control section", useRaster = TRUE, ...)
+  axis(1, at = (0:11) * 30 + 15, labels = month.abb, tick = FALSE)
+  axis(2, at = seq_len(years), labels = rev(x$year_label), las = 1, tick = FALSE,
+       cex.axis = if (years > 20) 0.7 else 1)
+  box()
+  legend("bottom", inset = c(0, -0.2), legend = tables$moisture_code_names, fill = tables$moisture_code_colours,
+         horiz = TRUE, bty = "n", xpd = TRUE, cex = 0.8)
+  invisible(x)
+}

@@ -1,0 +1,347 @@
+// The R package's core: a station's years, given as R matrices, run through the model's
+// entry point, every field of the year handed back as a column; a station folder read by
+// run_station's own readers; and many raster cells run through the many-cell entry point.
+#include <Rcpp.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/hemisphere_check.hpp"
+#include "common/input_limits.hpp"
+#include "driver/run_failure.hpp"
+#include "inputs/input_records.hpp"
+#include "inputs/station_inputs.hpp"
+#include "model/grid_simulation.hpp"
+#include "model/year_fields.hpp"
+#include "report/station_page.hpp"
+#include "soil_climate/station_simulation.hpp"
+
+using namespace soil_climate;
+
+namespace {
+
+// How often a long call looks for Ctrl-C: every so many years, or cells of a raster.
+constexpr std::size_t interrupt_check_years = 1024;
+constexpr std::size_t cells_per_chunk = 4096;
+
+// A value as a message shows it; R's NA (a NaN) as NA.
+std::string shown(double value) {
+    if (std::isnan(value)) {
+        return "NA";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+// The monthly ranges in the caller's units: deg F and inches ("us") or deg C and mm.
+bool us_units(const std::string& units) {
+    if (units != "us" && units != "metric") {
+        Rcpp::stop("units must be \"metric\" (deg C and mm) or \"us\" (deg F and inches), not \"" + units + "\"");
+    }
+    return units == "us";
+}
+
+station_parameters station_from(double latitude, const std::string& hemisphere, double capacity_mm,
+                                double soil_temp_offset, double amplitude_factor, double phase_shift,
+                                const std::string& station_name) {
+    if (hemisphere != "N" && hemisphere != "S") {
+        Rcpp::stop("hemisphere must be \"N\" or \"S\", not \"" + hemisphere + "\"");
+    }
+    station_parameters station;
+    station.latitude = latitude;
+    station.hemisphere = static_cast<earth_hemisphere>(hemisphere[0]);
+    station.water_holding_capacity = capacity_mm;
+    station.soil_temp_offset = soil_temp_offset;
+    station.amplitude_factor = amplitude_factor;
+    station.phase_shift = phase_shift;
+    station.station_name = station_name;
+    if (const auto problem = check_station(station)) {
+        const value_range& range = *problem->range;
+        const char* field = &range == &capacity_range ? "capacity_mm" : range.field;
+        Rcpp::stop(std::string(field) + " " + shown(problem->value) + " " + problem_words(*problem));
+    }
+    return station;
+}
+
+}  // namespace
+
+// [[Rcpp::export(.simulate_years)]]
+Rcpp::List simulate_years(const Rcpp::NumericMatrix& temperature, const Rcpp::NumericMatrix& precipitation,
+                          double latitude, const std::string& hemisphere, double capacity_mm, double soil_temp_offset,
+                          double amplitude_factor, double phase_shift, const std::vector<std::string>& labels,
+                          const std::string& units, const std::string& station_name) {
+    const bool us = us_units(units);
+    const value_range& t_range = us ? air_temperature_fahrenheit : air_temperature_celsius;
+    const value_range& p_range = us ? precipitation_inches : precipitation_mm;
+    const auto years = static_cast<std::size_t>(temperature.nrow());
+    const station_parameters station =
+        station_from(latitude, hemisphere, capacity_mm, soil_temp_offset, amplitude_factor, phase_shift, station_name);
+    // Every value is checked before any year is simulated, each refusal naming its year
+    // and month.
+    for (std::size_t y = 0; y < years; ++y) {
+        for (int m = 0; m < months_per_year; ++m) {
+            for (const auto& [values, range] : {std::pair{&temperature, &t_range}, std::pair{&precipitation, &p_range}}) {
+                const double value = (*values)(y, m);
+                if (const auto problem = check_monthly_value(value, *range, m)) {
+                    Rcpp::stop("year " + std::to_string(y + 1) + " (" + labels[y] + "), " +
+                               std::string(month_names[m]) + ": " + range->field + " " + shown(value) + " " +
+                               problem_words(*problem));
+                }
+            }
+        }
+    }
+
+    Rcpp::NumericMatrix out_t(years, months_per_year), out_p(years, months_per_year), out_pet(years, months_per_year);
+    Rcpp::NumericMatrix profile(years, slant_count), soil_calendar(years, days_per_year);
+    Rcpp::IntegerMatrix moisture_calendar(years, days_per_year);
+    Rcpp::IntegerVector passes(years);
+    // One column a field of the year's table: doubles for numbers, integers for day
+    // counts and regime codes (a factor's, from 1), strings for text.
+    std::vector<Rcpp::NumericVector> numbers(year_fields.size());
+    std::vector<Rcpp::IntegerVector> integers(year_fields.size());
+    std::vector<Rcpp::CharacterVector> texts(year_fields.size());
+    for (std::size_t f = 0; f < year_fields.size(); ++f) {
+        switch (year_fields[f].kind) {
+            case field_kind::number:
+                numbers[f] = Rcpp::NumericVector(years);
+                break;
+            case field_kind::text:
+                texts[f] = Rcpp::CharacterVector(years);
+                break;
+            case field_kind::count:
+            case field_kind::category:
+                integers[f] = Rcpp::IntegerVector(years);
+                break;
+        }
+    }
+
+    station_simulation simulation(station);
+    monthly_series year_t{};
+    monthly_series year_p{};
+    for (std::size_t y = 0; y < years; ++y) {
+        for (int m = 0; m < months_per_year; ++m) {
+            year_t[m] = us ? fahrenheit_to_celsius(temperature(y, m)) : temperature(y, m);
+            year_p[m] = us ? inches_to_mm(precipitation(y, m)) : precipitation(y, m);
+        }
+        const year_result& r = simulation.simulate_year(year_t, year_p);
+        for (int m = 0; m < months_per_year; ++m) {
+            out_t(y, m) = r.monthly_temperature[m];
+            out_p(y, m) = r.monthly_precipitation[m];
+            out_pet(y, m) = r.monthly_pet[m];
+        }
+        for (int s = 0; s < slant_count; ++s) {
+            profile(y, s) = r.moisture_profile[s];
+        }
+        for (int d = 0; d < days_per_year; ++d) {
+            moisture_calendar(y, d) = static_cast<int>(r.moisture_calendar[d]);
+            soil_calendar(y, d) = r.temperature_calendar[d];
+        }
+        passes[y] = r.equilibrium_passes;
+        const station_year row{labels[y], station, r};
+        for (std::size_t f = 0; f < year_fields.size(); ++f) {
+            const field_value value = year_fields[f].read(row);
+            switch (year_fields[f].kind) {
+                case field_kind::number:
+                    numbers[f][y] = value.number;
+                    break;
+                case field_kind::text:
+                    texts[f][y] = std::string(value.text);
+                    break;
+                case field_kind::count:
+                    integers[f][y] = static_cast<int>(value.number);
+                    break;
+                case field_kind::category:
+                    integers[f][y] = static_cast<int>(value.number) + 1;
+                    break;
+            }
+        }
+        if (y % interrupt_check_years == interrupt_check_years - 1) {
+            Rcpp::checkUserInterrupt();
+        }
+    }
+    Rcpp::List columns(year_fields.size());
+    for (std::size_t f = 0; f < year_fields.size(); ++f) {
+        const field_kind kind = year_fields[f].kind;
+        columns[f] = kind == field_kind::number ? SEXP(numbers[f]) : kind == field_kind::text ? SEXP(texts[f])
+                                                                                               : SEXP(integers[f]);
+    }
+    return Rcpp::List::create(Rcpp::Named("fields") = columns, Rcpp::Named("monthly_temperature") = out_t,
+                              Rcpp::Named("monthly_precipitation") = out_p, Rcpp::Named("monthly_pet") = out_pet,
+                              Rcpp::Named("moisture_profile") = profile,
+                              Rcpp::Named("moisture_calendar") = moisture_calendar,
+                              Rcpp::Named("temperature_calendar") = soil_calendar,
+                              Rcpp::Named("equilibrium_passes") = passes);
+}
+
+// A station folder (or a file prefix) read by run_station's own readers, every rule of
+// theirs applied; the monthly values come converted as run_station converts them, in deg C
+// and mm. A fault stops with run_station's own message.
+// [[Rcpp::export(.read_station_files)]]
+Rcpp::List read_station_files(const std::string& file_prefix, Rcpp::Nullable<double> capacity_mm) {
+    std::optional<capacity_argument> capacity;
+    if (capacity_mm.isNotNull()) {
+        const double mm = Rcpp::as<double>(capacity_mm);
+        char text[32];
+        std::snprintf(text, sizeof text, "%.17g", mm);
+        capacity = capacity_argument{mm, text};
+    }
+    std::vector<std::string> warnings;
+    std::string failure;
+    try {
+        const run_files files = name_run_files(file_prefix);
+        station_inputs inputs(files, file_prefix, file_prefix, capacity,
+                              [&](const std::string& warning) { warnings.push_back(warning); });
+        const int years = inputs.checked.year_count;
+        Rcpp::NumericMatrix temperature(years, months_per_year), precipitation(years, months_per_year);
+        std::vector<std::string> labels;
+        year_record record;
+        for (int y = 0; y < years; ++y) {
+            read_year(*inputs.temperature, *inputs.precipitation, y + 1, record);
+            for (int m = 0; m < months_per_year; ++m) {
+                temperature(y, m) = record.inputs.monthly_temperature[m];
+                precipitation(y, m) = record.inputs.monthly_precipitation[m];
+            }
+            labels.push_back(record.year_label);
+        }
+        const station_parameters& station = inputs.station;
+        return Rcpp::List::create(
+            Rcpp::Named("temperature") = temperature, Rcpp::Named("precipitation") = precipitation,
+            Rcpp::Named("units") = "metric", Rcpp::Named("latitude") = station.latitude,
+            Rcpp::Named("hemisphere") = std::string(1, hemisphere_letter(station.hemisphere)),
+            Rcpp::Named("capacity_mm") = station.water_holding_capacity,
+            Rcpp::Named("soil_temp_offset") = station.soil_temp_offset,
+            Rcpp::Named("amplitude_factor") = station.amplitude_factor,
+            Rcpp::Named("phase_shift") = station.phase_shift, Rcpp::Named("labels") = labels,
+            Rcpp::Named("station_name") = station.station_name, Rcpp::Named("warnings") = warnings);
+    } catch (const run_failure& fault) {
+        failure = fault.detail().empty() ? fault.what() : fault.what() + std::string(" (") + fault.detail() + ")";
+    }
+    Rcpp::stop(failure);
+}
+
+// Many cells at once: monthly values as terra gives them, a matrix of cells by layers
+// (12 a year, January first), in the caller's units, NA for a missing month; station
+// parameters one value or one a cell, NA for a cell not to simulate. Returns the grid's
+// outputs as an array (field, year, cell), NA for a year not simulated. Runs a few
+// thousand cells at a time, looking for Ctrl-C in between.
+// [[Rcpp::export(.simulate_cells)]]
+Rcpp::NumericVector simulate_cells(const Rcpp::NumericMatrix& temperature, const Rcpp::NumericMatrix& precipitation,
+                                   const Rcpp::NumericVector& latitude, const Rcpp::NumericVector& capacity_mm,
+                                   const Rcpp::NumericVector& soil_temp_offset,
+                                   const Rcpp::NumericVector& amplitude_factor, const Rcpp::NumericVector& phase_shift,
+                                   const std::string& units, int threads) {
+    const bool us = us_units(units);
+    const auto cells = static_cast<std::size_t>(temperature.nrow());
+    const auto layers = static_cast<std::size_t>(temperature.ncol());
+    if (layers == 0 || layers % months_per_year != 0 || precipitation.nrow() != temperature.nrow() ||
+        precipitation.ncol() != temperature.ncol()) {
+        Rcpp::stop("temperature and precipitation must have the same cells and 12 layers a year");
+    }
+    const std::size_t years = layers / months_per_year;
+    // The model's units: deg C and mm, converted as run_station converts its files.
+    std::vector<double> t(temperature.begin(), temperature.end());
+    std::vector<double> p(precipitation.begin(), precipitation.end());
+    if (us) {
+        std::transform(t.begin(), t.end(), t.begin(), fahrenheit_to_celsius);
+        std::transform(p.begin(), p.end(), p.begin(), inches_to_mm);
+    }
+    const auto per_cell = [&](const Rcpp::NumericVector& values, const char* name) -> cell_values {
+        if (values.size() == 1) {
+            return {values.begin(), 0};
+        }
+        if (static_cast<std::size_t>(values.size()) != cells) {
+            Rcpp::stop(std::string(name) + " must hold one value, or one value a cell");
+        }
+        return {values.begin(), 1};
+    };
+    const cell_values parameters[] = {per_cell(latitude, "latitude"), per_cell(capacity_mm, "capacity_mm"),
+                                      per_cell(soil_temp_offset, "soil_temp_offset"),
+                                      per_cell(amplitude_factor, "amplitude_factor"),
+                                      per_cell(phase_shift, "phase_shift")};
+    const std::size_t fields = grid_fields().size();
+    Rcpp::NumericVector outputs(Rcpp::no_init(cells * years * fields));
+    outputs.attr("dim") = Rcpp::IntegerVector::create(static_cast<int>(fields), static_cast<int>(years),
+                                                       static_cast<int>(cells));
+    for (std::size_t first = 0; first < cells; first += cells_per_chunk) {
+        const std::size_t count = std::min(cells_per_chunk, cells - first);
+        const auto from = [&](const cell_values& values) {
+            return cell_values{values.values + first * values.stride, values.stride};
+        };
+        const auto layout = [&](const std::vector<double>& values) {
+            return monthly_grid{values.data() + first, 1, static_cast<std::ptrdiff_t>(months_per_year * cells),
+                                static_cast<std::ptrdiff_t>(cells)};
+        };
+        const grid_inputs inputs{count,           years,           layout(t),       layout(p),
+                                 from(parameters[0]), from(parameters[1]), from(parameters[2]), from(parameters[3]),
+                                 from(parameters[4])};
+        const auto problem = simulate_grid(
+            inputs, {outputs.begin() + first * years * fields, count * years * fields}, static_cast<unsigned>(threads));
+        if (problem) {
+            const input_problem& found = problem->problem;
+            std::string where = "cell " + std::to_string(first + problem->cell + 1);
+            if (found.month >= 0) {
+                where += ", year " + std::to_string(problem->year + 1) + ", " + std::string(month_names[found.month]);
+            }
+            const char* field = found.range == nullptr              ? "hemisphere"
+                                : found.range == &capacity_range ? "capacity_mm"
+                                                                  : found.range->field;
+            Rcpp::stop(where + ": " + field + " " + shown(found.value) + " " + problem_words(found));
+        }
+        Rcpp::checkUserInterrupt();
+    }
+    return outputs;
+}
+
+// The table of a year's fields: name, unit, meaning, kind and source, with each category
+// field's names.
+// [[Rcpp::export(.year_field_table)]]
+Rcpp::List year_field_table() {
+    static constexpr const char* kinds[] = {"text", "number", "count", "category"};
+    const auto n = year_fields.size();
+    Rcpp::CharacterVector name(n), unit(n), meaning(n), kind(n), source(n);
+    Rcpp::List categories(n);
+    for (std::size_t f = 0; f < n; ++f) {
+        const year_field& field = year_fields[f];
+        name[f] = std::string(field.name);
+        unit[f] = std::string(field.unit);
+        meaning[f] = std::string(field.meaning);
+        kind[f] = kinds[static_cast<int>(field.kind)];
+        source[f] = field.source == field_source::station ? "station" : "year";
+        categories[f] = std::vector<std::string>(field.categories.begin(), field.categories.end());
+    }
+    std::vector<std::string> grid;
+    for (const year_field* field : grid_fields()) {
+        grid.emplace_back(field->name);
+    }
+    std::vector<std::string> regime_colours, calendar_colours;
+    for (std::size_t i = 0; i < moisture_regime_names.size(); ++i) {
+        regime_colours.emplace_back(page::moisture_regime_colour(static_cast<soil_moisture_regime>(i)));
+    }
+    for (int code = 1; code <= static_cast<int>(moisture_code_names.size()); ++code) {
+        calendar_colours.emplace_back(page::moisture_code_colour(static_cast<moisture_code>(code)));
+    }
+    return Rcpp::List::create(
+        Rcpp::Named("fields") = Rcpp::DataFrame::create(Rcpp::Named("name") = name, Rcpp::Named("unit") = unit,
+                                                       Rcpp::Named("meaning") = meaning, Rcpp::Named("kind") = kind,
+                                                       Rcpp::Named("source") = source),
+        Rcpp::Named("categories") = categories, Rcpp::Named("grid_fields") = grid,
+        Rcpp::Named("moisture_regime_colours") = regime_colours,
+        Rcpp::Named("moisture_code_names") =
+            std::vector<std::string>(moisture_code_names.begin(), moisture_code_names.end()),
+        Rcpp::Named("moisture_code_colours") = calendar_colours);
+}
+
+// The warning for a station whose warmest months belong to the other hemisphere, or "".
+// [[Rcpp::export(.hemisphere_doubt)]]
+std::string hemisphere_doubt_of(const std::string& hemisphere, const std::vector<double>& mean_temperature) {
+    if ((hemisphere != "N" && hemisphere != "S") || mean_temperature.size() != months_per_year) {
+        return "";
+    }
+    monthly_series means{};
+    std::copy(mean_temperature.begin(), mean_temperature.end(), means.begin());
+    return hemisphere_doubt(static_cast<earth_hemisphere>(hemisphere[0]), means).value_or("");
+}

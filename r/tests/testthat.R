@@ -1,0 +1,4 @@
+library(testthat)
+library(soilclimate)
+
+test_check("soilclimate")

@@ -1,0 +1,80 @@
+test_that("a station folder read and simulated gives run_station's years.csv, field by field", {
+  years_csv <- Sys.getenv("SOILCLIMATE_YEARS_CSV")
+  skip_if(years_csv == "", "run_station's years.csv of the example station is not given (the project's tests give it)")
+  expected <- utils::read.csv(years_csv, colClasses = "character", check.names = FALSE)
+  result <- simulate(read_station(davis_folder()))
+  fields <- year_fields()
+  expect_identical(names(result), names(expected))
+  expect_identical(names(result), fields$name)
+  for (i in seq_len(nrow(fields))) {
+    name <- fields$name[i]
+    got <- result[[name]]
+    if (fields$kind[i] == "number") {
+      expect_identical(got, as.numeric(expected[[name]]), label = name)
+    } else {
+      expect_identical(as.character(got), expected[[name]], label = name)
+    }
+  }
+})
+
+test_that("the files' own units give the same bits as the station read in deg C and mm", {
+  files <- davis_files()
+  station <- read_station(davis_folder())
+  us <- simulate(files$temperature, files$precipitation, latitude = 38.5, capacity_mm = 6 * 25.4, units = "us",
+                 station_name = "Davis")
+  expect_identical(as.data.frame(us), as.data.frame(simulate(station)))
+  expect_identical(us$year_label, rownames(files$temperature))
+  expect_identical(dim(attr(us, "moisture_calendar")), c(30L, 360L))
+  expect_true(is.factor(us$moisture_regime))
+  expect_identical(levels(us$moisture_regime), year_fields()$categories[[match("moisture_regime", year_fields()$name)]])
+})
+
+test_that("a southern station gets the southern phase shift, and a doubtful one a warning", {
+  files <- davis_files()
+  # Half a year on: a southern station's seasons.
+  southern <- files$temperature[, c(7:12, 1:6)]
+  south <- expect_silent(simulate(southern, files$precipitation, latitude = -38.5, capacity_mm = 150, units = "us"))
+  expect_identical(attr(south, "station")$phase_shift, 90)
+  expect_identical(unique(south$hemisphere), "S")
+  expect_warning(simulate(southern, files$precipitation, latitude = -38.5, capacity_mm = 150, units = "us",
+                          phase_shift = 0), "southern station with phase_shift 0")
+  expect_warning(simulate(files$temperature, files$precipitation, latitude = -38.5, capacity_mm = 150,
+                          units = "us"), "warmest months of the mean year are June to August")
+})
+
+test_that("each bad input stops with the field, the year and the month", {
+  files <- davis_files()
+  bad_cell <- files$temperature
+  bad_cell[3, 4] <- NA
+  code <- files$precipitation
+  code[2, 1] <- -99.9
+  cases <- list(
+    list(list(units = "kelvin"), "units must be \"metric\""),
+    list(list(temperature = bad_cell), "year 3 \\(1983\\), April: temperature NA is not a finite number"),
+    list(list(precipitation = code), "year 2 \\(1982\\), January: precipitation -99.9 is a missing-value code"),
+    list(list(capacity_mm = -1), "capacity_mm -1 lies outside 0 to 1e\\+06 mm"),
+    list(list(latitude = 95), "latitude 95 lies outside 0 to 90 degrees"),
+    list(list(latitude = "north"), "latitude must be one number"),
+    list(list(temperature = files$temperature[, 1:11]), "years by 12 months"),
+    list(list(labels = "1981"), "one label a year"),
+    list(list(hemisphere = "N", latitude = -10), "a negative latitude is southern"))
+  for (case in cases) {
+    arguments <- utils::modifyList(list(temperature = files$temperature, precipitation = files$precipitation,
+                                        latitude = 38.5, capacity_mm = 150, units = "us"), case[[1]])
+    expect_error(do.call(simulate, arguments), case[[2]])
+  }
+  expect_error(simulate(files$temperature, files$precipitation, latitude = 38.5, capacity_mm = 150),
+               "units must be given")
+  expect_error(read_station(tempdir()), "Temperature input file opening failed")
+})
+
+test_that("summary counts the regimes and plot draws the calendar", {
+  result <- simulate(read_station(davis_folder()))
+  printed <- capture.output(print(summary(result)))
+  expect_true(any(grepl("^  XERIC +30  100.0 %$", printed)))
+  file <- tempfile(fileext = ".png")
+  grDevices::png(file)
+  expect_invisible(plot(result))
+  grDevices::dev.off()
+  expect_gt(file.size(file), 1000)
+})
