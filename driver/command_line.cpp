@@ -17,6 +17,24 @@ bool is_folder(const char* path) {
     return stat(path, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+// The widest soil temperature scale that may be fixed, °C at either end.
+constexpr int scale_limit = 100;
+
+// "MIN:MAX", whole degrees C with MIN below MAX, both within the limit.
+std::pair<int, int> temperature_scale_of(const char* text) {
+    double low = 0.0;
+    double high = 0.0;
+    const std::string_view given = text;
+    const std::size_t colon = given.find(':');
+    if (colon == std::string_view::npos || !parse_whole_number(std::string(given.substr(0, colon)), low) ||
+        !parse_whole_number(std::string(given.substr(colon + 1)), high) || low != static_cast<int>(low) ||
+        high != static_cast<int>(high) || low >= high || low < -scale_limit || high > scale_limit) {
+        throw run_failure("Command line: --temperature-scale \"" + std::string(given) +
+                          "\" is not MIN:MAX, whole degrees C from -100 to 100 with MIN below MAX.");
+    }
+    return {static_cast<int>(low), static_cast<int>(high)};
+}
+
 }  // namespace
 
 command_line parse_command_line(int argc, const char* const* argv) {
@@ -34,6 +52,13 @@ command_line parse_command_line(int argc, const char* const* argv) {
             options.write_csv = true;
         } else if (option == "--html") {
             options.write_html = true;
+        } else if (option == "--figures") {
+            options.write_figures = true;
+        } else if (option == "--temperature-scale") {
+            if (next + 1 >= argc) {
+                throw run_failure("Command line: --temperature-scale needs MIN:MAX in degrees C.");
+            }
+            options.temperature_scale = temperature_scale_of(argv[++next]);
         } else if (option == "--no-reports") {
             options.write_reports = false;
         } else if (option == "--output-dir" || option == "--input-dir") {
@@ -75,7 +100,7 @@ command_line parse_command_line(int argc, const char* const* argv) {
 }
 
 const char* usage_text() {
-    return "Usage: run_station [--csv] [--html] [--no-reports] [--output-dir DIR] [capacity [prefix]]\n"
+    return "Usage: run_station [--csv] [--html] [--figures] [--no-reports] [--output-dir DIR] [capacity [prefix]]\n"
            "       run_station [options] STATION_FOLDER | --input-dir STATION_FOLDER [capacity]\n"
            "       run_station --help | -h | --version\n"
            "\n"
@@ -88,6 +113,11 @@ const char* usage_text() {
            "  prefix     text put in front of every file name (given only with a capacity)\n"
            "  --csv      also write prefix + \"years.csv\": one row per year for R or Python\n"
            "  --html     also write prefix + \"station.html\": every year's calendars at a glance\n"
+           "  --figures  also write the page's drawings alone, for papers: prefix +\n"
+           "             \"moisture_calendar.svg\", \"temperature_calendar.svg\" and\n"
+           "             \"regime_frequencies.svg\"\n"
+           "  --temperature-scale MIN:MAX  colour the soil temperatures over MIN to MAX deg C\n"
+           "                     (whole degrees), so that pages and figures compare\n"
            "  --no-reports       write no report file per year (every other file is the same)\n"
            "  --output-dir DIR   write every output into DIR (created if missing) and only\n"
            "                     read the inputs, which may then be read-only\n"

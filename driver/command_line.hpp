@@ -1,11 +1,14 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
 
 namespace soil_climate {
 
-// The command line: options first ("--csv", "--html", "--no-reports", "--output-dir DIR",
-// "--input-dir DIR", "--help" or "-h", "--version", "--" to end them), then the positional
+// The command line: options first ("--csv", "--html", "--figures", "--temperature-scale
+// MIN:MAX", "--no-reports", "--output-dir DIR", "--input-dir DIR", "--help" or "-h",
+// "--version", "--" to end them), then the positional
 // arguments, an optional water-holding capacity (mm) that replaces the parameter file's
 // and an optional file-name prefix. A single positional argument that is no number but a
 // folder is the station's folder (its capacity from the parameter file). Further arguments
@@ -15,6 +18,9 @@ struct command_line {
     request action = request::run;
     bool write_csv = false;    // --csv: also write prefix + "years.csv"
     bool write_html = false;   // --html: also write prefix + "station.html"
+    bool write_figures = false;  // --figures: also write the page's drawings as SVG files
+    // --temperature-scale MIN:MAX: the soil temperature colours over MIN to MAX °C
+    std::optional<std::pair<int, int>> temperature_scale;
     bool write_reports = true;  // --no-reports: no report file per year
     std::string output_dir;     // --output-dir: every output in this folder, created if missing
     bool capacity_given = false;

@@ -19,6 +19,7 @@
 #include "outputs/output_file.hpp"
 #include "outputs/run_files.hpp"
 #include "outputs/station_lock.hpp"
+#include "outputs/station_figure_files.hpp"
 #include "outputs/station_page_file.hpp"
 #include "outputs/temporary_files.hpp"
 #include "model/year_evaluation.hpp"
@@ -43,12 +44,13 @@ void write_station_report(const std::string& year_label, const year_result& year
     report.commit();
 }
 
-// The files that gather all years: the summary and, with --csv, the table of years and,
-// with --html, the station page.
+// The files that gather all years: the summary and, with --csv, the table of years, with
+// --html, the station page and, with --figures, its drawings alone.
 struct run_tables {
     output_file summary;
     std::optional<output_file> years;
     std::optional<station_page_file> page;
+    std::optional<station_figure_files> figures;
 
     run_tables(const run_files& files, const std::string& file_prefix, const command_line& options,
                const station_inputs& inputs, std::string& text)
@@ -64,7 +66,10 @@ struct run_tables {
             years->write(text);
         }
         if (options.write_html) {
-            page.emplace(files.station_html, file_prefix, inputs.station, inputs.checked);
+            page.emplace(files.station_html, file_prefix, inputs.station, inputs.checked, options.temperature_scale);
+        }
+        if (options.write_figures) {
+            figures.emplace(files, file_prefix, inputs.station, inputs.checked, options.temperature_scale);
         }
     }
 
@@ -77,6 +82,9 @@ struct run_tables {
         if (page) {
             page->finish(tallies);
         }
+        if (figures) {
+            figures->finish(tallies);
+        }
     }
 
     // The tables' outputs, for the renaming that ends the run.
@@ -87,6 +95,9 @@ struct run_tables {
         }
         if (page) {
             outputs.push_back(&page->output());
+        }
+        if (figures) {
+            figures->list(outputs);
         }
     }
 };
@@ -112,6 +123,9 @@ void write_year(const std::string& year_label, const year_result& year, const st
     }
     if (tables.page) {
         tables.page->add_year({year_label, station, year});
+    }
+    if (tables.figures) {
+        tables.figures->add_year({year_label, station, year});
     }
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <unordered_set>
 
+#include "common/year_gaps.hpp"
 #include "driver/run_failure.hpp"
 #include "inputs/fingerprint.hpp"
 #include "inputs/input_records.hpp"
@@ -40,7 +41,10 @@ checked_years check_monthly_files(text_scanner& temperature, text_scanner& preci
         }
         if (n == 1) {
             checked.first_label = year.year_label;
+        } else {
+            checked.calendar_rows += gap_rows(checked.last_label, year.year_label);
         }
+        ++checked.calendar_rows;
         checked.last_label = year.year_label;
         checked.year_count = n;
         checked.fingerprints.push_back(fingerprint_of(year));

@@ -20,6 +20,7 @@ struct checked_years {
     // run simulates only what it checked however the files change meanwhile.
     std::vector<std::uint64_t> fingerprints;
     monthly_series mean_temperature{};  // of each calendar month over the years, °C
+    int calendar_rows = 0;  // the rows of a calendar: a row a year, and rows for missing years
 };
 
 // The fingerprint of a year as read: its labels and the bits of its values.

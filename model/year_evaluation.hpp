@@ -19,6 +19,7 @@ struct summary_sums {
     double moist_dry_days = 0.0;
     double moist_days = 0.0;
     double bio8_days = 0.0;
+    double mean_soil_temperature = 0.0;
 
     bool operator==(const summary_sums&) const = default;
 };

@@ -119,19 +119,20 @@ inline constexpr std::array year_fields{
                field_source::year,
                [](const station_year& r) { return fields::number(r.year.counts.winter_moist_run); }},
     year_field{"mean_soil_temperature_c", "degC", "mean soil temperature of the year", field_kind::number, field_source::year,
-               [](const station_year& r) { return fields::number(r.year.soil.mean_soil_temperature); }},
+               [](const station_year& r) { return fields::number(r.year.soil.mean_soil_temperature); }, {},
+               &summary_sums::mean_soil_temperature, "soil \u00B0C"},
     year_field{"seasonal_difference_c", "degC", "difference of the summer and winter soil means", field_kind::number,
                field_source::year,
                [](const station_year& r) { return fields::number(r.year.soil.seasonal_difference); }},
     year_field{"moisture_regime", "", "the soil moisture regime", field_kind::category, field_source::year,
                [](const station_year& r) { return fields::category(r.year.moisture_regime); },
-               moisture_regime_names},
+               moisture_regime_names, nullptr, "moisture regime"},
     year_field{"subdivision", "", "the tentative subdivision of the moisture regime", field_kind::category, field_source::year,
                [](const station_year& r) { return fields::category(r.year.subdivision); }, subdivision_names, nullptr,
                "subdivision"},
     year_field{"temperature_regime", "", "the soil temperature regime", field_kind::category, field_source::year,
                [](const station_year& r) { return fields::category(r.year.temperature_regime); },
-               temperature_regime_names},
+               temperature_regime_names, nullptr, "temperature regime"},
 };
 
 // The page's average row divides each summarised column's running sum: every number

@@ -16,6 +16,9 @@ struct run_files {
     std::string wsmr;           // prefix + "WSMR"
     std::string years_csv;      // prefix + "years.csv", written with --csv
     std::string station_html;   // prefix + "station.html", written with --html
+    std::string moisture_figure;     // prefix + "moisture_calendar.svg", written with --figures
+    std::string temperature_figure;  // prefix + "temperature_calendar.svg", written with --figures
+    std::string frequency_figure;    // prefix + "regime_frequencies.svg", written with --figures
 };
 
 run_files name_run_files(const std::string& file_prefix);

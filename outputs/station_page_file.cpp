@@ -77,46 +77,58 @@ namespace {
 const char* const page_open_failure = "Output file of station.html opening failed.";
 const char* const page_write_failure = "Output file of station.html writing failed.";
 
-page::year_row row_of(const station_year& row) {
+}  // namespace
+
+figures::year_row figure_row(const station_year& row) {
     return {row.year_label, row.year.moisture_regime, row.year.subdivision, row.year.temperature_regime};
 }
 
-}  // namespace
-
 station_page_file::station_page_file(const std::string& name, const std::string& file_prefix,
-                                     const station_parameters& station, const checked_years& checked)
+                                     const station_parameters& station, const checked_years& checked,
+                                     std::optional<std::pair<int, int>> fixed_scale)
     : page_(name, file_prefix, page_open_failure, "of station.html"),
       temperature_rows_(file_prefix, page_write_failure),
       summary_rows_(file_prefix, page_write_failure),
-      layout_(page::layout_for(checked.year_count)) {
-    page::append_head(text_,
-                      {station.station_name, station.latitude, station.hemisphere, station.water_holding_capacity,
-                       checked.year_count, checked.first_label, checked.last_label},
-                      layout_);
+      station_name_(station.station_name),
+      layout_(figures::layout_for(checked.calendar_rows)) {
+    scale_.fixed = fixed_scale;
+    page::append_head(text_, {station.station_name, station.latitude, station.hemisphere,
+                              station.water_holding_capacity, station.soil_temp_offset, station.amplitude_factor,
+                              station.phase_shift, checked.year_count, checked.first_label, checked.last_label,
+                              RUN_STATION_VERSION});
+    figures::open_moisture_calendar(text_, figures::target::page, layout_, station_name_);
     page_.write(text_);
 }
 
 void station_page_file::add_year(const station_year& row) {
-    const page::year_row year = row_of(row);
+    const figures::year_row year = figure_row(row);
+    const int at = rows_.next(row.year_label, [&](int gap, const std::string& label) {
+        text_.clear();
+        figures::append_gap_row(text_, layout_, gap, label);
+        page_.write(text_);
+        temperature_rows_.write(text_);
+    });
     text_.clear();
-    page::append_moisture_row(text_, layout_, rows_, year, row.year.moisture_calendar);
+    figures::append_moisture_row(text_, layout_, at, year, row.year.moisture_calendar);
     page_.write(text_);
     text_.clear();
-    page::append_temperature_row(text_, layout_, rows_, year, row.year.temperature_calendar, scale_);
+    figures::append_temperature_row(text_, layout_, at, year, row.year.temperature_calendar, scale_);
     temperature_rows_.write(text_);
     text_.clear();
     page::append_summary_row(text_, row);
     summary_rows_.write(text_);
-    ++rows_;
 }
 
 void station_page_file::finish(const run_tallies& tallies) {
     text_.clear();
-    page::append_temperature_start(text_, layout_, scale_);
+    figures::close_moisture_calendar(text_, layout_);
+    page::append_temperature_heading(text_);
+    figures::open_temperature_calendar(text_, figures::target::page, layout_, station_name_);
     page_.write(text_);
     temperature_rows_.copy_to(page_);
     text_.clear();
-    page::append_frequencies(text_, layout_, tallies.moisture_regime_tally, tallies.subdivision_tally,
+    figures::close_temperature_calendar(text_, layout_, scale_);
+    page::append_frequencies(text_, tallies.moisture_regime_tally, tallies.subdivision_tally,
                              tallies.temperature_regime_tally, tallies.year_count);
     page_.write(text_);
     summary_rows_.copy_to(page_);

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "inputs/input_check.hpp"
 #include "outputs/output_file.hpp"
 #include "model/year_evaluation.hpp"
 #include "model/year_fields.hpp"
+#include "report/figures.hpp"
 #include "report/station_page.hpp"
 #include "soil_climate/station_simulation.hpp"
 
@@ -35,11 +38,15 @@ private:
 
 // The station page (prefix + "station.html", with --html) while the run writes it, year by
 // year: the moisture rows go straight into the page; the temperature rows and the summary
-// rows wait in scratch files until their sections come.
+// rows wait in scratch files until their sections come. `fixed_scale` is the temperature
+// scale given with --temperature-scale, if any.
+// A year's row as the figures draw it.
+figures::year_row figure_row(const station_year& row);
+
 class station_page_file {
 public:
     station_page_file(const std::string& name, const std::string& file_prefix, const station_parameters& station,
-                      const checked_years& checked);
+                      const checked_years& checked, std::optional<std::pair<int, int>> fixed_scale);
 
     void add_year(const station_year& row);
 
@@ -53,9 +60,10 @@ private:
     output_file page_;
     scratch_file temperature_rows_;
     scratch_file summary_rows_;
-    page::calendar_layout layout_;
-    page::temperature_scale scale_;
-    int rows_ = 0;
+    std::string station_name_;
+    figures::calendar_layout layout_;
+    figures::temperature_scale scale_;
+    figures::calendar_rows rows_;
     std::string text_;
 };
 

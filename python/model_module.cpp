@@ -17,7 +17,7 @@
 #include "inputs/input_records.hpp"
 #include "inputs/station_inputs.hpp"
 #include "model/grid_simulation.hpp"
-#include "report/station_page.hpp"
+#include "report/figures.hpp"
 #include "model/year_fields.hpp"
 #include "soil_climate/station_simulation.hpp"
 
@@ -535,7 +535,7 @@ PYBIND11_MODULE(_model, module) {
     {
         py::list colours;
         for (std::size_t i = 0; i < moisture_regime_names.size(); ++i) {
-            colours.append(std::string(page::moisture_regime_colour(static_cast<soil_moisture_regime>(i))));
+            colours.append(std::string(figures::moisture_regime_colour(static_cast<soil_moisture_regime>(i))));
         }
         module.attr("moisture_regime_colours") = colours;  // as the station page draws them
     }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "report/csv.hpp"
+#include "report/figures.hpp"
 #include "report/station_page.hpp"
 #include "report/text_format.hpp"
 
@@ -108,6 +109,9 @@ void append_station_table_place(std::string& text, const station_place& place) {
 
 namespace page {
 namespace {
+
+using figures::append_escaped;
+using figures::moisture_regime_colour;
 
 void append_swatch(std::string& text, std::string_view colour) {
     text += "<span class=\"swatch\" style=\"background:";

@@ -16,7 +16,7 @@
 #include "inputs/station_inputs.hpp"
 #include "model/grid_simulation.hpp"
 #include "model/year_fields.hpp"
-#include "report/station_page.hpp"
+#include "report/figures.hpp"
 #include "soil_climate/station_simulation.hpp"
 
 using namespace soil_climate;
@@ -319,10 +319,10 @@ Rcpp::List year_field_table() {
     }
     std::vector<std::string> regime_colours, calendar_colours;
     for (std::size_t i = 0; i < moisture_regime_names.size(); ++i) {
-        regime_colours.emplace_back(page::moisture_regime_colour(static_cast<soil_moisture_regime>(i)));
+        regime_colours.emplace_back(figures::moisture_regime_colour(static_cast<soil_moisture_regime>(i)));
     }
     for (int code = 1; code <= static_cast<int>(moisture_code_names.size()); ++code) {
-        calendar_colours.emplace_back(page::moisture_code_colour(static_cast<moisture_code>(code)));
+        calendar_colours.emplace_back(figures::moisture_code_colour(static_cast<moisture_code>(code)));
     }
     return Rcpp::List::create(
         Rcpp::Named("fields") = Rcpp::DataFrame::create(Rcpp::Named("name") = name, Rcpp::Named("unit") = unit,

@@ -52,6 +52,46 @@ TEST(Options, CsvAddsTheTableAndChangesNothingElse) {
     EXPECT_NE(table.find(",XERIC,DRY XERIC,Thermic\n2010,"), std::string::npos);
 }
 
+TEST(Options, FiguresAddThreeDrawingsAndChangeNothingElse) {
+    station_folder plain;
+    plain.copy_example("davis");
+    ASSERT_EQ(plain.run({"--html"}).status, 0);
+    station_folder with_figures;
+    with_figures.copy_example("davis");
+    ASSERT_EQ(with_figures.run({"--html", "--figures"}).status, 0);
+    names expected = plain.names();
+    for (const char* figure : {"moisture_calendar.svg", "temperature_calendar.svg", "regime_frequencies.svg"}) {
+        expected.push_back(figure);
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(with_figures.names(), expected);
+    for (const std::string& name : plain.names()) {
+        EXPECT_EQ(with_figures.read(name), plain.read(name)) << name;
+    }
+    // The page's moisture calendar is the figure's drawing, past the figure's own size.
+    const std::string page = with_figures.read("station.html");
+    const std::string figure = with_figures.read("moisture_calendar.svg");
+    const std::string drawing = figure.substr(figure.find(" viewBox"));
+    EXPECT_NE(page.find(drawing), std::string::npos);
+}
+
+TEST(Options, ATemperatureScaleIsWholeDegreesMinBelowMax) {
+    for (const char* scale : {"10", "20:10", "5:5", "0.5:20", "-200:20", "a:b", ""}) {
+        station_folder folder;
+        folder.copy_example("davis");
+        const auto refused = folder.run({"--html", "--temperature-scale", scale});
+        EXPECT_EQ(refused.status, 1) << scale;
+        EXPECT_EQ(refused.out.rfind("Command line: --temperature-scale", 0), 0u) << scale;
+    }
+    station_folder folder;
+    folder.copy_example("davis");
+    ASSERT_EQ(folder.run({"--html", "--temperature-scale", "-10:40"}).status, 0);
+    const std::string page = folder.read("station.html");
+    EXPECT_NE(page.find("<linearGradient id=\"t190\">"), std::string::npos);
+    EXPECT_NE(page.find("<linearGradient id=\"t239\">"), std::string::npos);
+    EXPECT_EQ(page.find("id=\"t240\""), std::string::npos);
+}
+
 TEST(Options, CsvWithCapacityAndPrefix) {
     station_folder folder;
     folder.copy_example("davis", "st1_");
@@ -65,7 +105,10 @@ TEST(Options, HelpVersionAndUnknownOptions) {
     station_folder folder;
     const auto help = folder.run({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("Usage: run_station [--csv] [--html] [--no-reports] [--output-dir DIR] [capacity [prefix]]\n", 0), 0u);
+    EXPECT_EQ(help.out.rfind("Usage: run_station [--csv] [--html] [--figures] [--no-reports] [--output-dir DIR] "
+                             "[capacity [prefix]]\n",
+                             0),
+              0u);
     EXPECT_NE(help.out.find("Exit status"), std::string::npos);
 
     const auto version = folder.run({"--version"});
