@@ -538,6 +538,18 @@ PYBIND11_MODULE(_model, module) {
             colours.append(std::string(figures::moisture_regime_colour(static_cast<soil_moisture_regime>(i))));
         }
         module.attr("moisture_regime_colours") = colours;  // as the station page draws them
+        py::list temperature_colours;
+        for (std::size_t i = 0; i < temperature_regime_names.size(); ++i) {
+            temperature_colours.append(
+                std::string(figures::temperature_regime_colour(static_cast<soil_temperature_regime>(i))));
+        }
+        module.attr("temperature_regime_colours") = temperature_colours;
+        py::list code_colours;
+        for (int code = 1; code <= static_cast<int>(moisture_code_names.size()); ++code) {
+            code_colours.append(std::string(figures::moisture_code_colour(static_cast<moisture_code>(code))));
+        }
+        module.attr("moisture_code_colours") = code_colours;  // dry, partly dry and partly moist, moist
+        module.attr("moisture_code_names") = names_of(moisture_code_names);
     }
     module.attr("moisture_regime_names") = names_of(moisture_regime_names);
     module.attr("subdivision_names") = names_of(subdivision_names);

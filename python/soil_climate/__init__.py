@@ -104,6 +104,24 @@ class StationResult:
             result[name] = (count, count * 100.0 / years if years else 0.0)
         return result
 
+    def plot_moisture_calendar(self, ax=None):
+        """The moisture calendar in the station page's colours, on ``ax`` or a new figure
+        (needs matplotlib). Returns the axes."""
+        from .plots import plot_moisture_calendar
+        return plot_moisture_calendar(self, ax)
+
+    def plot_temperature_calendar(self, ax=None, scale=None):
+        """The soil temperature calendar in bins of 1 deg C, over the station's range or
+        ``scale`` = (min, max) deg C (needs matplotlib). Returns the axes."""
+        from .plots import plot_temperature_calendar
+        return plot_temperature_calendar(self, ax, scale)
+
+    def plot_frequencies(self, kind="moisture_regime", ax=None):
+        """Bars of how often each name of a regime table occurred (needs matplotlib).
+        Returns the axes."""
+        from .plots import plot_frequencies
+        return plot_frequencies(self, kind, ax)
+
     def to_pandas(self):
         """A pandas DataFrame with the columns of run_station's years.csv (needs pandas)."""
         try:

@@ -5,9 +5,8 @@ import numpy as np
 
 from . import _model
 
-# Cold to hot, each isothermal regime a lighter shade of its plain one.
-TEMPERATURE_REGIME_COLOURS = ("#3B4CC0", "#8DA0E8", "#1A9850", "#91CF60", "#E08214", "#FDB863", "#B2182B",
-                              "#F4A582")
+# Cold to warm, each isothermal regime a lighter tone of its band's: the station page's.
+TEMPERATURE_REGIME_COLOURS = tuple(_model.temperature_regime_colours)
 MISSING_COLOUR = "#FFFFFF"
 
 
@@ -15,7 +14,7 @@ def _pyplot():
     try:
         import matplotlib.pyplot as pyplot
     except ImportError as missing:
-        raise ImportError("maps need matplotlib (Debian: python3-matplotlib)") from missing
+        raise ImportError("plots need matplotlib (Debian: python3-matplotlib)") from missing
     return pyplot
 
 
