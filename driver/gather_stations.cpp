@@ -426,6 +426,12 @@ int tables(const std::string& output, const std::string& logs, bool html) {
 }  // namespace soil_climate
 
 int main(int argc, char** argv) {
+    static constexpr const char* usage =
+        "Usage: gather_stations list [--in-place] OUTPUT_DIR < folders > stations\n"
+        "       gather_stations plan [--resume] [--html] LOGS_DIR SALT < stations\n"
+        "       gather_stations tables [--html] OUTPUT_DIR LOGS_DIR < stations\n"
+        "       gather_stations --help\n"
+        "The steps of run_stations around the runs of the stations; see gather_stations(1).\n";
     std::vector<std::string> arguments(argv + 1, argv + argc);
     const auto take = [&](const char* option) {
         const auto at = std::find(arguments.begin(), arguments.end(), option);
@@ -436,6 +442,10 @@ int main(int argc, char** argv) {
         return found;
     };
     const std::string step = arguments.empty() ? "" : arguments.front();
+    if (step == "--help") {
+        std::fputs(usage, stdout);
+        return 0;
+    }
     if (!arguments.empty()) {
         arguments.erase(arguments.begin());
     }
@@ -456,9 +466,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "run_stations: %s The earlier tables are kept.\n", failure.what());
         return 1;
     }
-    std::fputs("Usage: gather_stations list [--in-place] OUTPUT_DIR < folders > stations\n"
-               "       gather_stations plan [--resume] [--html] LOGS_DIR SALT < stations\n"
-               "       gather_stations tables [--html] OUTPUT_DIR LOGS_DIR < stations\n",
-               stderr);
+    std::fputs(usage, stderr);
     return 2;
 }
