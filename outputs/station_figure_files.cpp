@@ -14,37 +14,26 @@ station_figure_files::station_figure_files(const run_files& files, const std::st
       frequencies_(files.frequency_figure, file_prefix, "Output file of regime_frequencies.svg opening failed.",
                    "of regime_frequencies.svg"),
       station_name_(station.station_name),
-      layout_(figures::layout_for(checked.calendar_rows)) {
-    scale_.fixed = fixed_scale;
-    figures::open_moisture_calendar(text_, figures::target::file, layout_, station_name_);
+      calendars_(checked.calendar_rows, fixed_scale) {
+    figures::open_moisture_calendar(text_, figures::target::file, calendars_.layout(), station_name_);
     moisture_.write(text_);
     text_.clear();
-    figures::open_temperature_calendar(text_, figures::target::file, layout_, station_name_);
+    figures::open_temperature_calendar(text_, figures::target::file, calendars_.layout(), station_name_);
     temperature_.write(text_);
 }
 
 void station_figure_files::add_year(const station_year& row) {
-    const figures::year_row year = figure_row(row);
-    const int at = rows_.next(row.year_label, [&](int gap, const std::string& label) {
-        text_.clear();
-        figures::append_gap_row(text_, layout_, gap, label);
-        moisture_.write(text_);
-        temperature_.write(text_);
-    });
-    text_.clear();
-    figures::append_moisture_row(text_, layout_, at, year, row.year.moisture_calendar);
-    moisture_.write(text_);
-    text_.clear();
-    figures::append_temperature_row(text_, layout_, at, year, row.year.temperature_calendar, scale_);
-    temperature_.write(text_);
+    calendars_.add_year(
+        figure_row(row), row.year.moisture_calendar, row.year.temperature_calendar,
+        [&](std::string_view text) { moisture_.write(text); }, [&](std::string_view text) { temperature_.write(text); });
 }
 
 void station_figure_files::finish(const run_tallies& tallies) {
     text_.clear();
-    figures::close_moisture_calendar(text_, layout_);
+    figures::close_moisture_calendar(text_, calendars_.layout());
     moisture_.write(text_);
     text_.clear();
-    figures::close_temperature_calendar(text_, layout_, scale_);
+    figures::close_temperature_calendar(text_, calendars_.layout(), calendars_.scale());
     temperature_.write(text_);
     text_.clear();
     figures::append_frequency_figure(text_, figures::target::file, station_name_, tallies.moisture_regime_tally,

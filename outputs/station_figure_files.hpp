@@ -32,9 +32,7 @@ private:
     output_file temperature_;
     output_file frequencies_;
     std::string station_name_;
-    figures::calendar_layout layout_;
-    figures::temperature_scale scale_;
-    figures::calendar_rows rows_;
+    figures::station_calendars calendars_;
     std::string text_;
 };
 

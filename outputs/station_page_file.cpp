@@ -90,30 +90,19 @@ station_page_file::station_page_file(const std::string& name, const std::string&
       temperature_rows_(file_prefix, page_write_failure),
       summary_rows_(file_prefix, page_write_failure),
       station_name_(station.station_name),
-      layout_(figures::layout_for(checked.calendar_rows)) {
-    scale_.fixed = fixed_scale;
+      calendars_(checked.calendar_rows, fixed_scale) {
     page::append_head(text_, {station.station_name, station.latitude, station.hemisphere,
                               station.water_holding_capacity, station.soil_temp_offset, station.amplitude_factor,
                               station.phase_shift, checked.year_count, checked.first_label, checked.last_label,
                               RUN_STATION_VERSION});
-    figures::open_moisture_calendar(text_, figures::target::page, layout_, station_name_);
+    figures::open_moisture_calendar(text_, figures::target::page, calendars_.layout(), station_name_);
     page_.write(text_);
 }
 
 void station_page_file::add_year(const station_year& row) {
-    const figures::year_row year = figure_row(row);
-    const int at = rows_.next(row.year_label, [&](int gap, const std::string& label) {
-        text_.clear();
-        figures::append_gap_row(text_, layout_, gap, label);
-        page_.write(text_);
-        temperature_rows_.write(text_);
-    });
-    text_.clear();
-    figures::append_moisture_row(text_, layout_, at, year, row.year.moisture_calendar);
-    page_.write(text_);
-    text_.clear();
-    figures::append_temperature_row(text_, layout_, at, year, row.year.temperature_calendar, scale_);
-    temperature_rows_.write(text_);
+    calendars_.add_year(
+        figure_row(row), row.year.moisture_calendar, row.year.temperature_calendar,
+        [&](std::string_view text) { page_.write(text); }, [&](std::string_view text) { temperature_rows_.write(text); });
     text_.clear();
     page::append_summary_row(text_, row);
     summary_rows_.write(text_);
@@ -121,13 +110,13 @@ void station_page_file::add_year(const station_year& row) {
 
 void station_page_file::finish(const run_tallies& tallies) {
     text_.clear();
-    figures::close_moisture_calendar(text_, layout_);
+    figures::close_moisture_calendar(text_, calendars_.layout());
     page::append_temperature_heading(text_);
-    figures::open_temperature_calendar(text_, figures::target::page, layout_, station_name_);
+    figures::open_temperature_calendar(text_, figures::target::page, calendars_.layout(), station_name_);
     page_.write(text_);
     temperature_rows_.copy_to(page_);
     text_.clear();
-    figures::close_temperature_calendar(text_, layout_, scale_);
+    figures::close_temperature_calendar(text_, calendars_.layout(), calendars_.scale());
     page::append_frequencies(text_, tallies.moisture_regime_tally, tallies.subdivision_tally,
                              tallies.temperature_regime_tally, tallies.year_count);
     page_.write(text_);

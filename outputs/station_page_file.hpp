@@ -61,9 +61,7 @@ private:
     scratch_file temperature_rows_;
     scratch_file summary_rows_;
     std::string station_name_;
-    figures::calendar_layout layout_;
-    figures::temperature_scale scale_;
-    figures::calendar_rows rows_;
+    figures::station_calendars calendars_;
     std::string text_;
 };
 

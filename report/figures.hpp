@@ -92,6 +92,43 @@ void close_temperature_calendar(std::string& text, const calendar_layout& layout
 // A row for years missing from the record: empty, outlined and labelled.
 void append_gap_row(std::string& text, const calendar_layout& layout, int row, std::string_view label);
 
+// A station's two calendars drawn together as the years come, with the same rows and
+// gaps: for each year, its rows' text is handed to `moisture(text)` and
+// `temperature(text)`, wherever each calendar is being written.
+class station_calendars {
+public:
+    station_calendars(int row_count, std::optional<std::pair<int, int>> fixed_scale)
+        : layout_(layout_for(row_count)) {
+        scale_.fixed = fixed_scale;
+    }
+
+    template <typename Moisture, typename Temperature>
+    void add_year(const year_row& year, const daily_codes& moisture_calendar,
+                  const daily_temperatures& temperature_calendar, Moisture&& moisture, Temperature&& temperature) {
+        const int row = rows_.next(year.label, [&](int gap, const std::string& label) {
+            text_.clear();
+            append_gap_row(text_, layout_, gap, label);
+            moisture(text_);
+            temperature(text_);
+        });
+        text_.clear();
+        append_moisture_row(text_, layout_, row, year, moisture_calendar);
+        moisture(text_);
+        text_.clear();
+        append_temperature_row(text_, layout_, row, year, temperature_calendar, scale_);
+        temperature(text_);
+    }
+
+    const calendar_layout& layout() const { return layout_; }
+    const temperature_scale& scale() const { return scale_; }
+
+private:
+    calendar_layout layout_;
+    temperature_scale scale_;
+    calendar_rows rows_;
+    std::string text_;
+};
+
 // The frequencies of the three regime tables as bars, years and percent of each name.
 void append_frequency_figure(std::string& text, target where, std::string_view station_name,
                              std::span<const int> moisture_tally, std::span<const int> subdivision_tally,

@@ -136,7 +136,7 @@ def put_in_order(series):
     for observation in ordered:
         if kept and kept[-1].date == observation.date:
             if not kept[-1].same_record(observation):
-                raise BadInput(f"{kept[-1].where} and {observation.where.split(': ')[-1]} both give "
+                raise BadInput(f"{kept[-1].where} and {observation.where.rsplit(': ', 1)[-1]} both give "
                                f"{observation.date} with different values")
             series.duplicate_rows += 1
             continue
