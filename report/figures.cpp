@@ -302,7 +302,12 @@ void append_temperature_scale(std::string& text, int top, const scale_bins& bins
         text += "\"/>";
     }
     const auto x_of = [&](int celsius) { return label_width + (celsius - bins.first) * bin_pixels; };
-    std::vector<int> labelled{5, 8};
+    std::vector<int> labelled;
+    for (const int threshold : {5, 8}) {
+        if (threshold >= bins.first && threshold <= bins.first + bins.count) {
+            labelled.push_back(threshold);
+        }
+    }
     for (int celsius = bins.first; celsius <= bins.first + bins.count; ++celsius) {
         const bool end = celsius == bins.first || celsius == bins.first + bins.count;
         const bool clear = std::all_of(labelled.begin(), labelled.end(),
@@ -312,9 +317,6 @@ void append_temperature_scale(std::string& text, int top, const scale_bins& bins
         }
     }
     for (const int celsius : labelled) {
-        if (celsius < bins.first || celsius > bins.first + bins.count) {
-            continue;
-        }
         const bool threshold = celsius == 5 || celsius == 8;
         text += "<line";
         append_attribute(text, "x1", x_of(celsius));

@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "common/model_year.hpp"
 #include "common/regime_names.hpp"

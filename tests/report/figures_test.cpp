@@ -73,6 +73,11 @@ TEST(Figures, TemperatureBinsAreWholeDegreesNamedByReferenceAndDefinedAtTheClose
     close.clear();
     close_temperature_calendar(close, layout_for(30), fixed);
     EXPECT_EQ(count_of(close, "<linearGradient"), 10u);
+    // A threshold off the fixed scale is not drawn and keeps no label of the scale away.
+    close.clear();
+    close_temperature_calendar(close, layout_for(30), temperature_scale{1000, -1000, std::pair{9, 30}});
+    EXPECT_TRUE(holds(close, ">9</text>"));
+    EXPECT_FALSE(holds(close, ">8 &#176;C</text>"));
 }
 
 TEST(Figures, LongRecordsGetThinnerRowsAndFewerLabels) {

@@ -12,7 +12,7 @@ import re
 
 from ..faults import BadInput
 from ..observations import Observation, Series, StationFacts, checked, checked_coordinate
-from .text import bounded_lines, open_text
+from .text import bounded_lines, number, open_text
 
 ELEMENTS = {"TG": "mean", "TX": "maximum", "TN": "minimum", "RR": "precipitation"}
 MISSING = -9999
@@ -49,14 +49,15 @@ def station_list(path):
         for line in lines:
             if STATIONS_HEADER.fullmatch(line.rstrip("\r\n")):
                 break
-        for number, row in enumerate(csv.reader(lines), start=1):
+        for row in csv.reader(lines):
             if len(row) < 6:
                 continue
             where = f"{path}: station {row[0].strip()}"
             facts[row[0].strip()] = StationFacts(
                 checked_coordinate(degrees(row[3], where), "latitude", where),
                 checked_coordinate(degrees(row[4], where), "longitude", where),
-                checked_coordinate(float(row[5]), "elevation", where), row[1].strip(), row[0].strip())
+                checked_coordinate(number(row[5], f"{where}, HGHT"), "elevation", where), row[1].strip(),
+                row[0].strip())
     return facts
 
 
@@ -65,7 +66,7 @@ def read(path, options):
     with open_text(path) as file:
         lines = bounded_lines(file, path)
         name = None
-        for number, line in enumerate(lines, start=1):
+        for line_number, line in enumerate(lines, start=1):
             header = SERIES_HEADER.fullmatch(line.rstrip("\r\n"))
             named = NAMED_IN_HEADER.search(line)
             if named:
@@ -77,12 +78,12 @@ def read(path, options):
         code = header.group(1)
         reading = ELEMENTS.get(code)
         if reading is None or header.group(2) != code:
-            raise BadInput(f"{path}: line {number}: {code} is not TG, TX, TN or RR")
+            raise BadInput(f"{path}: line {line_number}: {code} is not TG, TX, TN or RR")
         stations = {}
-        for number, line in enumerate(lines, start=number + 1):
+        for line_number, line in enumerate(lines, start=line_number + 1):
             if not line.strip():
                 continue
-            where = f"{path}: line {number}"
+            where = f"{path}: line {line_number}"
             cells = [cell.strip() for cell in line.split(",")]
             try:
                 key, date, tenths, quality = cells[0], cells[2], int(cells[3]), int(cells[4])
