@@ -19,7 +19,7 @@ import numpy as np
 
 from . import _model
 
-__all__ = ["simulate", "simulate_grid", "read_station", "StationResult", "YearField", "YEAR_FIELDS", "COUNT_FIELDS", "SUM_FIELDS"]
+__all__ = ["simulate", "simulate_grid", "write_grid", "write_geotiff", "read_station", "StationResult", "YearField", "YEAR_FIELDS", "COUNT_FIELDS", "SUM_FIELDS"]
 
 
 class YearField(NamedTuple):
@@ -241,3 +241,13 @@ def _monthly_values(name, values):
 
 
 from .grid import simulate_grid  # noqa: E402  (needs xarray only when called)
+from .grid_netcdf import write_grid  # noqa: E402
+
+
+def write_geotiff(dataset, folder):
+    """Writes the most frequent regimes of a Dataset from `simulate_grid`, their shares and
+    their dominance as GeoTIFFs with colour tables and category names into `folder`
+    (needs python3-rasterio and python3-gdal)."""
+    from .grid_geotiff import write_geotiff as write
+    from .grid_netcdf import cf_complete
+    return write(cf_complete(dataset), folder)

@@ -36,12 +36,27 @@ def year_fields():
     return tuple(field for field in YEAR_FIELDS if field.name in names)
 
 
+# What CF says a latitude or longitude coordinate is: its standard_name, or its units.
+CF_MEANING = {"latitude": ("latitude", ("degrees_north", "degree_north", "degree_n", "degrees_n", "degreen",
+                                        "degreesn")),
+              "longitude": ("longitude", ("degrees_east", "degree_east", "degree_e", "degrees_e", "degreee",
+                                          "degreese"))}
+
+
 def find_coordinate(array, names, what):
-    """The coordinate of `array` named one of `names` (any case), else a ValueError."""
+    """The coordinate of `array` that CF marks as `what` ("latitude" or "longitude") by its
+    standard_name or units, else the one named one of `names` (any case), else a
+    ValueError."""
+    standard_name, units = CF_MEANING[what]
+    for name, coordinate in array.coords.items():
+        if coordinate.attrs.get("standard_name") == standard_name or \
+                str(coordinate.attrs.get("units", "")).lower() in units:
+            return coordinate
     for name in array.coords:
         if str(name).lower() in names:
             return array.coords[name]
-    raise ValueError(f"no {what} coordinate: name it one of {', '.join(names)}")
+    raise ValueError(f"no {what} coordinate: name it one of {', '.join(names)}, or give it standard_name "
+                     f"{standard_name}")
 
 
 def whole_years(array):
@@ -144,6 +159,8 @@ def simulate_grid(temperature, precipitation, *, units, capacity_mm, soil_temp_o
         raise ValueError("temperature and precipitation must cover the same whole years")
     precipitation = precipitation.assign_coords(time=temperature.time)
     latitude = find_coordinate(temperature, LATITUDE_NAMES, "latitude")
+    if latitude.ndim == 0 or not set(latitude.dims) <= set(temperature.dims) - {"time"}:
+        raise ValueError(f"the latitude coordinate {latitude.name} must lie along the grid's spatial dimensions")
     try:
         longitude = find_coordinate(temperature, LONGITUDE_NAMES, "longitude")
     except ValueError:
@@ -203,4 +220,8 @@ def _dataset(xarray, simulated, fields, spatial):
     dataset = xarray.Dataset(variables)
     dataset["complete_years"] = complete.astype(np.int32).assign_attrs(
         long_name="number of years simulated (whole years without a missing month)", units="1")
+    # The codes' missing mark travels with the Dataset, so that any NetCDF writer keeps it.
+    for variable in dataset.data_vars.values():
+        if variable.dtype == np.int8:
+            variable.encoding["_FillValue"] = np.int8(-1)
     return dataset

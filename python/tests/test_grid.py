@@ -126,8 +126,11 @@ def test_soil_grid_reads_units_as_published_and_writes_a_cf_file(tmp_path):
 
 
 @pytest.mark.parametrize("units, arguments, message", [
-    (("degC", "furlongs"), ("--capacity-mm", 150), "has units 'furlongs'; precipitation must be in mm"),
-    (("Celsius?", "mm"), ("--capacity-mm", 150), "has units 'Celsius?'; temperature must be in degC, K or degF"),
+    (("degC", "bananas"), ("--capacity-mm", 150), "variable pr: units 'bananas' cannot be read; give them with "
+                                                  "--precipitation-units"),
+    (("Celsius?", "mm"), ("--capacity-mm", 150), "variable tas: units 'Celsius?' cannot be read"),
+    (("degC", "W m-2"), ("--capacity-mm", 150), "units 'W m-2' are not an amount or a rate of precipitation"),
+    (("mm", "mm"), ("--capacity-mm", 150), "units 'mm' are not a temperature"),
     (("degC", "mm"), ("--capacity-mm", -5), "capacity_mm -5 lies outside 0 to 1e+06 mm"),
     (("degC", "mm"), ("--capacity-mm", 150, "--temperature-var", "tmax"), "no variable tmax"),
     (("degC", "mm"), ("--capacity-mm", 150, "--years", "2050:2060"), "the climate holds none of these years"),
