@@ -45,11 +45,12 @@ def _positive_whole(text):
 def options(argv):
     parser = argparse.ArgumentParser(
         prog="soil_grid",
+        usage="%(prog)s (--capacity-mm MM | --capacity FILE.nc:VAR) [options] [INPUT ...] OUTPUT.nc",
         description="Simulates the soil water and soil temperature of every cell of a monthly climate grid "
                     "(NetCDF files, joined along time, or one GeoTIFF a month) and writes every field of every "
                     "year, the regimes and each cell's share of years in each regime to a CF NetCDF file.")
-    parser.add_argument("paths", nargs="+", metavar="INPUT.nc ... OUTPUT.nc",
-                        help="the monthly climate (files or quoted globs), then the file to write")
+    parser.add_argument("paths", nargs="+", metavar="INPUT ... OUTPUT.nc",
+                        help="the monthly climate (NetCDF files or quoted globs), then the file to write")
     parser.add_argument("--temperature", action="append", metavar="FILES",
                         help="files or a quoted glob of the temperature alone (repeatable)")
     parser.add_argument("--precipitation", "--precipitation-file", action="append", metavar="FILES",
