@@ -29,6 +29,76 @@ gather_regime <- function(outputs, field, names) {
   list(most = most, percent = percent)
 }
 
+# The year and month of each layer as the raster's time gives them (the year NA where the
+# time holds only months, the month NA where it holds only years) and each layer's date as
+# a message shows it; NULL for a raster whose time is not set or not in a calendar.
+layer_months <- function(x) {
+  info <- terra::timeInfo(x)
+  if (!isTRUE(info$time[1])) {
+    return(NULL)
+  }
+  when <- terra::time(x)
+  step <- info$step[1]
+  if (step %in% c("seconds", "days")) {
+    parts <- as.POSIXlt(when)
+    year <- parts$year + 1900L
+    month <- parts$mon + 1L
+    shown <- format(when, "%Y-%m-%d")
+  } else if (step == "yearmonths") {
+    year <- floor(when + 1e-6)
+    month <- round((when - year) * 12) + 1
+    shown <- ifelse(is.na(when), NA_character_, sprintf("%d-%02d", as.integer(year), as.integer(month)))
+  } else if (step == "months") {
+    year <- rep(NA_integer_, length(when))
+    month <- when
+    shown <- month.name[when]
+  } else if (step == "years") {
+    year <- when
+    month <- rep(NA_integer_, length(when))
+    shown <- as.character(when)
+  } else {
+    return(NULL)
+  }
+  list(year = as.integer(year), month = as.integer(month), shown = ifelse(is.na(shown), "NA", shown))
+}
+
+# The model takes whole years of months, January to December, each month once: a raster
+# whose time says otherwise (a July start, a missing or repeated month) is refused, since
+# its years would be read from the wrong months. Returns the layers' months, or NULL for a
+# raster without time.
+check_months <- function(x, name) {
+  months <- layer_months(x)
+  if (is.null(months)) {
+    return(NULL)
+  }
+  refuse <- function(detail) {
+    stop(name, "'s layers must be whole years of consecutive months, January to December: its first layer is ",
+         months$shown[1], detail, call. = FALSE)
+  }
+  layers <- length(months$shown)
+  missing <- which(is.na(months$year) & is.na(months$month))
+  if (length(missing) > 0L) {
+    refuse(paste0(", layer ", missing[1], " has no date"))
+  }
+  if (!is.na(months$month[1]) && months$month[1] != 1L) {
+    refuse(if (months$shown[1] == month.name[months$month[1]]) "" else paste0(" (", month.name[months$month[1]], ")"))
+  }
+  index <- seq_len(layers) - 1L
+  month_wrong <- !is.na(months$month) & months$month != index %% 12L + 1L
+  year_wrong <- !is.na(months$year) & months$year != months$year[1] + index %/% 12L
+  wrong <- which(month_wrong | year_wrong)
+  if (length(wrong) > 0L) {
+    k <- wrong[1]
+    expected <- paste(if (!is.na(months$month[k])) month.name[index[k] %% 12L + 1L],
+                      if (!is.na(months$year[k])) months$year[1] + index[k] %/% 12L)
+    refuse(paste0(", layer ", k, " is ", months$shown[k], ", not ", expected))
+  }
+  if (layers %% 12L != 0L) {
+    refuse(paste0(", its last (layer ", layers, ") is ", months$shown[layers]))
+  }
+  months
+}
+
 simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil_temp_offset = 2.5,
                             amplitude_factor = 0.66, phase_shift = NULL, latitude = NULL, threads = 0L) {
   if (!requireNamespace("terra", quietly = TRUE)) {
@@ -40,6 +110,7 @@ simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil
   if (!inherits(temperature, "SpatRaster") || !inherits(precipitation, "SpatRaster")) {
     stop("temperature and precipitation must be SpatRasters of monthly layers", call. = FALSE)
   }
+  temperature_months <- check_months(temperature, "temperature")
   layers <- terra::nlyr(temperature)
   if (layers == 0L || layers %% 12L != 0L) {
     stop("temperature must hold 12 layers a year, January first, not ", layers, call. = FALSE)
@@ -47,8 +118,26 @@ simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil
   if (!terra::compareGeom(temperature, precipitation, stopOnError = FALSE) || terra::nlyr(precipitation) != layers) {
     stop("precipitation must have the grid and the layers of temperature", call. = FALSE)
   }
+  precipitation_months <- check_months(precipitation, "precipitation")
+  if (!is.null(temperature_months) && !is.null(precipitation_months)) {
+    # Each layer's year and month, where both rasters' time tells it, must agree.
+    differ <- function(field) {
+      a <- temperature_months[[field]]
+      b <- precipitation_months[[field]]
+      !is.na(a) & !is.na(b) & a != b
+    }
+    k <- which(differ("year") | differ("month"))
+    if (length(k) > 0L) {
+      stop("precipitation's months are not temperature's: its layer ", k[1], " is ", precipitation_months$shown[k[1]],
+           ", temperature's is ", temperature_months$shown[k[1]], call. = FALSE)
+    }
+  }
   if (is.null(latitude)) {
-    if (!terra::is.lonlat(temperature)) {
+    if (terra::crs(temperature) == "") {
+      stop("the raster has no coordinate reference system: give latitude (one number or a one-layer SpatRaster)",
+           call. = FALSE)
+    }
+    if (!isTRUE(terra::is.lonlat(temperature))) {
       stop("the raster is not in longitude and latitude: give latitude (one number or a one-layer SpatRaster)",
            call. = FALSE)
     }
@@ -68,18 +157,68 @@ simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil
                              one_word(units, "units"), as.integer(threads))
   tables <- library_tables()
   layers <- list()
-  for (name in c("moisture_regime", "temperature_regime")) {
+  for (name in regime_layers) {
     names <- tables$categories[[match(name, tables$fields$name)]]
     gathered <- gather_regime(outputs, match(name, tables$grid_fields), names)
     most <- terra::rast(temperature, nlyrs = 1L, names = name, vals = gathered$most)
     levels(most) <- stats::setNames(data.frame(seq_along(names) - 1L, names), c("value", name))
-    if (name == "moisture_regime") {
-      # The colours of the station page and the index of stations.
-      terra::coltab(most) <- data.frame(value = seq_along(names) - 1L, col = tables$moisture_regime_colours)
-    }
+    # The colours of the station page and the index of stations.
+    terra::coltab(most) <- data.frame(value = seq_along(names) - 1L, col = tables[[paste0(name, "_colours")]])
     percent <- terra::rast(temperature, nlyrs = length(names), vals = gathered$percent)
-    names(percent) <- paste0(name, "_percent_", gsub("[^A-Za-z0-9]+", "_", names))
+    names(percent) <- share_layer_names(name, names)
     layers <- c(layers, most, percent)
   }
   terra::rast(layers)
+}
+
+regime_layers <- c("moisture_regime", "temperature_regime")
+
+share_layer_names <- function(name, names) paste0(name, "_percent_", gsub("[^A-Za-z0-9]+", "_", names))
+
+# The regime maps as files a GIS reads: one GeoTIFF a regime of its codes, one byte a cell
+# with the regime names and colours, and one of the shares of its years in each regime, as
+# floats. A single file of all layers cannot hold both: its one data type would be the
+# codes' bytes, truncating the shares, and a multi-band GeoTIFF takes no colour table.
+write_regimes <- function(x, folder, overwrite = FALSE) {
+  if (!requireNamespace("terra", quietly = TRUE)) {
+    stop("write_regimes needs the package terra (Debian: r-cran-terra)", call. = FALSE)
+  }
+  if (!inherits(x, "SpatRaster")) {
+    stop("x must be a SpatRaster made by simulate_raster", call. = FALSE)
+  }
+  if (!is.character(folder) || length(folder) != 1L || is.na(folder) || !nzchar(folder)) {
+    stop("folder must be one folder name", call. = FALSE)
+  }
+  if (!is.logical(overwrite) || length(overwrite) != 1L || is.na(overwrite)) {
+    stop("overwrite must be TRUE or FALSE", call. = FALSE)
+  }
+  tables <- library_tables()
+  # What to write: each regime's layer and its share layers, as far as x holds them.
+  jobs <- list()
+  for (name in regime_layers) {
+    if (name %in% names(x)) {
+      jobs[[name]] <- list(layers = name, datatype = "INT1U")
+    }
+    shares <- intersect(share_layer_names(name, tables$categories[[match(name, tables$fields$name)]]), names(x))
+    if (length(shares) > 0L) {
+      jobs[[paste0(name, "_percent")]] <- list(layers = shares, datatype = "FLT4S")
+    }
+  }
+  if (length(jobs) == 0L) {
+    stop("x holds none of the layers of simulate_raster (moisture_regime, temperature_regime and their shares)",
+         call. = FALSE)
+  }
+  files <- file.path(folder, paste0(names(jobs), ".tif"))
+  names(files) <- names(jobs)
+  # Refused before any file is written, so a refusal never leaves half a set behind.
+  if (!overwrite && any(file.exists(files))) {
+    stop(files[file.exists(files)][1], " exists: give overwrite = TRUE to replace it", call. = FALSE)
+  }
+  if (!dir.exists(folder) && !dir.create(folder, recursive = TRUE, showWarnings = FALSE)) {
+    stop("cannot make the folder ", folder, call. = FALSE)
+  }
+  for (job in names(jobs)) {
+    terra::writeRaster(x[[jobs[[job]]$layers]], files[[job]], datatype = jobs[[job]]$datatype, overwrite = overwrite)
+  }
+  invisible(files)
 }

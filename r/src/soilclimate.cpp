@@ -297,7 +297,7 @@ Rcpp::NumericVector simulate_cells(const Rcpp::NumericMatrix& temperature, const
 }
 
 // The table of a year's fields: name, unit, meaning, kind and source, with each category
-// field's names.
+// field's names, and the colours the station page draws the regimes and the calendar in.
 // [[Rcpp::export(.year_field_table)]]
 Rcpp::List year_field_table() {
     static constexpr const char* kinds[] = {"text", "number", "count", "category"};
@@ -317,9 +317,13 @@ Rcpp::List year_field_table() {
     for (const year_field* field : grid_fields()) {
         grid.emplace_back(field->name);
     }
-    std::vector<std::string> regime_colours, calendar_colours;
+    std::vector<std::string> regime_colours, temperature_colours, calendar_colours;
     for (std::size_t i = 0; i < moisture_regime_names.size(); ++i) {
         regime_colours.emplace_back(figures::moisture_regime_colour(static_cast<soil_moisture_regime>(i)));
+    }
+    for (std::size_t i = 0; i < temperature_regime_names.size(); ++i) {
+        temperature_colours.emplace_back(
+            figures::temperature_regime_colour(static_cast<soil_temperature_regime>(i)));
     }
     for (int code = 1; code <= static_cast<int>(moisture_code_names.size()); ++code) {
         calendar_colours.emplace_back(figures::moisture_code_colour(static_cast<moisture_code>(code)));
@@ -330,6 +334,7 @@ Rcpp::List year_field_table() {
                                                        Rcpp::Named("source") = source),
         Rcpp::Named("categories") = categories, Rcpp::Named("grid_fields") = grid,
         Rcpp::Named("moisture_regime_colours") = regime_colours,
+        Rcpp::Named("temperature_regime_colours") = temperature_colours,
         Rcpp::Named("moisture_code_names") =
             std::vector<std::string>(moisture_code_names.begin(), moisture_code_names.end()),
         Rcpp::Named("moisture_code_colours") = calendar_colours);
