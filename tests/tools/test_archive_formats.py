@@ -276,3 +276,23 @@ def test_plain_tables_in_other_layouts(tmp_path, rows, options, expected):
     else:
         assert result.returncode == 1
         assert expected in result.stderr and result.stderr.count("\n") == 1
+
+
+def test_names_that_clean_alike_get_a_folder_each_planned_before_any_is_written(tmp_path):
+    # Names and identifiers that meet once cleaned, and names that clean to nothing.
+    stations = (("1", "X"), ("2", "X"), ("3", "X_1"), ("A:1", "N"), ("A;1", "N"), ("9", ".."), ("10", "..."))
+    rows = ['"STATION","NAME","LATITUDE","DATE","TAVG","PRCP"']
+    for number, (station, name) in enumerate(stations):
+        rows += [f'"{station}","{name}","40","1995-{m:02d}","{number}","40"' for m in range(1, 13)]
+    source = write(tmp_path / "order.csv", rows)
+    for force in ([], ["--force"]):
+        result = station_import("--capacity-mm", 150, *force, source, "stations", cwd=tmp_path)
+        assert result.returncode == 0, result.stderr
+        assert "7 of 7 stations imported" in result.stdout
+        folders = {path.name: path for path in (tmp_path / "stations").iterdir()}
+        assert sorted(folders) == ["10", "9", "N_A_1", "N_A_1_2", "X_1", "X_1_2", "X_2"]
+        # Each station in its own folder, the last one overwriting none of the others.
+        means = sorted(float((folder / "monthly_T").read_text().split()[1]) for folder in folders.values())
+        assert means == [n * 9 / 5 + 32 for n in range(7)]
+    assert (folders["9"] / "parameter").read_text().endswith(" 9\n")
+    assert station_facts(folders["9"])["name"] == "9"

@@ -3,9 +3,13 @@ boundary, filled months, dropped years, southern stations, the column names of c
 exports, every bad input, and a station imported and run whose regimes are known by hand."""
 
 import csv
+import errno
+import itertools
 import datetime
 import os
 import pathlib
+import runpy
+import signal
 import subprocess
 import sys
 
@@ -273,3 +277,75 @@ def test_a_southern_station_with_a_northern_summer_is_warned_of(tmp_path):
                             cwd=tmp_path)
     assert result.returncode == 0
     assert "warning: " in result.stderr and "June to August, but the station is southern (S)" in result.stderr
+
+
+def tree(root):
+    """Every path below `root` with what it holds: the bytes of a file, the target of a
+    link, or None for a folder."""
+    found = {}
+    for path in sorted(root.rglob("*")):
+        found[str(path.relative_to(root))] = (os.readlink(path) if path.is_symlink() else
+                                             None if path.is_dir() else path.read_bytes())
+    return found
+
+
+class Faults:
+    """Makes the `at`-th call that touches the folder `root` fail (no space left) or
+    first sends the process a signal, as a full disk or Ctrl-C would at that moment."""
+
+    def __init__(self, monkeypatch, root, at, kind):
+        self.root, self.at, self.kind, self.calls = str(root), at, kind, 0
+        module = sys.modules["soil_climate.importing.folders"]
+        for owner, name in ((os, "rename"), (os, "mkdir"), (os, "chmod"), (module, "open")):
+            real = getattr(owner, name, open)
+            monkeypatch.setattr(owner, name, self.wrap(real), raising=False)
+
+    def wrap(self, real):
+        def call(path, *rest, **options):
+            if any(str(argument).startswith(self.root) for argument in (path, *rest[:1])):
+                self.calls += 1
+                if self.calls == self.at:
+                    if self.kind == "full disk":
+                        raise OSError(errno.ENOSPC, os.strerror(errno.ENOSPC))
+                    os.kill(os.getpid(), self.kind)
+            return real(path, *rest, **options)
+        return call
+
+
+@pytest.mark.parametrize("kind", ["full disk", signal.SIGINT, signal.SIGTERM, signal.SIGHUP])
+@pytest.mark.parametrize("layout", ["stations below an old one", "one station in new folders"])
+def test_an_import_is_written_whole_or_leaves_every_folder_as_it_was(tmp_path, monkeypatch, capsys, kind, layout):
+    """At every step of the writing, a full disk or a signal leaves the folders exactly as
+    they were: no new folder or temporary file, the old station with its results intact."""
+    main = runpy.run_path(os.environ["STATION_IMPORT"])["main"]
+    rows = ['"STATION","NAME","LATITUDE","DATE","TAVG","PRCP"']
+    for station in ("S0", "S1", "S2"):
+        rows += [f'"{station}","{station}","40","1995-{m:02d}","15.5","40"' for m in range(1, 13)]
+    export = monthly_csv(tmp_path / "n.csv", rows[1:], header=rows[0])
+    out = tmp_path / "out"
+    if layout == "stations below an old one":
+        (out / "S0").mkdir(parents=True)
+        for name in ("monthly_T", "monthly_P", "parameter", "years.csv"):
+            (out / "S0" / name).write_text(f"old {name}\n")
+        arguments, status = ["--force", export, out], 1
+    else:
+        arguments, status = ["--station", "S1", export, out / "a" / "b"], 1
+    before = tree(tmp_path)
+    for at in itertools.count(1):
+        with monkeypatch.context() as patch:
+            faults = Faults(patch, out, at, kind)
+            result = main(["--capacity-mm", "150", *map(str, arguments)])
+        errors = capsys.readouterr().err
+        if faults.calls < at:
+            break
+        expected = status if kind == "full disk" else 128 + kind
+        assert (result, errors.count("\n")) == (expected, 1), (at, errors)
+        assert tree(tmp_path) == before, at
+    assert at > 5 and result == 0, errors
+    written = tree(tmp_path)
+    if layout == "stations below an old one":
+        assert written["out/S0/years.csv"] == b"old years.csv\n"
+        assert written["out/S2/monthly_T"].startswith(b"1995 59.9")
+        assert not [path for path in written if "station_import-" in path]
+    else:
+        assert written["out/a/b/parameter"].endswith(b" S1\n")

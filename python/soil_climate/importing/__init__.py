@@ -10,6 +10,7 @@ gaps of those months, `station` writes the folders.
 """
 
 import argparse
+import itertools
 import pathlib
 import sys
 from dataclasses import dataclass
@@ -19,8 +20,10 @@ from .formats import FORMATS, read_stations
 from .formats.table import COLUMN_KINDS
 from .gaps import report_rows, settle_years
 from .months import months_of
-from .station import (check_target, clean_name, csv_text, hemisphere_doubt, monthly_files, parameters_of,
-                      station_csv, write_station)
+from .folders import write_stations
+from .interrupts import Interrupted, interruptible
+from .station import (clean_name, csv_text, hemisphere_doubt, monthly_files, parameters_of, station_csv,
+                      usable_name)
 
 __all__ = ["main", "BadInput"]
 
@@ -110,15 +113,27 @@ def chosen(stations, wanted):
 
 def folder_names(stations, arguments):
     """One folder per station: STATION_DIR itself for one station, else a folder in it
-    named by the station's cleaned name (or identifier), the identifier added where two
-    names clean to the same word."""
+    named by the station's cleaned name (or identifier). Where two names clean to the same
+    word each gets the identifier added, and a number after that where it still meets
+    another station's folder; every name is planned before any folder is written."""
     root = pathlib.Path(arguments.station_dir)
     if len(stations) == 1:
         return [root]
-    names = [clean_name(series.facts.name or series.facts.id or "") for series in stations]
-    return [root / (name if names.count(name) == 1 or not series.facts.id
-                    else f"{name}_{clean_name(series.facts.id)}")
-            for name, series in zip(names, stations)]
+    bases = [clean_name(usable_name(series.facts.name, series.facts.id) or "") or "station" for series in stations]
+    taken = set(bases)
+    names = []
+    for base, series in zip(bases, stations):
+        if bases.count(base) == 1:
+            names.append(base)
+            continue
+        identifier = clean_name(series.facts.id or "")
+        stem = f"{base}_{identifier}" if identifier else base
+        candidates = itertools.chain([stem] if identifier else [],
+                                     (f"{stem}_{number}" for number in itertools.count(2 if identifier else 1)))
+        name = next(name for name in candidates if name not in taken)
+        taken.add(name)
+        names.append(name)
+    return [root / name for name in names]
 
 
 def plan(series, arguments, folder):
@@ -142,6 +157,17 @@ def plan(series, arguments, folder):
 
 
 def main(argv=None):
+    with interruptible():
+        try:
+            return run(argv)
+        except Interrupted as interruption:
+            done = ("after the stations were written" if getattr(interruption, "written", False)
+                    else "no station folder was changed")
+            print(f"station_import: interrupted by {interruption.name}; {done}", file=sys.stderr)
+            return interruption.status
+
+
+def run(argv):
     arguments = options(argv)
     try:
         stations = chosen(read_stations(arguments.files, arguments), arguments.station)
@@ -154,15 +180,19 @@ def main(argv=None):
             for line in imports[0].lines:
                 print(line)
             raise BadInput(imports[0].summary)
-        for station in imports:
-            if station.files is not None:
-                check_target(station.folder, station.files, arguments.force)
-        for station in imports:
-            if station.files is not None:
-                write_station(station.folder, station.files, arguments.force)
+        write_stations([(station.folder, station.files) for station in imports if station.files is not None],
+                       arguments.force)
     except BadInput as fault:
         print(f"station_import: {fault}", file=sys.stderr)
         return 1
+    try:
+        return report(imports, arguments)
+    except Interrupted as interruption:
+        interruption.written = True
+        raise
+
+
+def report(imports, arguments):
     many = len(imports) > 1
     if many:
         print(f"{len(imports)} stations found in {', '.join(arguments.files)}")

@@ -7,8 +7,6 @@ import math
 import os
 import pathlib
 import re
-import shutil
-import tempfile
 
 from .. import _model
 from .faults import BadInput
@@ -38,8 +36,19 @@ def clean_name(text):
     return re.sub(r"[^\w.-]+", "_", text).strip("._")
 
 
+def usable_name(*names):
+    """The first of `names` that leaves a word when cleaned (a name such as ".." or "***"
+    names no folder and no station), or None."""
+    return next((name for name in names if name and clean_name(name)), None)
+
+
 def name_of(arguments, facts, files):
-    return arguments.name or facts.name or facts.id or pathlib.Path(files[0]).stem
+    """The station's name: --name as given, else the first of the file's name, the
+    identifier and the file's stem that cleans to a word."""
+    if arguments.name:
+        return arguments.name
+    stem = pathlib.Path(files[0]).stem
+    return usable_name(facts.name, facts.id, stem) or facts.name or facts.id or stem
 
 
 def parameters_of(arguments, facts, files):
@@ -124,45 +133,3 @@ def csv_text(rows):
     return text.getvalue()
 
 
-def check_target(folder, files, force):
-    """A station folder may be written: it holds no station unless --force, and none of
-    the files' names is a folder."""
-    folder = pathlib.Path(folder)
-    existing = [name for name in ("monthly_T", "monthly_P", "parameter") if (folder / name).exists()]
-    if existing and not force:
-        raise BadInput(f"{folder}: already holds a station's {', '.join(existing)}; give --force to replace them")
-    for name in files:
-        target = folder / name
-        if target.is_dir() and not target.is_symlink():
-            raise BadInput(f"{folder}: {name} is a folder, so the station cannot be written; nothing was changed")
-
-
-def write_station(folder, files, force):
-    """Writes the folder's files all at once or not at all: every target is checked first,
-    each file is written under a fresh temporary name of its own (created exclusively,
-    never through a link), and only then are they renamed into place. On a failure the
-    folder is left as it was."""
-    folder = pathlib.Path(folder)
-    check_target(folder, files, force)
-    created = not folder.exists()
-    temporary = []
-    try:
-        folder.mkdir(parents=True, exist_ok=True)
-        mask = os.umask(0)
-        os.umask(mask)
-        for name, text in files.items():
-            descriptor, path = tempfile.mkstemp(prefix=f".{name}.station_import-", dir=folder)
-            temporary.append((path, folder / name))
-            with os.fdopen(descriptor, "w", encoding="utf-8", newline="\n") as out:
-                os.fchmod(out.fileno(), 0o666 & ~mask)
-                out.write(text)
-        while temporary:
-            path, target = temporary[0]
-            os.replace(path, target)
-            temporary.pop(0)
-    except OSError as error:
-        for path, _ in temporary:
-            pathlib.Path(path).unlink(missing_ok=True)
-        if created:
-            shutil.rmtree(folder, ignore_errors=True)
-        raise BadInput(f"{folder}: cannot be written: {error.strerror}") from error
