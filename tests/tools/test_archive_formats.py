@@ -296,3 +296,84 @@ def test_names_that_clean_alike_get_a_folder_each_planned_before_any_is_written(
         assert means == [n * 9 / 5 + 32 for n in range(7)]
     assert (folders["9"] / "parameter").read_text().endswith(" 9\n")
     assert station_facts(folders["9"])["name"] == "9"
+
+
+def fifo(folder):
+    os.mkfifo(folder / "records.csv")
+    return [folder / "records.csv"]
+
+
+def pipe(folder):
+    del folder
+    reading, writing = os.pipe()
+    os.close(writing)
+    return [f"/dev/fd/{reading}"]
+
+
+def latin1_at_line_501(folder):
+    path = folder / "records.csv"
+    path.write_bytes(("DATE,TAVG,PRCP\n" + "".join(f"19{90 + n // 12}-{n % 12 + 1:02d},10,5\n" for n in range(499))
+                      ).encode() + b"1990-01,10,5 \xe9t\xe9\n")
+    return [path]
+
+
+def ecad_listing_a_station_twice(folder):
+    files = ecad(folder)
+    edited(files, 0, lambda lines: lines + [lines[-1].replace("+40:00:00", "-33:00:00")])
+    return files
+
+
+def empty(folder):
+    (folder / "empty.csv").write_text("")
+    return [folder / "empty.csv"]
+
+
+def bom_rain_over_a_billion_days(folder):
+    files = bom(folder)
+    edited(files, 0, lambda lines: bom_day(lines, "1990,05,01", "3.0", "1e9"))
+    return files
+
+
+def ncei_monthly_missing_days(count):
+    def writer(folder):
+        files = ncei_monthly(folder)
+        edited(files, 0, lambda lines: [line.replace('"0,,7","17.0"', f'"{count},,7","17.0"')
+                                        if '"1990-05"' in line else line for line in lines])
+        return files
+    return writer
+
+
+# Each case: the files, the options, and the one line that refuses them ({0} the first file).
+BAD_FILES = {
+    "a FIFO that no one writes": (fifo, [], "{0}: is a pipe, not a file; save the records to a file and give that"),
+    "a pipe": (pipe, [], "{0}: is a pipe, not a file; save the records to a file and give that"),
+    "bom rain over a billion days": (
+        bom_rain_over_a_billion_days, [],
+        '{0}: line 122, column Period over which rainfall was measured (days): "1e9" days is longer than the '
+        "366 days a value may be gathered over"),
+    "bom format told of a plain table": (
+        plain, ["--format", "bom"], "{0}: line 1 holds 4 cells, not the 8 of the Bureau of Meteorology's header "
+        "(Product code,Bureau of Meteorology station number,Year,Month,Day,<element>,<period>,Quality)"),
+    "bom format told of an empty file": (empty, ["--format", "bom"], "{0}: holds no header row"),
+    "ecad station listed twice, differently": (
+        ecad_listing_a_station_twice, [],
+        "{0}: line 4 and line 5 both list station 4711, with different names, coordinates or heights"),
+    "latin-1 text": (latin1_at_line_501, [], "{0}: line 501 is not UTF-8 text"),
+    "ncei monthly negative missing days": (
+        ncei_monthly_missing_days(-2), [], '{0}: line 6, column PRCP_ATTRIBUTES: "-2" is not a number of missing days'),
+}
+
+
+@pytest.mark.parametrize("case", BAD_FILES)
+def test_a_bad_file_is_one_line_naming_it_and_nothing_written(tmp_path, case):
+    writer, options, message = BAD_FILES[case]
+    files = writer(tmp_path)
+    before = sorted(tmp_path.iterdir())
+    descriptors = tuple(int(str(path).rsplit("/", 1)[1]) for path in files if str(path).startswith("/dev/fd/"))
+    result = subprocess.run(IMPORT + ["--capacity-mm", "150", "--latitude", "40", *options, *map(str, files),
+                                      str(tmp_path / "station")], cwd=tmp_path, capture_output=True, text=True,
+                            timeout=60, pass_fds=descriptors)
+    for descriptor in descriptors:
+        os.close(descriptor)
+    assert (result.returncode, result.stderr) == (1, f"station_import: {message.format(*files)}\n")
+    assert sorted(tmp_path.iterdir()) == before

@@ -58,8 +58,10 @@ def months_of(series):
             entry.observed += 1
             entry.estimated += estimated
             if series.daily:
+                # Only the covered days of the observation's own month count, those
+                # no further back than its first day.
                 covers = observation.covers if element == "precipitation" else 1
-                for back in range(covers):
+                for back in range(min(covers, observation.date.day)):
                     day = observation.date - datetime.timedelta(days=back)
                     if day.month == observation.date.month:
                         entry.days.add(day.day)

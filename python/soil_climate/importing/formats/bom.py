@@ -17,6 +17,9 @@ HEADER_START = "Product code,Bureau of Meteorology station number,Year,Month,Day
 ELEMENT_COLUMNS = (("Rainfall amount", "precipitation"), ("Maximum temperature", "maximum"),
                    ("Minimum temperature", "minimum"))
 KEPT_QUALITY = {"Y", "N", ""}
+# The most days one value may be gathered over: a year, leap or not. A longer period (a
+# rain gauge read once after years unattended) says nothing of any month.
+LONGEST_PERIOD = 366
 
 
 def recognises(lines):
@@ -27,11 +30,18 @@ def read(path, options):
     del options  # the Bureau's files are metric and say where they come from
     with open_text(path) as file:
         rows = csv.reader(bounded_lines(file, path))
-        header = next(rows)
+        try:
+            header = next(rows, None)
+        except csv.Error as error:
+            raise BadInput(f"{path}: line 1: {error}") from error
+        if header is None:
+            raise BadInput(f"{path}: holds no header row")
+        if len(header) < 8:
+            raise BadInput(f"{path}: line 1 holds {len(header)} cells, not the 8 of the Bureau of Meteorology's "
+                           f"header ({HEADER_START}<element>,<period>,Quality)")
         reading = next((reading for start, reading in ELEMENT_COLUMNS if header[5].startswith(start)), None)
-        if reading is None or len(header) < 8:
-            raise BadInput(f'{path}: line 1: "{header[5] if len(header) > 5 else ""}" is not rainfall, maximum or '
-                           "minimum temperature")
+        if reading is None:
+            raise BadInput(f'{path}: line 1: "{header[5]}" is not rainfall, maximum or minimum temperature')
         stations = {}
         try:
             for row in rows:
@@ -52,6 +62,9 @@ def read(path, options):
                 covers = 1 if period is None else int(period)
                 if period is not None and (covers != period or covers < 1):
                     raise BadInput(f'{where}, column {header[6]}: "{row[6]}" is not a number of days')
+                if covers > LONGEST_PERIOD:
+                    raise BadInput(f'{where}, column {header[6]}: "{row[6]}" days is longer than the '
+                                   f"{LONGEST_PERIOD} days a value may be gathered over")
                 if row[7].strip() not in KEPT_QUALITY or (covers > 1 and reading != "precipitation"):
                     value = None
                 value = checked(value, reading, True, f"{where}, column {header[5]}")

@@ -42,22 +42,33 @@ def degrees(text, where):
 
 
 def station_list(path):
-    """What stations.txt says of each station, by STAID."""
-    facts = {}
+    """What stations.txt says of each station, by STAID; a station listed twice must be
+    listed the same both times."""
+    facts, lines_of = {}, {}
     with open_text(path) as file:
         lines = bounded_lines(file, path)
-        for line in lines:
+        header = 0
+        for header, line in enumerate(lines, start=1):
             if STATIONS_HEADER.fullmatch(line.rstrip("\r\n")):
                 break
-        for row in csv.reader(lines):
-            if len(row) < 6:
-                continue
-            where = f"{path}: station {row[0].strip()}"
-            facts[row[0].strip()] = StationFacts(
-                checked_coordinate(degrees(row[3], where), "latitude", where),
-                checked_coordinate(degrees(row[4], where), "longitude", where),
-                checked_coordinate(number(row[5], f"{where}, HGHT"), "elevation", where), row[1].strip(),
-                row[0].strip())
+        rows = csv.reader(lines)
+        try:
+            for row in rows:
+                if len(row) < 6:
+                    continue
+                key, line = row[0].strip(), header + rows.line_num
+                where = f"{path}: station {key}"
+                station = StationFacts(
+                    checked_coordinate(degrees(row[3], where), "latitude", where),
+                    checked_coordinate(degrees(row[4], where), "longitude", where),
+                    checked_coordinate(number(row[5], f"{where}, HGHT"), "elevation", where), row[1].strip(), key)
+                if key in facts and facts[key] != station:
+                    raise BadInput(f"{path}: line {lines_of[key]} and line {line} both list station {key}, "
+                                   "with different names, coordinates or heights")
+                facts.setdefault(key, station)
+                lines_of.setdefault(key, line)
+        except csv.Error as error:
+            raise BadInput(f"{path}: line {header + rows.line_num + 1}: {error}") from error
     return facts
 
 

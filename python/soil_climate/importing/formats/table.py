@@ -175,8 +175,10 @@ def reading_of(table, line, row, reading, daily, units):
         try:
             missing = int(flags[0] or 0)
         except ValueError:
+            missing = -1
+        if missing < 0:
             raise BadInput(f'{table.where(line, reading)}_ATTRIBUTES: "{flags[0]}" is not a number of missing '
-                           "days") from None
+                           "days")
     value = checked(to_metric(value, reading, units), reading, daily, table.where(line, reading))
     return value, missing
 

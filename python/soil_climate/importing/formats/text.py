@@ -2,6 +2,8 @@
 them."""
 
 import math
+import os
+import stat
 
 from ... import _model
 from ..faults import BadInput
@@ -16,10 +18,24 @@ TRACE_WORDS = {"T", "TR", "TRACE"}
 
 
 def open_text(path):
+    """The file as text. A pipe or a FIFO is refused: the importer reads each file more
+    than once (to tell its format, then to read it), and a FIFO that no one writes would
+    keep it waiting; opened without waiting, it is told apart before any read."""
     try:
-        return open(path, newline="", encoding="utf-8-sig")
+        descriptor = os.open(path, os.O_RDONLY | os.O_NONBLOCK | os.O_CLOEXEC)
     except OSError as error:
         raise BadInput(f"{path}: cannot be read: {error.strerror}") from error
+    try:
+        mode = os.fstat(descriptor).st_mode
+        if stat.S_ISFIFO(mode) or stat.S_ISSOCK(mode):
+            raise BadInput(f"{path}: is a pipe, not a file; save the records to a file and give that")
+        if stat.S_ISDIR(mode):
+            raise BadInput(f"{path}: cannot be read: Is a directory")
+        os.set_blocking(descriptor, True)
+        return open(descriptor, newline="", encoding="utf-8-sig", closefd=True)
+    except BaseException:
+        os.close(descriptor)
+        raise
 
 
 def bounded_lines(file, path):
@@ -36,7 +52,34 @@ def bounded_lines(file, path):
                                "a table of records")
             yield line
     except UnicodeDecodeError as error:
-        raise BadInput(f"{path}: line {number + 1} is not UTF-8 text") from error
+        raise BadInput(f"{path}: line {undecodable_line(path, number + 1)} is not UTF-8 text") from error
+
+
+def undecodable_line(path, guess):
+    """The line that holds the file's first byte that is no UTF-8. Text is decoded a block
+    at a time, ahead of the lines handed out, so the line being read when the decoder
+    fails may lie well before the bad byte: the file is read again as bytes to find it,
+    counting line ends as the text reading does (\n, \r\n and a lone \r)."""
+    try:
+        with open(path, "rb") as file:
+            number, carried = 1, b""
+            while True:
+                read = file.readline(4 * LONGEST_LINE + 4)
+                block, carried = carried + read, b""
+                if not block:
+                    return guess
+                try:
+                    block.decode("utf-8")
+                except UnicodeDecodeError as error:
+                    if read and error.reason == "unexpected end of data":
+                        # A character cut where a block of lines without \n was split.
+                        block, carried = block[:error.start], block[error.start:]
+                    else:
+                        before = block[:error.start]
+                        return number + before.count(b"\r") - before.count(b"\r\n")
+                number += block.count(b"\n") + block.count(b"\r") - block.count(b"\r\n")
+    except OSError:
+        return guess
 
 
 def first_lines(path, count=40):
