@@ -349,3 +349,24 @@ def test_an_import_is_written_whole_or_leaves_every_folder_as_it_was(tmp_path, m
         assert not [path for path in written if "station_import-" in path]
     else:
         assert written["out/a/b/parameter"].endswith(b" S1\n")
+
+
+@pytest.mark.parametrize("number", [signal.SIGINT, signal.SIGTERM, signal.SIGHUP])
+def test_a_signal_while_reading_ends_the_import_with_one_line_and_its_status(tmp_path, number):
+    export = daily_csv(tmp_path / "d.csv", range(1900, 2000))
+    process = subprocess.Popen(IMPORT + ["--capacity-mm", "150", str(export), "station"], cwd=tmp_path,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+
+    def reading():
+        try:
+            return any(os.readlink(fd) == str(export) for fd in pathlib.Path(f"/proc/{process.pid}/fd").iterdir())
+        except FileNotFoundError:
+            return False
+    # Sent once the file is open, so that it meets the import, not Python starting up.
+    while process.poll() is None and not reading():
+        pass
+    process.send_signal(number)
+    out, errors = process.communicate(timeout=60)
+    assert (process.returncode, errors) == (128 + number, f"station_import: interrupted by {number.name}; no "
+                                                          "station folder was changed\n")
+    assert sorted(path.name for path in tmp_path.iterdir()) == ["d.csv"]

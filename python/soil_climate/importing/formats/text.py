@@ -32,10 +32,10 @@ def open_text(path):
         if stat.S_ISDIR(mode):
             raise BadInput(f"{path}: cannot be read: Is a directory")
         os.set_blocking(descriptor, True)
-        return open(descriptor, newline="", encoding="utf-8-sig", closefd=True)
     except BaseException:
         os.close(descriptor)
         raise
+    return open(descriptor, newline="", encoding="utf-8-sig")
 
 
 def bounded_lines(file, path):
