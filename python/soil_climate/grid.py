@@ -106,8 +106,13 @@ def _cell_years(temperature, precipitation, latitude, longitude, capacity_mm, so
         return np.ascontiguousarray(np.broadcast_to(np.asarray(values, dtype=np.float64), shape).reshape(cells))
 
     lat = per_cell(latitude)
+    celsius = monthly(temperature, "temperature")
+    no_latitude = np.isnan(lat) & ~np.isnan(celsius).all(axis=(1, 2))
+    if no_latitude.any():
+        cell = int(np.flatnonzero(no_latitude)[0])
+        raise ValueError(f"the cell at longitude {per_cell(longitude)[cell]:g} has data but no latitude (NaN)")
     try:
-        out = _model.simulate_cells(monthly(temperature, "temperature"), monthly(precipitation, "precipitation"),
+        out = _model.simulate_cells(celsius, monthly(precipitation, "precipitation"),
                                     lat, per_cell(capacity_mm), per_cell(soil_temp_offset),
                                     per_cell(amplitude_factor), per_cell(phase_shift), threads)
     except ValueError as refusal:
@@ -191,6 +196,10 @@ def simulate_grid(temperature, precipitation, *, units, capacity_mm, soil_temp_o
         dask_gufunc_kwargs={"output_sizes": {"year": len(year_labels), "field": len(fields)}})
     simulated = simulated.assign_coords(year=("year", np.asarray(year_labels, dtype=np.int32)))
     spatial = [dim for dim in temperature.dims if dim != "time"]
+    # The grid's coordinates as the climate gives them, with their attributes (units, the
+    # grid mapping's parameters), which the computation does not carry.
+    simulated = simulated.assign_coords({name: coordinate for name, coordinate in temperature.coords.items()
+                                         if set(coordinate.dims) <= set(spatial)})
     return _dataset(xarray, simulated, fields, spatial)
 
 

@@ -42,6 +42,17 @@ def _positive_whole(text):
     return int(text)
 
 
+def _scheduler_address(text):
+    """A Dask scheduler's address, scheme://host:port or host:port, checked before anything
+    is read."""
+    scheme, _, rest = text.strip().rpartition("://")
+    host, _, port = rest.rpartition(":")
+    if scheme not in ("", "tcp", "tls", "ucx", "ws", "wss") or not host or not port.isdigit() or \
+            not 0 < int(port) < 65536:
+        raise argparse.ArgumentTypeError(f"{text!r} is not a scheduler's address, e.g. tcp://node01:8786")
+    return text.strip()
+
+
 def options(argv):
     parser = argparse.ArgumentParser(
         prog="soil_grid",
@@ -79,7 +90,8 @@ def options(argv):
     parser.add_argument("--years", metavar="FIRST:LAST", help="the years to simulate, e.g. 1981:2010")
     workers = parser.add_mutually_exclusive_group()
     workers.add_argument("--workers", type=_positive_whole, metavar="N", help="run on a local Dask cluster of N workers")
-    workers.add_argument("--scheduler", metavar="ADDRESS", help="run on the Dask cluster of this scheduler")
+    workers.add_argument("--scheduler", type=_scheduler_address, metavar="ADDRESS",
+                         help="run on the Dask cluster of this scheduler")
     parser.add_argument("--chunks", metavar="DIM=N,...", help="cells per block along spatial dimensions "
                         "(default: whole rows of 64 cells' height)")
     parser.add_argument("--geotiff", metavar="DIR", help="also write GeoTIFFs of the most frequent regimes, "
@@ -90,8 +102,6 @@ def options(argv):
     arguments = parser.parse_args(argv)
     if len(arguments.paths) == 1 and not (arguments.temperature and arguments.precipitation):
         parser.error("give the climate's files and the output, or --temperature and --precipitation and the output")
-    if arguments.scheduler is not None and not arguments.scheduler.strip():
-        parser.error("--scheduler: give the scheduler's address, e.g. tcp://node01:8786")
     return arguments
 
 
@@ -202,6 +212,10 @@ def run(arguments, command_line, staging):
     _check_outputs(arguments, named_inputs)
     temperature, precipitation, note, attributes, inputs = _climate(arguments, xarray)
     _check_outputs(arguments, inputs)
+    spatial = [dim for dim in temperature.dims if dim != "time"]
+    if (arguments.map or arguments.geotiff) and len(spatial) != 2:
+        raise GridFault(f"{inputs[0]}: --map and --geotiff need a grid of two dimensions; the climate's cells lie "
+                        f"along {', '.join(spatial)}")
     capacity, capacity_text = _capacity(arguments, temperature, xarray)
 
     # On a cluster, blocks of cells go to the workers; here, one call simulates every cell
@@ -234,8 +248,11 @@ def run(arguments, command_line, staging):
         else arguments.phase_shift,
     })
     dataset = _compute_on_cluster(dataset, arguments) if distributed else _compute_here(dataset)
-    _report_coverage(dataset)
-    grid_netcdf.write_netcdf_file(dataset, staging.file(output))
+    _report_coverage(dataset, temperature)
+    try:
+        grid_netcdf.write_netcdf_file(dataset, staging.file(output))
+    except RuntimeError as error:  # the NetCDF library's word for a failed write (a full disk)
+        raise GridFault(f"{output}: cannot be written: {str(error).splitlines()[0]}") from None
     if arguments.geotiff:
         from . import grid_geotiff
         grid_geotiff.write_geotiff(grid_netcdf.cf_complete(dataset), staging.folder(arguments.geotiff))
@@ -255,11 +272,15 @@ def _existing(pattern):
     return sorted(glob.glob(pattern)) if glob.has_magic(pattern) else [pattern]
 
 
-def _report_coverage(dataset):
+def _report_coverage(dataset, temperature):
     """Says so when no cell, or only some of the cells with data, could be simulated."""
-    complete = dataset["complete_years"].values
-    if not (complete > 0).any():
+    simulated = int((dataset["complete_years"] > 0).sum())
+    with_data = int(temperature.notnull().any("time").sum())
+    if simulated == 0:
         raise GridFault("no cell holds a whole year without a missing month: nothing could be simulated")
+    if simulated < with_data:
+        warnings.warn(f"{with_data - simulated} of the {with_data} cells with data hold no whole year without a "
+                      "missing month and are left missing", stacklevel=2)
 
 
 def _compute_here(dataset):

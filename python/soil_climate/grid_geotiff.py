@@ -13,7 +13,7 @@ import secrets
 
 import numpy as np
 
-from . import _model
+from .palettes import regime_colours
 
 REGIME_KINDS = ("moisture_regime", "subdivision", "temperature_regime")
 NODATA_CODE = 255
@@ -26,23 +26,6 @@ GEOGRAPHIC_UNITS = {"vertical": ("degrees_north", "degree_north", "degrees_n", "
 AXIS_NAMES = {"vertical": ("y", "lat", "latitude", "rlat"), "horizontal": ("x", "lon", "longitude", "rlon")}
 AXIS_STANDARD_NAMES = {"vertical": ("latitude", "projection_y_coordinate", "grid_latitude"),
                        "horizontal": ("longitude", "projection_x_coordinate", "grid_longitude")}
-
-
-def regime_colours(kind, classes):
-    """The colours of a regime table's classes as "#RRGGBB", by code: the station page's for
-    the moisture and temperature regimes, matplotlib's tab20 (as the maps draw them) for the
-    subdivisions."""
-    if kind == "moisture_regime":
-        colours = list(_model.moisture_regime_colours)
-    elif kind == "temperature_regime":
-        colours = list(_model.temperature_regime_colours)
-    else:
-        from matplotlib import colormaps
-        from matplotlib.colors import to_hex
-        colours = [to_hex(colormaps["tab20"](code % 20)) for code in range(classes)]
-    if len(colours) < classes:
-        raise ValueError(f"{classes} classes of {kind} but {len(colours)} colours")
-    return colours[:classes]
 
 
 def _spatial_dims(dataset):
@@ -200,7 +183,7 @@ def _rasters(dataset, dims, flips):
             raise ValueError(f"most_frequent_{kind} holds codes outside its {len(names)} classes")
         codes = np.where(codes < 0, NODATA_CODE, codes).astype(np.uint8)
         rasters.append((f"most_frequent_{kind}.tif", "byte", [
-            (codes, f"most frequent {meaning}", NODATA_CODE, "", regime_colours(kind, len(names)), names)]))
+            (codes, f"most frequent {meaning}", NODATA_CODE, "", regime_colours(kind, names), names)]))
         percent = _north_up(dataset[f"{kind}_percent"].transpose(f"{kind}_class", ...), dims, flips)
         percent = percent.astype(np.float32)
         rasters.append((f"{kind}_percent.tif", "float", [

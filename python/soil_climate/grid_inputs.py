@@ -8,7 +8,7 @@ import os
 
 import numpy as np
 
-from . import grid, grid_units
+from . import grid, grid_units, netcdf_classic
 
 MEAN_TEMPERATURE_NAMES = ("tas", "tmp", "tmean", "t2m", "air", "temperature", "tg")
 MAXIMUM_TEMPERATURE_NAMES = ("tasmax", "tmax", "tmx", "tx", "mx2t")
@@ -93,6 +93,7 @@ def _merge_expver(dataset):
 def open_dataset(path, xarray):
     """A NetCDF file, read as it is (a soil map, which has no time, too)."""
     try:
+        netcdf_classic.check_length(path)
         return xarray.open_dataset(path, use_cftime=True)
     except (OSError, ValueError, RuntimeError, TypeError, KeyError, IndexError) as error:
         first_line = str(error).splitlines()[0] if str(error) else type(error).__name__

@@ -15,6 +15,7 @@ import shutil
 import numpy as np
 
 from . import _model
+from .palettes import regime_colours
 
 # Cold to warm, each isothermal regime a lighter tone of its band's: the station page's.
 TEMPERATURE_REGIME_COLOURS = tuple(_model.temperature_regime_colours)
@@ -212,21 +213,6 @@ def _edges(centres):
     return np.concatenate([[2.0 * centres[0] - middle[0]], middle, [2.0 * centres[-1] - middle[-1]]])
 
 
-def _regime_colours(kind, names):
-    if kind == "moisture_regime":
-        return list(_model.moisture_regime_colours)
-    if kind == "temperature_regime":
-        return list(TEMPERATURE_REGIME_COLOURS)
-    # A subdivision named as a moisture regime (undefined, perudic) in that regime's colour,
-    # the others along tab20 without its two greys, which would read as no data.
-    from matplotlib import colormaps
-    from matplotlib.colors import to_hex
-    regimes = dict(zip(_model.moisture_regime_names, _model.moisture_regime_colours))
-    palette = iter([to_hex(colour) for index, colour in enumerate(colormaps["tab20"].colors)
-                    if index not in (14, 15)] * (len(names) // 18 + 1))
-    return [regimes[name] if name in regimes else next(palette) for name in names]
-
-
 def _legend(ax, handles):
     ax.legend(handles=handles, loc="upper left", bbox_to_anchor=(1.01, 1.0), fontsize=8, frameon=False)
 
@@ -249,7 +235,7 @@ def plot_regime_map(dataset, kind="moisture_regime", ax=None):
     variable = dataset[f"most_frequent_{kind}"]
     layout = _Layout(variable)
     names = [str(name) for name in dataset[f"{kind}_class"].values]
-    colours = _regime_colours(kind, names)
+    colours = regime_colours(kind, names)
     if ax is None:
         _, ax = _pyplot().subplots(figsize=(7, 4.5), constrained_layout=True)
     codes = layout.arrange(variable).astype(float)

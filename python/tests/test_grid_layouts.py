@@ -111,7 +111,23 @@ def eobs(folder, t, p):
     return [save(dataset.rename(lat="latitude", lon="longitude"), folder / "eobs.nc")], []
 
 
-LAYOUTS = {"era5": (era5, "standard"), "cru": (cru, "standard"), "terraclimate": (terraclimate, "standard"),
+def prism(folder, t, p):
+    """PRISM: one GeoTIFF a month and a variable, the month in the name, no units."""
+    rasterio = pytest.importorskip("rasterio", reason="GeoTIFFs need python3-rasterio")
+    from rasterio.transform import from_origin
+    north_up = {name: array.isel(lat=slice(None, None, -1)) for name, array in (("tmean", t), ("ppt", p))}
+    transform = from_origin(-2.5, 70.0, 5.0, 40.0)
+    for name, array in north_up.items():
+        for index in range(array.sizes["time"]):
+            path = folder / f"PRISM_{name}_stable_4kmM3_{YEARS[0] + index // 12}{index % 12 + 1:02d}_bil.tif"
+            with rasterio.open(path, "w", driver="GTiff", height=3, width=4, count=1, dtype="float64",
+                               crs="EPSG:4326", transform=transform, nodata=-9999.0) as raster:
+                raster.write(np.nan_to_num(array.values[index], nan=-9999.0), 1)
+    return [], ["--date-pattern", "_%Y%m_", "--temperature-units", "degC", "--precipitation-units", "mm",
+                "--temperature", "PRISM_tmean_*.tif", "--precipitation", "PRISM_ppt_*.tif"]
+
+
+LAYOUTS = {"prism": (prism, "standard"), "era5": (era5, "standard"), "cru": (cru, "standard"), "terraclimate": (terraclimate, "standard"),
            "cmip6": (cmip6, "noleap"), "eobs": (eobs, "standard")}
 
 
@@ -248,3 +264,24 @@ def test_the_output_is_read_right_by_xarray_gdal_and_a_plain_to_netcdf(tmp_path)
     info = json.loads(shown.stdout)
     assert "WGS 84" in info["coordinateSystem"]["wkt"]
     assert info["geoTransform"][1] == pytest.approx(5.0) and info["size"] == [4, 3]
+
+
+def test_every_output_is_written_together_or_none_is(tmp_path):
+    pytest.importorskip("rasterio", reason="GeoTIFFs need python3-rasterio")
+    t, p = climate()
+    inputs, _ = plain(tmp_path, t, p)
+    (tmp_path / "taken").write_text("a file where the GeoTIFFs' folder should be")
+    os.symlink("elsewhere.png", tmp_path / "map.png")
+    before = sorted(path.name for path in tmp_path.iterdir())
+    refused = run_soil_grid("--capacity-mm", 120, "--map", "map.png", "--geotiff", "taken", *inputs, "out.nc",
+                            cwd=tmp_path)
+    assert refused.returncode == 1 and "must be a folder" in refused.stderr, refused.stderr
+    assert sorted(path.name for path in tmp_path.iterdir()) == before
+    done = run_soil_grid("--capacity-mm", 120, "--map", "map.png", "--map-kind", "dominance", "--geotiff", "tifs",
+                         *inputs, "out.nc", cwd=tmp_path)
+    assert done.returncode == 0, done.stderr
+    # The link at the map's name is replaced, never written through.
+    assert not (tmp_path / "map.png").is_symlink() and not (tmp_path / "elsewhere.png").exists()
+    assert {"most_frequent_moisture_regime.tif", "moisture_regime_percent.tif"} <= \
+        {path.name for path in (tmp_path / "tifs").iterdir()}
+    assert not list(tmp_path.glob(".soil_grid-*"))

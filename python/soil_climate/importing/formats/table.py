@@ -183,8 +183,22 @@ def reading_of(table, line, row, reading, daily, units):
     return value, missing
 
 
+class Interleaved(Exception):
+    """A station's rows come again after another station's: the table cannot be read one
+    station at a time, only whole."""
+
+
 def read(path, options):
     """The stations of the table, each a Series in the order of the rows."""
+    return list(stations_of(path, options))
+
+
+def stations_of(path, options, one_at_a_time=False):
+    """The stations of the table, each a Series in the order of its rows: all at the end,
+    or, `one_at_a_time`, each as soon as a row of another station follows its rows (an
+    archive's order of many stations lists each station's rows together), so that only
+    one station's rows are held at once; a station whose rows come again after another's
+    is then Interleaved."""
     with open_text(path) as file:
         table = Table(path, file, options)
         if not table.has("date") and not (table.has("year") and table.has("month")):
@@ -195,12 +209,18 @@ def read(path, options):
             raise BadInput(f"{path}: line 1: no temperature column (TAVG, or TMAX and TMIN)")
         readings = tuple(reading for reading in READINGS if table.has(reading))
         dates = DateLayout(options.date_format)
-        stations = {}
+        stations, finished, current = {}, set(), None
         for line, row in table:
             moment = date_of(table, dates, line, row)
             key = table.cell(row, "id") if table.has("id") else None
+            if one_at_a_time and key != current and current in stations:
+                finished.add(current)
+                yield stations.pop(current)
+            current = key
             series = stations.get(key)
             if series is None:
+                if key in finished:
+                    raise Interleaved(key)
                 kind = ("ncei-daily" if dates.daily else "ncei-monthly") if table.ncei else "csv"
                 series = stations[key] = Series(kind, dates.daily, [path], set(readings), StationFacts(id=key or None))
             values, missing = {}, {}
@@ -210,9 +230,9 @@ def read(path, options):
                     missing[reading] = days
             series.observations.append(Observation(f"{path}: line {line}", moment, values, missing))
             note_station(table, line, row, series.facts)
-        if not stations:
+        if not stations and not finished:
             raise BadInput(f"{path}: holds no records")
-        return list(stations.values())
+        yield from stations.values()
 
 
 def note_station(table, line, row, facts):
