@@ -22,6 +22,12 @@ class GridFault(Exception):
     """A fault in the input or the options: one line, and no file written."""
 
 
+class WriteFault(GridFault):
+    """The NetCDF library failed to write the output (a full disk). Its HDF5 layer keeps the
+    failed file open and crashes flushing it as the process ends, so the command ends at
+    once after its message, the temporary files removed."""
+
+
 class Interrupted(Exception):
     """A signal that ends the run: its number."""
 
@@ -252,7 +258,7 @@ def run(arguments, command_line, staging):
     try:
         grid_netcdf.write_netcdf_file(dataset, staging.file(output))
     except RuntimeError as error:  # the NetCDF library's word for a failed write (a full disk)
-        raise GridFault(f"{output}: cannot be written: {str(error).splitlines()[0]}") from None
+        raise WriteFault(f"{output}: cannot be written: {str(error).splitlines()[0]}") from None
     if arguments.geotiff:
         from . import grid_geotiff
         grid_geotiff.write_geotiff(grid_netcdf.cf_complete(dataset), staging.folder(arguments.geotiff))
@@ -334,6 +340,10 @@ def main(argv=None):
         warnings.showwarning = _show_warning
         try:
             run(arguments, command_line, staging)
+        except WriteFault as fault:
+            staging.discard()
+            print(f"soil_grid: {fault}", file=sys.stderr, flush=True)
+            os._exit(1)
         except (GridFault, grid_inputs.InputFault, grid_staging.StagingFault) as fault:
             print(f"soil_grid: {fault}", file=sys.stderr)
             return 1

@@ -344,5 +344,6 @@ def _close(mine, theirs):
         return False
     if not np.issubdtype(mine.dtype, np.number):
         return bool((mine == theirs).all())
-    step = max(_steps(theirs).min(initial=1.0), 1e-12)
-    return bool(np.allclose(mine, theirs, rtol=0.0, atol=1e-6 * step))
+    steps = _steps(theirs)
+    step = max(float(np.nanmin(steps)) if np.isfinite(steps).any() else 1.0, 1e-12)
+    return bool(np.allclose(mine, theirs, rtol=0.0, atol=1e-6 * step, equal_nan=True))
