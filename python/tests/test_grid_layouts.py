@@ -285,3 +285,36 @@ def test_every_output_is_written_together_or_none_is(tmp_path):
     assert {"most_frequent_moisture_regime.tif", "moisture_regime_percent.tif"} <= \
         {path.name for path in (tmp_path / "tifs").iterdir()}
     assert not list(tmp_path.glob(".soil_grid-*"))
+
+
+def test_a_projected_grid_keeps_its_projection_and_gives_the_regimes_of_its_latitudes(tmp_path):
+    """A Lambert conformal grid on y/x with 2-D latitude and its CF grid mapping, as
+    national grids publish them: simulated at each cell's latitude, written on y/x with the
+    projection for GDAL."""
+    t, p = climate()
+    plain_inputs, _ = plain(tmp_path, t, p)
+    y, x = np.arange(3) * 500_000.0, np.arange(4) * 400_000.0
+    latitude = np.broadcast_to(t.lat.values[:, None], (3, 4))
+    longitude = np.broadcast_to(t.lon.values[None, :], (3, 4))
+    coords = {"time": t.time, "y": ("y", y, {"units": "m", "standard_name": "projection_y_coordinate"}),
+              "x": ("x", x, {"units": "m", "standard_name": "projection_x_coordinate"}),
+              "lat": (("y", "x"), latitude, {"units": "degrees_north"}),
+              "lon": (("y", "x"), longitude, {"units": "degrees_east"})}
+    mapping = {"grid_mapping_name": "lambert_conformal_conic", "standard_parallel": [33.0, 45.0],
+               "longitude_of_central_meridian": 10.0, "latitude_of_projection_origin": 40.0,
+               "false_easting": 0.0, "false_northing": 0.0}
+    dataset = xarray.Dataset({name: (("time", "y", "x"), array.values, {"units": units, "grid_mapping": "lambert"})
+                              for name, array, units in (("tas", t, "degC"), ("pr", p, "mm"))}, coords=coords)
+    dataset["lambert"] = ((), 0, mapping)
+    save(dataset, tmp_path / "lcc.nc")
+    for inputs, output in ((plain_inputs, "plain_out.nc"), (["lcc.nc"], "lcc_out.nc")):
+        result = run_soil_grid("--capacity-mm", 120, *inputs, output, cwd=tmp_path)
+        assert result.returncode == 0, result.stderr
+    projected, geographic = xarray.open_dataset(tmp_path / "lcc_out.nc"), xarray.open_dataset(tmp_path / "plain_out.nc")
+    for name in REGIMES:
+        np.testing.assert_array_equal(projected[name].values, geographic[name].values)
+    assert projected.crs.attrs["grid_mapping_name"] == "lambert_conformal_conic"
+    if shutil.which("gdalinfo"):
+        shown = subprocess.run(["gdalinfo", "-json", f"NETCDF:{tmp_path / 'lcc_out.nc'}:most_frequent_moisture_regime"],
+                               capture_output=True, text=True, check=True)
+        assert "Lambert" in json.loads(shown.stdout)["coordinateSystem"]["wkt"]
