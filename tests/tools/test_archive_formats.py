@@ -377,3 +377,32 @@ def test_a_bad_file_is_one_line_naming_it_and_nothing_written(tmp_path, case):
         os.close(descriptor)
     assert (result.returncode, result.stderr) == (1, f"station_import: {message.format(*files)}\n")
     assert sorted(tmp_path.iterdir()) == before
+
+
+def peak_kilobytes(*arguments, cwd):
+    """The import's result and its largest resident size, kB, measured in a process of its own."""
+    measure = ("import resource, subprocess, sys; status = subprocess.run(sys.argv[1:]).returncode; "
+               "print(status, resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)")
+    result = subprocess.run([sys.executable, "-c", measure, *IMPORT, *map(str, arguments)], cwd=cwd,
+                            capture_output=True, text=True)
+    status, peak = result.stdout.split()[-2:]
+    return int(status), int(peak)
+
+
+def test_an_order_of_many_stations_is_read_one_station_at_a_time(tmp_path):
+    header = "STATION,DATE,TMAX,TMIN,PRCP,LATITUDE"
+    rows = [f"S{station:02d},{day},{15 + station % 7},{5 + station % 5},{day.day % 4},{40 + station / 10}"
+            for station in range(40) for day in (datetime.date(1990, 1, 1) + datetime.timedelta(n)
+                                                 for n in range(8 * 365 + 2))]
+    many = write(tmp_path / "many.csv", [header] + rows)
+    one = write(tmp_path / "one.csv", [header] + rows[:len(rows) // 40])
+    status_one, peak_one = peak_kilobytes("--capacity-mm", 150, one, "one", cwd=tmp_path)
+    status_many, peak_many = peak_kilobytes("--capacity-mm", 150, many, "many", cwd=tmp_path)
+    assert (status_one, status_many) == (0, 0)
+    # Held whole, the 117,000 rows would take some 80 MB more than one station's.
+    assert peak_many < peak_one + 25_000, (peak_one, peak_many)
+    # The same rows in date order, the stations' rows interleaved: read whole, the same folders.
+    write(tmp_path / "by_date.csv", [header] + sorted(rows, key=lambda row: row.split(",")[1]))
+    assert station_import("--capacity-mm", 150, tmp_path / "by_date.csv", "by_date", cwd=tmp_path).returncode == 0
+    for folder in (tmp_path / "many").iterdir():
+        assert folder_bytes(tmp_path / "by_date" / folder.name) == folder_bytes(folder), folder.name

@@ -18,8 +18,7 @@ from dataclasses import dataclass
 from .faults import BadInput
 from .formats import FORMATS, read_stations
 from .formats.table import COLUMN_KINDS
-from .gaps import report_rows, settle_years
-from .months import months_of
+from .gaps import report_rows
 from .folders import write_stations
 from .interrupts import Interrupted, interruptible
 from .station import (clean_name, csv_text, hemisphere_doubt, monthly_files, parameters_of, station_csv,
@@ -138,9 +137,8 @@ def folder_names(stations, arguments):
 
 def plan(series, arguments, folder):
     label = ", ".join(series.files) + (f" (station {series.facts.id})" if series.facts.id else "")
-    months = months_of(series)
     parameter = parameters_of(arguments, series.facts, series.files)
-    outcomes, means = settle_years(months, arguments.max_missing_days, arguments.fill_months)
+    outcomes, means = series.years
     rows, lines = report_rows(outcomes, means, series)
     kept = [result for result in outcomes if result.values is not None]
     if not kept:

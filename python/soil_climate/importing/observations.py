@@ -71,7 +71,7 @@ class StationFacts:
                 setattr(self, name, getattr(other, name))
 
 
-@dataclass
+@dataclass(slots=True)
 class Observation:
     """One day's or one month's record. `values` holds each reading given (None where the
     record has a gap), `missing_days` the days a monthly value lacks by the archive's own
@@ -120,6 +120,7 @@ class Series:
     observations: list = field(default_factory=list)
     sorted_rows: int = 0
     duplicate_rows: int = 0
+    years: tuple | None = None  # settle_years' outcomes and means, once the observations are let go
 
 
 def put_in_order(series):

@@ -2,6 +2,7 @@
 --format, and read into one Series per station found."""
 
 from ..faults import BadInput
+from ..gaps import settle_years
 from ..months import months_of
 from ..observations import check_elements, join, put_in_order
 from . import bom, ecad, metoffice, table
@@ -24,25 +25,31 @@ def format_of(path, told):
 def read_stations(paths, options):
     """Every station the files hold: each file read in its format, each station's rows put
     in date order, and the files of one station joined by date; each station's rows then
-    added up into its months and let go. A single table of many stations, each one's rows
+    added up into months, its years judged, and the rows let go. A single table of many stations, each one's rows
     together as the archives list them, is read one station at a time, so that only one
     station's rows are held at once."""
-    formats = {path: format_of(path, options.format) for path in paths}
-    lists = [path for path in paths if formats[path] == "ecad" and ecad.is_station_list(path)]
-    records = [path for path in paths if path not in lists]
-    station_lists = [ecad.station_list(path) for path in lists]
-    stations = None
-    if len(records) == 1 and FORMATS[formats[records[0]]] is table:
-        try:
-            stations = [in_months(put_in_order(series))
-                        for series in table.stations_of(records[0], options, one_at_a_time=True)]
-        except table.Interleaved:
-            stations = None  # read again, whole
+    kinds = []
+    for path in paths:
+        name = format_of(path, options.format)
+        kinds.append((path, name, name == "ecad" and ecad.is_station_list(path)))
+    records = [path for path, _, listing in kinds if not listing]
+    one_table = len(records) == 1 and FORMATS[kinds[paths.index(records[0])][1]] is table
+    parts, station_lists, stations = [], [], None
+    for path, name, listing in kinds:
+        if listing:
+            station_lists.append(ecad.station_list(path))
+        elif one_table:
+            try:
+                stations = [settled(put_in_order(series), options)
+                            for series in table.stations_of(path, options, one_at_a_time=True)]
+            except table.Interleaved:
+                parts = [put_in_order(series) for series in table.read(path, options)]  # read again, whole
+        else:
+            parts += [put_in_order(series) for series in FORMATS[name].read(path, options)]
     if stations is None:
-        parts = [put_in_order(series) for path in records for series in FORMATS[formats[path]].read(path, options)]
         if not parts:
             raise BadInput(f"{', '.join(paths)}: a station list but no series of records")
-        stations = [in_months(series) for series in join(parts)]
+        stations = [settled(series, options) for series in join(parts)]
     for series in stations:
         for known in station_lists:
             if series.facts.id in known:
@@ -54,7 +61,8 @@ def read_stations(paths, options):
     return stations
 
 
-def in_months(series):
-    series.months = months_of(series)
+def settled(series, options):
+    """The series with what became of each year, its rows let go."""
+    series.years = settle_years(months_of(series), options.max_missing_days, options.fill_months)
     series.observations = []
     return series
