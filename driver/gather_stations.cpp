@@ -2,7 +2,7 @@
 //
 //   gather_stations list [--in-place] OUTPUT_DIR < folders > stations
 //   gather_stations plan [--resume] [--html] LOGS_DIR SALT < stations
-//   gather_stations tables [--html] OUTPUT_DIR LOGS_DIR < stations
+//   gather_stations tables [--html] [--no-reports] OUTPUT_DIR LOGS_DIR < stations
 //
 // list reads the folders as given on the command line (NUL-separated) and writes the
 // stations: NUL-separated fields, four a station: its name as given, its folder (an
@@ -13,45 +13,81 @@
 // with a line on standard error.
 //
 // plan prints, NUL-separated, the folder, the log name and the output folder of each
-// station to run:
-// every station, or with --resume those whose inputs, program or options (the
-// fingerprint: the three input files' bytes and SALT) changed since their last complete
-// run, that failed, or that miss an output (summary, SMRS, SMR, WSMR, years.csv, and
-// station.html with --html).
+// station to run: every station, or with --resume those whose record of their last
+// complete run ("<name>.fingerprint") does not stand: the fingerprint of what the results
+// are made from (the three input files' bytes and SALT) has changed, the run failed, or
+// an output it wrote (summary, SMRS, SMR, WSMR, years.csv, each year's report, and
+// station.html with --html) is missing or no longer reads back as it was written. A
+// station to run loses its status, output and record, and gets "<name>.planned": the
+// fingerprint of what it reads now and the year reports its outputs hold before the run.
 //
 // tables reads every station's years.csv and station.csv (where it has one) and writes
 // into OUTPUT_DIR "stations.csv", "stations_summary.csv" and, with --html, "index.html",
 // each under a temporary name, replacing the earlier versions only once all are
-// complete; it records the fingerprint of each station that ran to the end. A failed
-// station is listed on standard error with the last line its run printed.
+// complete. For each station that this run planned and that ended with status 0, it
+// records the planned fingerprint and each output's size and hash as the station's
+// record, and removes the reports of years that this run did not write (all of them with
+// --no-reports). A failed station is listed on standard error with the last line its run
+// printed, or with what is wrong with its outputs.
 //
-// Exit status: 0 when every station ran, 1 when any failed or a table could not be
-// written, 2 on a usage error.
+// Every file is read with a bound and only when it is a regular file.
+//
+// Exit status: 0 when every station ran, 1 when any failed, when the list of stations is
+// damaged or when a table could not be written, 2 on a usage error.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cinttypes>
+#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <map>
-#include <unordered_map>
 #include <optional>
+#include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "common/input_limits.hpp"
 #include "driver/run_failure.hpp"
 #include "inputs/fingerprint.hpp"
 #include "model/year_fields.hpp"
 #include "outputs/output_file.hpp"
+#include "outputs/run_files.hpp"
 #include "outputs/temporary_files.hpp"
 #include "report/csv.hpp"
 #include "report/station_index.hpp"
+#include "report/station_report.hpp"
 #include "report/year_table.hpp"
 
 namespace soil_climate {
 namespace {
+
+// The most that is read of one file: as much as run_station holds of one input. A table
+// of 1,000,000 years is about 300 MB.
+constexpr std::size_t largest_file = std::size_t{1} << 30;
+// station.csv: a header and one row.
+constexpr std::size_t largest_station_file = std::size_t{1} << 20;
+// One record of a table of years or of station.csv: a station's name of at most
+// longest_input_word bytes (twice that quoted), a label of at most NAME_MAX and numbers.
+constexpr std::size_t longest_record = 8 * longest_input_word;
+// One field of the list of stations: a folder's path.
+constexpr std::size_t longest_list_field = std::size_t{1} << 20;
+// A status file: a number and a line end.
+constexpr std::size_t largest_status = 64;
+// What is read of the end of a run's output for its last line.
+constexpr std::size_t last_line_tail = 65536;
+
+// The coordinates a station can have, as the importer checks them.
+inline constexpr value_range station_latitude{"latitude", -90.0, 90.0, "degrees"};
+inline constexpr value_range station_longitude{"longitude", -180.0, 360.0, "degrees"};
+inline constexpr value_range station_elevation{"elevation", -500.0, 9000.0, "m"};
 
 struct station_listed {
     std::string given;
@@ -61,44 +97,232 @@ struct station_listed {
     std::string outputs;
 };
 
-std::optional<std::string> read_file(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+// What went wrong with one station after its run: the part at fault ("years.csv",
+// "station.csv", "outputs", "logs") and the one-line message.
+struct station_fault {
+    std::string part;
+    std::string message;
+};
+
+std::string size_words(std::size_t bytes) {
+    return bytes >= (std::size_t{1} << 30)   ? std::to_string(bytes >> 30) + " GiB"
+           : bytes >= (std::size_t{1} << 20) ? std::to_string(bytes >> 20) + " MiB"
+           : bytes >= 1024                   ? std::to_string(bytes >> 10) + " KiB"
+                                             : std::to_string(bytes) + " bytes";
 }
 
+// A file as read: its bytes; nothing when there is no such file; or what stopped the
+// reading, in words that follow the file's name.
+struct file_text {
+    std::optional<std::string> bytes;
+    std::string fault;
+};
+
+// Opens a file for reading only when it is a regular file: a FIFO is opened without
+// waiting for a writer and then refused, as are folders and devices.
+int open_regular(const std::string& name, file_text& result, struct stat& status) {
+    int descriptor = -1;
+    do {
+        descriptor = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0) {
+        if (errno != ENOENT) {
+            result.fault = std::string("cannot be read: ") + std::strerror(errno);
+        }
+        return -1;
+    }
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        result.fault = "is not a regular file";
+        close(descriptor);
+        return -1;
+    }
+    return descriptor;
+}
+
+// Reads from `descriptor` up to its end, failing once the text would pass `limit`.
+void read_to_end(int descriptor, std::size_t limit, file_text& result) {
+    std::string bytes;
+    char chunk[65536];
+    while (true) {
+        const ssize_t got = read(descriptor, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            result.fault = std::string("cannot be read: ") + std::strerror(errno);
+            break;
+        }
+        if (got == 0) {
+            result.bytes = std::move(bytes);
+            break;
+        }
+        if (bytes.size() + static_cast<std::size_t>(got) > limit) {
+            result.fault = "holds more than " + size_words(limit);
+            break;
+        }
+        bytes.append(chunk, static_cast<std::size_t>(got));
+    }
+    if (close(descriptor) != 0 && result.fault.empty()) {
+        result.fault = std::string("cannot be read: ") + std::strerror(errno);
+        result.bytes.reset();
+    }
+}
+
+file_text read_bounded(const std::string& name, std::size_t limit) {
+    file_text result;
+    struct stat status {};
+    const int descriptor = open_regular(name, result, status);
+    if (descriptor < 0) {
+        return result;
+    }
+    if (static_cast<std::uintmax_t>(status.st_size) > limit) {
+        close(descriptor);
+        result.fault = "holds more than " + size_words(limit);
+        return result;
+    }
+    read_to_end(descriptor, limit, result);
+    return result;
+}
+
+// The last `limit` bytes of a file (a run's output, which may be long).
+file_text read_tail(const std::string& name, std::size_t limit) {
+    file_text result;
+    struct stat status {};
+    const int descriptor = open_regular(name, result, status);
+    if (descriptor < 0) {
+        return result;
+    }
+    const auto size = static_cast<std::uintmax_t>(status.st_size);
+    if (size > limit && lseek(descriptor, static_cast<off_t>(size - limit), SEEK_SET) < 0) {
+        close(descriptor);
+        result.fault = std::string("cannot be read: ") + std::strerror(errno);
+        return result;
+    }
+    read_to_end(descriptor, limit, result);
+    return result;
+}
+
+// The first `count` bytes of a file, or all of a shorter one.
+file_text read_head(const std::string& name, std::size_t count) {
+    file_text result;
+    struct stat status {};
+    const int descriptor = open_regular(name, result, status);
+    if (descriptor < 0) {
+        return result;
+    }
+    std::string bytes(count, '\0');
+    std::size_t got = 0;
+    while (got < count) {
+        const ssize_t part = read(descriptor, bytes.data() + got, count - got);
+        if (part < 0 && errno == EINTR) {
+            continue;
+        }
+        if (part <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(part);
+    }
+    close(descriptor);
+    bytes.resize(got);
+    result.bytes = std::move(bytes);
+    return result;
+}
+
+// Writes a small file of the logs whole: under a temporary name beside it, then renamed
+// over it, so that a record is never half written. The error in words, or "".
+std::string write_log_file(const std::string& name, std::string_view text) {
+    const std::string temporary = name + ".writing";
+    const int descriptor = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
+        return std::strerror(errno);
+    }
+    const bool written = write_all(descriptor, text);
+    const int write_error = errno;
+    const bool closed = close(descriptor) == 0;
+    std::string fault;
+    if (!written || !closed) {
+        fault = std::strerror(written ? errno : write_error);
+    } else if (std::rename(temporary.c_str(), name.c_str()) != 0) {
+        fault = std::strerror(errno);
+    }
+    if (!fault.empty()) {
+        std::remove(temporary.c_str());
+    }
+    return fault;
+}
+
+// Removes a log entry, whatever stands under its name (a damaged entry may be a folder).
+// The error in words, or "".
+std::string remove_log_entry(const std::string& name) {
+    std::error_code failure;
+    std::filesystem::remove_all(name, failure);
+    return failure ? failure.message() : "";
+}
+
+// Reads one NUL-ended field of the list of stations. False at the end of the list; a
+// field that the list ends inside of, or longer than any path, is a damaged list.
+bool read_list_field(std::istream& in, std::string& field) {
+    field.clear();
+    std::streambuf* buffer = in.rdbuf();
+    for (int c = buffer->sbumpc(); c != '\0'; c = buffer->sbumpc()) {
+        if (c == std::char_traits<char>::eof()) {
+            if (field.empty()) {
+                return false;
+            }
+            throw run_failure("The list of stations is cut short.");
+        }
+        if (field.size() == longest_list_field) {
+            throw run_failure("The list of stations holds a field longer than " + size_words(longest_list_field) +
+                              ".");
+        }
+        field.push_back(static_cast<char>(c));
+    }
+    return true;
+}
+
+// The list of stations, four fields each. A list cut short or empty is refused: the
+// tables made from it would silently lack stations.
 std::vector<station_listed> read_station_list(std::istream& in, const std::string& logs) {
     std::vector<station_listed> stations;
     station_listed station;
-    while (std::getline(in, station.given, '\0') && std::getline(in, station.folder, '\0') &&
-           std::getline(in, station.key, '\0') && std::getline(in, station.outputs, '\0')) {
+    while (read_list_field(in, station.given)) {
+        if (!read_list_field(in, station.folder) || !read_list_field(in, station.key) ||
+            !read_list_field(in, station.outputs)) {
+            throw run_failure("The list of stations is cut short.");
+        }
+        if (!station.folder.starts_with('/') || station.key.empty() || station.outputs.empty()) {
+            throw run_failure("The list of stations is damaged at station " + std::to_string(stations.size() + 1) +
+                              ".");
+        }
         station.log = logs + "/" + station.key;
         stations.push_back(station);
+    }
+    if (stations.empty()) {
+        throw run_failure("The list of stations holds no station.");
     }
     return stations;
 }
 
 // How a station's run ended: "exit N" from its status file, else "not run".
 std::string run_status(const station_listed& station) {
-    const std::optional<std::string> text = read_file(station.log + ".status");
-    if (!text || text->empty()) {
+    const file_text text = read_bounded(station.log + ".status", largest_status);
+    if (!text.bytes || text.bytes->empty()) {
         return "not run";
     }
-    return "exit " + text->substr(0, text->find('\n'));
+    return "exit " + text.bytes->substr(0, text.bytes->find('\n'));
 }
 
 // The last line that the station's run printed, or "no output".
 std::string last_line(const station_listed& station) {
-    std::optional<std::string> text = read_file(station.log + ".out");
-    if (!text || text->empty()) {
+    file_text text = read_tail(station.log + ".out", last_line_tail);
+    if (!text.bytes || text.bytes->empty()) {
         return "no output";
     }
-    if (text->back() == '\n') {
-        text->pop_back();
+    std::string& bytes = *text.bytes;
+    if (bytes.back() == '\n') {
+        bytes.pop_back();
     }
-    return text->substr(text->rfind('\n') + 1);
+    return bytes.substr(bytes.rfind('\n') + 1);
 }
 
 std::string hex_of(std::uint64_t value, int digits) {
@@ -108,16 +332,107 @@ std::string hex_of(std::uint64_t value, int digits) {
 }
 
 // What a station's results are made from: its three input files and SALT (the program's
-// version and the options), as 16 hexadecimal digits.
+// version and the options), as 16 hexadecimal digits, computed from the files as they are
+// now.
 std::string fingerprint_of(const station_listed& station, const std::string& salt) {
     fingerprint hash;
     hash.add(salt);
     for (const char* name : {"monthly_T", "monthly_P", "parameter"}) {
         hash.add(name);
-        const std::optional<std::string> bytes = read_file(station.folder + "/" + name);
-        hash.add(bytes ? *bytes : std::string("\0missing", 8));
+        const file_text bytes = read_bounded(station.folder + "/" + name, largest_file);
+        hash.add(bytes.bytes ? *bytes.bytes : std::string("\0missing", 8));
     }
     return hex_of(hash.value(), 16);
+}
+
+// An output as its record holds it: "<name> <size> <hash>", the hash taken a word at a
+// time (the outputs of a station are read back at every resume).
+std::string output_entry(const std::string& name, std::string_view bytes) {
+    fingerprint hash;
+    hash.add_word(bytes.size());
+    std::size_t at = 0;
+    for (; at + 8 <= bytes.size(); at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes.data() + at, 8);
+        hash.add_word(word);
+    }
+    hash.add(bytes.data() + at, bytes.size() - at);
+    return name + " " + std::to_string(bytes.size()) + " " + hex_of(hash.value(), 16);
+}
+
+// The name of an output as its record holds it (the words before its size).
+std::string entry_name(const std::string& entry) {
+    return entry.substr(0, entry.find(' '));
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        lines.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return lines;
+}
+
+// The fixed outputs of a station's run (its reports come on top).
+std::vector<std::string> fixed_outputs(bool html) {
+    std::vector<std::string> names{"summary", "SMRS", "SMR", "WSMR", "years.csv"};
+    if (html) {
+        names.push_back("station.html");
+    }
+    return names;
+}
+
+// The year labels of a table of years (the names of its reports), as far as it reads as
+// a table: what the outputs held before a run.
+std::vector<std::string> labels_in(const std::string& years_csv) {
+    std::vector<std::string> labels;
+    const file_text text = read_bounded(years_csv, largest_file);
+    if (!text.bytes) {
+        return labels;
+    }
+    std::string_view rest = *text.bytes;
+    std::vector<std::string> fields;
+    for (bool header = true; read_csv_record(rest, fields); header = false) {
+        if (!header && !fields.empty()) {
+            labels.push_back(fields.front());
+        }
+    }
+    return labels;
+}
+
+// A name that a year's report can have (run_station refuses labels that are paths or the
+// names of its own files), so that removing an old report removes nothing else.
+bool report_name(const std::string& name) {
+    return !name.empty() && name.size() <= NAME_MAX && name.find('/') == std::string::npos && name != "." &&
+           name != ".." && !is_run_file_suffix(name) && !name.starts_with(temporary_file_marker);
+}
+
+// Whether a station's record of its last complete run still stands: made from the
+// inputs as they are now (`current`), every output it lists (the ones this run asks for
+// among them) reading back as it was written.
+bool record_stands(const station_listed& station, const std::string& current, bool html) {
+    const file_text text = read_bounded(station.log + ".fingerprint", largest_file);
+    if (!text.bytes) {
+        return false;
+    }
+    const std::vector<std::string> lines = lines_of(*text.bytes);
+    if (lines.empty() || lines.front() != current) {
+        return false;
+    }
+    std::set<std::string> listed;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::string name = entry_name(lines[i]);
+        const file_text bytes = read_bounded(station.outputs + "/" + name, largest_file);
+        if (!bytes.bytes || output_entry(name, *bytes.bytes) != lines[i]) {
+            return false;
+        }
+        listed.insert(name);
+    }
+    const std::vector<std::string> wanted = fixed_outputs(html);
+    return std::all_of(wanted.begin(), wanted.end(), [&](const std::string& name) { return listed.contains(name); });
 }
 
 // A folder's name in the logs folder: its absolute path with "%" and "/" encoded, so that
@@ -142,9 +457,10 @@ int list(const std::string& output, bool in_place) {
     const fs::path working = fs::current_path();
     const fs::path output_resolved = fs::weakly_canonical(output, failure);
     std::vector<station_listed> stations;
+    std::vector<std::string> names;  // each station's name below OUTPUT_DIR/stations
     std::unordered_map<std::string, std::size_t> resolved_seen;  // the station listed for each
     std::string given;
-    while (std::getline(std::cin, given, '\0')) {
+    while (read_list_field(std::cin, given)) {
         std::string folder = given.starts_with('/') ? given : (working / given).string();
         while (folder.size() > 1 && folder.back() == '/') {
             folder.pop_back();
@@ -173,17 +489,29 @@ int list(const std::string& output, bool in_place) {
                          missing != nullptr ? missing : "monthly_T");
             continue;
         }
+        // Named by the folder's last part as given; a folder given as "." or ".." (or
+        // "b/.", "b/c/..") by the last part of the folder it resolves to, so that its
+        // outputs never land in OUTPUT_DIR/stations or OUTPUT_DIR themselves.
+        std::string name = fs::path(folder).filename().string();
+        if (name == "." || name == ".." || name.empty()) {
+            name = fs::path(resolved).filename().string();
+        }
+        if (name.empty() || name == "." || name == "..") {
+            name = "root";
+        }
         resolved_seen.emplace(resolved, stations.size());
         stations.push_back({given, folder, log_key_of(folder), "", ""});
+        names.push_back(name);
     }
-    // Outputs under OUTPUT_DIR/stations, named by the folder's last part, with a hash of
-    // the path where two stations share that part.
+    // Outputs under OUTPUT_DIR/stations, with a hash of the path where two stations share
+    // a name.
     std::map<std::string, int> sharing;
-    for (const station_listed& station : stations) {
-        ++sharing[fs::path(station.folder).filename().string()];
+    for (const std::string& name : names) {
+        ++sharing[name];
     }
-    for (station_listed& station : stations) {
-        std::string name = fs::path(station.folder).filename().string();
+    for (std::size_t i = 0; i < stations.size(); ++i) {
+        station_listed& station = stations[i];
+        std::string name = names[i];
         if (sharing[name] > 1) {
             fingerprint hash;
             hash.add(station.folder);
@@ -193,26 +521,53 @@ int list(const std::string& output, bool in_place) {
         std::cout << station.given << '\0' << station.folder << '\0' << station.key << '\0' << station.outputs
                   << '\0';
     }
+    if (!std::cout.flush()) {
+        std::fputs("run_stations: cannot write the list of stations.\n", stderr);
+        return 1;
+    }
     return stations.empty() ? 2 : 0;
 }
 
+// Plans the run. A fingerprint becomes a station's record only through `tables`, after
+// its run in this same run_stations ended with status 0: so every station to run first
+// loses its status and record, and every station drops a plan an interrupted run left.
 int plan(const std::string& logs, const std::string& salt, bool resume, bool html) {
-    std::vector<std::string> outputs{"summary", "SMRS", "SMR", "WSMR", "years.csv"};
-    if (html) {
-        outputs.push_back("station.html");
-    }
-    for (const station_listed& station : read_station_list(std::cin, logs)) {
-        const std::string current = fingerprint_of(station, salt);
-        bool complete = resume && run_status(station) == "exit 0" &&
-                        read_file(station.log + ".fingerprint").value_or("") == current;
-        for (const std::string& output : outputs) {
-            complete = complete && std::filesystem::is_regular_file(station.outputs + "/" + output);
+    const std::vector<station_listed> stations = read_station_list(std::cin, logs);
+    const auto clear = [](const std::string& name) {
+        if (const std::string fault = remove_log_entry(name); !fault.empty()) {
+            throw run_failure("Cannot remove the log entry " + name + ": " + fault + ".");
         }
-        if (complete) {
+    };
+    for (const station_listed& station : stations) {
+        const std::string current = fingerprint_of(station, salt);
+        clear(station.log + ".planned");
+        if (resume && run_status(station) == "exit 0" && record_stands(station, current, html)) {
             continue;
         }
-        // The fingerprint of what this run reads, recorded by `tables` once it ran.
-        std::ofstream(station.log + ".planned", std::ios::binary | std::ios::trunc) << current;
+        // The reports the outputs hold now, by the last record and by the table of years:
+        // those that the run does not write again are removed after it.
+        std::set<std::string> held;
+        if (const file_text record = read_bounded(station.log + ".fingerprint", largest_file); record.bytes) {
+            const std::vector<std::string> lines = lines_of(*record.bytes);
+            for (std::size_t i = 1; i < lines.size(); ++i) {
+                held.insert(entry_name(lines[i]));
+            }
+        }
+        for (const std::string& label : labels_in(station.outputs + "/years.csv")) {
+            held.insert(label);
+        }
+        std::string planned = current + "\n";
+        for (const std::string& name : held) {
+            if (report_name(name)) {
+                planned += name + "\n";
+            }
+        }
+        clear(station.log + ".fingerprint");
+        clear(station.log + ".status");
+        clear(station.log + ".out");  // the run writes it anew (a FIFO there would hold it up)
+        if (const std::string fault = write_log_file(station.log + ".planned", planned); !fault.empty()) {
+            throw run_failure("Cannot write the log entry " + station.log + ".planned: " + fault + ".");
+        }
         std::cout << station.folder << '\0' << station.key << '\0' << station.outputs << '\0';
     }
     return std::cout.flush() ? 0 : 1;
@@ -248,42 +603,78 @@ std::optional<double> number_in(const std::string& text) {
     return end == text.c_str() + text.size() && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
 }
 
+// Reads the next record of a table, of at most longest_record bytes.
+bool read_bounded_record(std::string_view& rest, std::vector<std::string>& fields, const std::string& where) {
+    const std::size_t before = rest.size();
+    if (!read_csv_record(rest, fields)) {
+        return false;
+    }
+    if (before - rest.size() > longest_record) {
+        throw station_fault{"", where + " is longer than " + size_words(longest_record)};
+    }
+    return true;
+}
+
 // A station's station.csv, where it has one: a header row, then a row whose latitude,
-// longitude and elevation columns place it. Anything else places nothing.
+// longitude and elevation columns place it; an empty cell places nothing. A coordinate
+// that is not a number, or lies beyond any station's, fails the station.
 station_place place_of(const station_listed& station) {
     station_place place;
-    const std::optional<std::string> text = read_file(station.folder + "/station.csv");
-    if (!text) {
+    const std::string name = station.folder + "/station.csv";
+    const file_text text = read_bounded(name, largest_station_file);
+    if (!text.fault.empty()) {
+        throw station_fault{"station.csv", name + " " + text.fault};
+    }
+    if (!text.bytes) {
         return place;
     }
-    std::string_view rest = *text;
+    std::string_view rest = *text.bytes;
     std::vector<std::string> header;
     std::vector<std::string> row;
-    if (!read_csv_record(rest, header) || !read_csv_record(rest, row)) {
-        return place;
+    try {
+        if (!read_bounded_record(rest, header, name + ": record 1") ||
+            !read_bounded_record(rest, row, name + ": record 2")) {
+            return place;
+        }
+    } catch (station_fault& fault) {
+        fault.part = "station.csv";
+        throw;
     }
     for (std::size_t i = 0; i < header.size() && i < row.size(); ++i) {
-        if (header[i] == "latitude") {
-            place.latitude = number_in(row[i]);
-        } else if (header[i] == "longitude") {
-            place.longitude = number_in(row[i]);
-        } else if (header[i] == "elevation") {
-            place.elevation = number_in(row[i]);
+        for (const auto& [range, value] : {std::pair{&station_latitude, &place.latitude},
+                                           std::pair{&station_longitude, &place.longitude},
+                                           std::pair{&station_elevation, &place.elevation}}) {
+            if (header[i] != range->field || row[i].empty()) {
+                continue;
+            }
+            *value = number_in(row[i]);
+            if (!*value || !range->holds(**value)) {
+                char bounds[64];
+                std::snprintf(bounds, sizeof bounds, "%g to %g %s", range->lowest, range->highest, range->unit);
+                throw station_fault{"station.csv", name + ": the " + range->field + " \"" + row[i].substr(0, 64) +
+                                                       "\" is not a number within " + bounds};
+            }
         }
     }
     return place;
 }
 
 // One station's years.csv: its rows appended to the table of all stations, its regimes
-// counted. A file that is not a table of years of this program fails the station.
-// The table names the station by its folder, wherever its outputs are.
+// counted, its labels (the names of its reports) collected, its bytes kept. A file that
+// is not a whole table of years of this program, or that holds no year, fails the
+// station. The table names the station by its folder, wherever its outputs are.
 void read_station_years(station_entry& station, const std::string& outputs, std::string& table,
-                        std::string& header_line) {
-    const std::optional<std::string> text = read_file(outputs + "/years.csv");
-    if (!text) {
-        return;
+                        std::string& header_line, std::vector<std::string>& labels, std::string& bytes) {
+    const std::string name = outputs + "/years.csv";
+    file_text text = read_bounded(name, largest_file);
+    if (!text.bytes) {
+        throw station_fault{"years.csv", name + " " + (text.fault.empty() ? "is missing" : text.fault)};
     }
-    std::string_view rest = *text;
+    bytes = std::move(*text.bytes);
+    if (!bytes.empty() && bytes.back() != '\n') {
+        throw station_fault{"years.csv", name + " is cut short: its last line has no line end"};
+    }
+    std::string_view rest = bytes;
     std::vector<std::string> fields;
     static const std::size_t moisture = column_of("moisture_regime");
     static const std::size_t subdivision = column_of("subdivision");
@@ -292,11 +683,19 @@ void read_station_years(station_entry& station, const std::string& outputs, std:
     static const std::size_t latitude = column_of("latitude");
     static const std::size_t hemisphere = column_of("hemisphere");
     std::string row;
-    for (int record = 0; read_csv_record(rest, fields); ++record) {
-        const std::string where = outputs + "/years.csv: record " + std::to_string(record + 1);
+    for (int record = 0;; ++record) {
+        const std::string where = name + ": record " + std::to_string(record + 1);
+        try {
+            if (!read_bounded_record(rest, fields, where)) {
+                break;
+            }
+        } catch (station_fault& fault) {
+            fault.part = "years.csv";
+            throw;
+        }
         if (fields.size() != year_fields.size()) {
-            throw run_failure(where + " has " + std::to_string(fields.size()) + " fields, not " +
-                              std::to_string(year_fields.size()));
+            throw station_fault{"years.csv", where + " has " + std::to_string(fields.size()) + " fields, not " +
+                                                 std::to_string(year_fields.size())};
         }
         row.clear();
         for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -307,7 +706,7 @@ void read_station_years(station_entry& station, const std::string& outputs, std:
             std::string expected;
             append_year_table_header(expected);
             if (row + "\n" != expected) {
-                throw run_failure(where + " is not the header of a table of years");
+                throw station_fault{"years.csv", where + " is not the header of a table of years"};
             }
             header_line = "station," + row + std::string(station_table_place_columns) + "\n";
             continue;
@@ -316,7 +715,7 @@ void read_station_years(station_entry& station, const std::string& outputs, std:
         const int s = code_of(subdivision_names, fields[subdivision]);
         const int t = code_of(temperature_regime_names, fields[temperature]);
         if (m < 0 || s < 0 || t < 0) {
-            throw run_failure(where + " names a regime this program does not know");
+            throw station_fault{"years.csv", where + " names a regime this program does not know"};
         }
         if (record == 1) {
             station.tally.station_name = fields[station_name];
@@ -329,6 +728,7 @@ void read_station_years(station_entry& station, const std::string& outputs, std:
         }
         station.tally.add_year(static_cast<soil_moisture_regime>(m), static_cast<moisture_subdivision>(s),
                                static_cast<soil_temperature_regime>(t));
+        labels.push_back(fields.front());
         append_csv_quoted(table, station.folder);
         table += ',';
         table += row;
@@ -336,11 +736,80 @@ void read_station_years(station_entry& station, const std::string& outputs, std:
         table += '\n';
     }
     if (!rest.empty()) {
-        throw run_failure(outputs + "/years.csv: a quoted field does not close");
+        throw station_fault{"years.csv", name + ": a quoted field does not close"};
+    }
+    if (station.tally.years == 0) {
+        throw station_fault{"years.csv", name + " holds no year"};
     }
 }
 
-int tables(const std::string& output, const std::string& logs, bool html) {
+// After a run planned by this run_stations that ended with status 0: every output it
+// wrote read back, the reports of years it did not write removed (the station's outputs
+// are one set), and the planned fingerprint with each output's size and hash recorded as
+// the station's record, in place of the plan.
+void record_run(const station_listed& station, const std::string& planned, const std::vector<std::string>& labels,
+                const std::string& years_bytes, bool html, bool reports) {
+    const std::vector<std::string> plan_lines = lines_of(planned);
+    std::string record = (plan_lines.empty() ? std::string() : plan_lines.front()) + "\n";
+    std::set<std::string> written;
+    for (const std::string& name : fixed_outputs(html)) {
+        written.insert(name);
+    }
+    if (reports) {
+        written.insert(labels.begin(), labels.end());
+    }
+    for (const std::string& name : written) {
+        const std::string path = station.outputs + "/" + name;
+        if (name == "years.csv") {
+            record += output_entry(name, years_bytes) + "\n";
+            continue;
+        }
+        const file_text bytes = read_bounded(path, largest_file);
+        if (!bytes.bytes) {
+            throw station_fault{"outputs", path + " " + (bytes.fault.empty() ? "is missing" : bytes.fault)};
+        }
+        record += output_entry(name, *bytes.bytes) + "\n";
+    }
+    static const std::string opening(station_report_opening);
+    for (std::size_t i = 1; i < plan_lines.size(); ++i) {
+        const std::string& name = plan_lines[i];
+        if (!report_name(name) || written.contains(name)) {
+            continue;
+        }
+        const std::string path = station.outputs + "/" + name;
+        const file_text start = read_head(path, opening.size());
+        if (!start.bytes || !start.bytes->starts_with(opening)) {
+            continue;
+        }
+        if (std::remove(path.c_str()) != 0) {
+            throw station_fault{"outputs", "cannot remove the report " + path + " of a year this run did not write: " +
+                                               std::strerror(errno)};
+        }
+    }
+    if (const std::string fault = write_log_file(station.log + ".fingerprint", record); !fault.empty()) {
+        throw station_fault{"logs", "cannot record the run in " + station.log + ".fingerprint: " + fault};
+    }
+    if (const std::string fault = remove_log_entry(station.log + ".planned"); !fault.empty()) {
+        throw station_fault{"logs", "cannot remove " + station.log + ".planned: " + fault};
+    }
+}
+
+// A station that did not run this time: its table of years as its record says it was
+// written, where it has a record.
+void check_against_record(const station_listed& station, const std::string& years_bytes) {
+    const file_text text = read_bounded(station.log + ".fingerprint", largest_file);
+    if (!text.bytes) {
+        return;
+    }
+    for (const std::string& line : lines_of(*text.bytes)) {
+        if (entry_name(line) == "years.csv" && output_entry("years.csv", years_bytes) != line) {
+            throw station_fault{"years.csv", station.outputs + "/years.csv is not the table its run wrote"};
+        }
+    }
+}
+
+int tables(const std::string& output, const std::string& logs, bool html, bool reports) {
+    const std::vector<station_listed> listed = read_station_list(std::cin, logs);
     temporary_files::remove_on_signals();
     const std::string prefix = output + "/";
     output_file table(prefix + "stations.csv", prefix, "Output file of stations.csv opening failed.",
@@ -355,32 +824,47 @@ int tables(const std::string& output, const std::string& logs, bool html) {
     append_station_summary_header(text);
     summary.write(text);
 
-    const std::vector<station_listed> listed = read_station_list(std::cin, logs);
     std::vector<station_entry> stations;
     stations.reserve(listed.size());
     bool header_written = false;
     std::string header;
+    std::vector<std::string> labels;
+    std::string years_bytes;
     for (const station_listed& from : listed) {
         station_entry& station = stations.emplace_back();
         station.given = from.given;
         station.folder = from.folder;
         station.page_link = page::relative_link(output, from.outputs + "/station.html");
-        station.place = place_of(from);
         const std::string status = run_status(from);
         text.clear();
-        if (status == "exit 0") {
+        labels.clear();
+        try {
             try {
-                read_station_years(station, from.outputs, text, header);
-                std::filesystem::rename(from.log + ".planned", from.log + ".fingerprint");
-            } catch (const run_failure& fault) {
-                station.status = "failed (years.csv)";
-                station.message = fault.what();
-            } catch (const std::filesystem::filesystem_error&) {
-                // Not run this time (up to date): its fingerprint stands.
+                station.place = place_of(from);
+            } catch (const station_fault&) {
+                if (status == "exit 0") {
+                    throw;
+                }
             }
-        } else {
-            station.status = "failed (" + status + ")";
-            station.message = last_line(from);
+            if (status == "exit 0") {
+                read_station_years(station, from.outputs, text, header, labels, years_bytes);
+                const file_text planned = read_bounded(from.log + ".planned", largest_file);
+                if (!planned.fault.empty()) {
+                    throw station_fault{"logs", from.log + ".planned " + planned.fault};
+                }
+                if (planned.bytes) {
+                    record_run(from, *planned.bytes, labels, years_bytes, html, reports);
+                } else {
+                    check_against_record(from, years_bytes);
+                }
+            } else {
+                station.status = "failed (" + status + ")";
+                station.message = last_line(from);
+            }
+        } catch (const station_fault& fault) {
+            station.status = "failed (" + fault.part + ")";
+            station.message = fault.message;
+            station.tally = station_tally{};
         }
         if (station.failed()) {
             std::fprintf(stderr, "run_stations: %s %s: %s\n", station.folder.c_str(), station.status.c_str(),
@@ -429,7 +913,7 @@ int main(int argc, char** argv) {
     static constexpr const char* usage =
         "Usage: gather_stations list [--in-place] OUTPUT_DIR < folders > stations\n"
         "       gather_stations plan [--resume] [--html] LOGS_DIR SALT < stations\n"
-        "       gather_stations tables [--html] OUTPUT_DIR LOGS_DIR < stations\n"
+        "       gather_stations tables [--html] [--no-reports] OUTPUT_DIR LOGS_DIR < stations\n"
         "       gather_stations --help\n"
         "The steps of run_stations around the runs of the stations; see gather_stations(1).\n";
     std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -452,15 +936,16 @@ int main(int argc, char** argv) {
     const bool resume = take("--resume");
     const bool html = take("--html");
     const bool in_place = take("--in-place");
+    const bool no_reports = take("--no-reports");
     try {
-        if (step == "list" && arguments.size() == 1 && !resume && !html) {
+        if (step == "list" && arguments.size() == 1 && !resume && !html && !no_reports) {
             return soil_climate::list(arguments[0], in_place);
         }
-        if (step == "plan" && arguments.size() == 2) {
+        if (step == "plan" && arguments.size() == 2 && !no_reports) {
             return soil_climate::plan(arguments[0], arguments[1], resume, html);
         }
-        if (step == "tables" && arguments.size() == 2 && !resume) {
-            return soil_climate::tables(arguments[0], arguments[1], html);
+        if (step == "tables" && arguments.size() == 2 && !resume && !in_place) {
+            return soil_climate::tables(arguments[0], arguments[1], html, !no_reports);
         }
     } catch (const soil_climate::run_failure& failure) {
         std::fprintf(stderr, "run_stations: %s The earlier tables are kept.\n", failure.what());

@@ -128,7 +128,8 @@ void format_station_report(std::string& text, std::string_view year_label, std::
     const daily_codes& moisture_calendar = year.moisture_calendar;
     const regime_counts& counts = year.counts;
     // "The simulation results of Ombrisk Model for Station %s in %s\n\n"
-    text += "The simulation results of Ombrisk Model for Station ";
+    text += station_report_opening;
+    text += "Ombrisk Model for Station ";
     text += station_name;
     text += " in ";
     text += year_label;

@@ -163,23 +163,6 @@ TEST(RunStations, ResumeIsKeyedByTheStationFolder) {
     expect_tables(root, ".", {"a", "b", "c"});
 }
 
-// The gathering step reads each table of years as a table: one that is not (cut short, or
-// written by something else) fails its station, and the others are gathered as ever.
-TEST(RunStations, ATableOfYearsThatIsNotOneFailsItsStation) {
-    station_folder root;
-    lay_out(root, {{"a", "davis"}, {"b", "contrasts"}});
-    ASSERT_EQ(root.shell(run_stations("-o results a b")).status, 0);
-    const std::string years = root.read("a/years.csv");
-    root.write("a/years.csv", years.substr(0, years.find("XERIC")) + "MOIST,TYPIC XERIC,Thermic\n");
-    const auto gathered = root.shell(run_stations("--resume -o results a b"));
-    EXPECT_EQ(gathered.status, 1);
-    EXPECT_EQ(gathered.err, "run_stations: " + (root.path() / "a").string() + " failed (years.csv): " +
-                                (root.path() / "a").string() +
-                                "/years.csv: record 2 names a regime this program does not know\n"
-                                "run_stations: 1 of 2 stations failed.\n");
-    expect_tables(root, "results", {"b"});
-}
-
 // No byte of a folder's name changes what happens: a newline, a tab, letters beyond ASCII,
 // a path too long for a log file's name, and an output folder with a backslash.
 TEST(RunStationsNames, AreDataWhateverTheirBytes) {
