@@ -126,6 +126,13 @@ def _cell_years(temperature, precipitation, latitude, longitude, capacity_mm, so
     return out.reshape(shape + (years, out.shape[-1]))
 
 
+def warn_of_phase_shift(latitude, shift):
+    """Warns where southern cells keep the northern phase shift of 0 days."""
+    if bool(((latitude < 0) & (shift == 0)).any()):
+        warnings.warn("southern cells with phase_shift 0 have their warmest soil on 15 May; about +90 days "
+                      "puts it in February", stacklevel=3)
+
+
 def _parameter(xarray, value, name):
     if isinstance(value, xarray.DataArray):
         return value
@@ -177,9 +184,7 @@ def simulate_grid(temperature, precipitation, *, units, capacity_mm, soil_temp_o
         shift = xarray.where(latitude < 0, 90.0, 0.0)
     else:
         shift = _parameter(xarray, phase_shift, "phase_shift")
-        if bool(((latitude < 0) & (shift == 0)).any()):
-            warnings.warn("southern cells with phase_shift 0 have their warmest soil on 15 May; about +90 days "
-                          "puts it in February", stacklevel=2)
+        warn_of_phase_shift(latitude, shift)
     dask_backed = temperature.chunks is not None
     if dask_backed:
         temperature = temperature.chunk({"time": -1})

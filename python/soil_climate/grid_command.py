@@ -4,6 +4,8 @@ frequent regimes if asked. Run by the command soil_grid; `soil_grid --help` list
 options."""
 
 import argparse
+import contextlib
+import importlib.util
 import math
 import os
 import shlex
@@ -13,7 +15,7 @@ import warnings
 
 import numpy as np
 
-from . import grid, grid_inputs, grid_netcdf, grid_staging, grid_units
+from . import grid, grid_blocks, grid_climate, grid_inputs, grid_staging
 
 MAP_KINDS = ("regimes", "subdivision", "dominance")
 
@@ -40,6 +42,13 @@ def _finite(text):
     if not math.isfinite(value):
         raise argparse.ArgumentTypeError(f"{text!r} is not a finite number")
     return value
+
+
+def _memory(text):
+    try:
+        return grid_blocks.parse_memory(text)
+    except ValueError as fault:
+        raise argparse.ArgumentTypeError(str(fault)) from None
 
 
 def _positive_whole(text):
@@ -98,8 +107,12 @@ def options(argv):
     workers.add_argument("--workers", type=_positive_whole, metavar="N", help="run on a local Dask cluster of N workers")
     workers.add_argument("--scheduler", type=_scheduler_address, metavar="ADDRESS",
                          help="run on the Dask cluster of this scheduler")
-    parser.add_argument("--chunks", metavar="DIM=N,...", help="cells per block along spatial dimensions "
-                        "(default: whole rows of 64 cells' height)")
+    parser.add_argument("--chunks", metavar="DIM=N", help="the blocks of cells: N cells along the spatial "
+                        "dimension DIM, whole along the others (default: from --memory-per-worker)")
+    parser.add_argument("--memory-per-worker", type=_memory, default=_memory("1GB"), metavar="BYTES",
+                        help="the memory a block may take, a quarter of this (default 1GB)")
+    parser.add_argument("--resume", action="store_true",
+                        help="continue an interrupted run into the same OUTPUT.zarr from its blocks written")
     parser.add_argument("--geotiff", metavar="DIR", help="also write GeoTIFFs of the most frequent regimes, "
                         "their shares and dominance")
     parser.add_argument("--map", metavar="FILE.png", help="also draw a map")
@@ -111,92 +124,11 @@ def options(argv):
     return arguments
 
 
-def _years(variable, text):
-    """The months of the years asked for, with a warning naming the years used where the
-    climate holds only some of them."""
-    if not text:
-        return variable
-    try:
-        first, last = (int(part) for part in text.split(":"))
-    except ValueError:
-        raise GridFault(f'--years "{text}" is not FIRST:LAST, e.g. 1981:2010') from None
-    years = variable.time.dt.year.values
-    chosen = variable.isel(time=np.flatnonzero((years >= first) & (years <= last)))
-    if chosen.sizes["time"] == 0:
-        raise GridFault(f"--years {text}: the climate holds none of these years")
-    held = chosen.time.dt.year.values
-    if held[0] > first or held[-1] < last:
-        warnings.warn(f"--years {text}: the climate holds {held[0]} to {held[-1]} of these years; those are used",
-                      stacklevel=2)
-    return chosen
-
-
-def _chunks(text, variable):
-    spatial = [dim for dim in variable.dims if dim != "time"]
-    if not text:
-        return {dim: (64 if i == 0 else -1) for i, dim in enumerate(spatial)} | {"time": -1}
-    chunks = {"time": -1}
-    for part in text.split(","):
-        name, _, size = part.partition("=")
-        if name not in spatial or not size.isdigit() or int(size) < 1:
-            raise GridFault(f'--chunks "{text}": give DIM=N for the spatial dimensions {", ".join(spatial)}')
-        chunks[name] = min(int(size), variable.sizes[name])
-    return chunks
-
-
-def _capacity(arguments, climate, xarray):
-    """The capacity in mm: the number given, or the map converted by its units and put on
-    the climate's grid."""
-    if not arguments.capacity:
-        return arguments.capacity_mm, f"{arguments.capacity_mm:g} mm"
-    path, _, name = arguments.capacity.rpartition(":")
-    if not path or not name:
-        raise GridFault(f'--capacity "{arguments.capacity}" is not FILE.nc:VAR')
-    dataset = grid_inputs.open_dataset(path, xarray)
-    if name not in dataset.data_vars:
-        raise GridFault(f"{path}: no variable {name}")
-    capacity = dataset[name].squeeze(drop=True)
-    units = arguments.capacity_units or capacity.attrs.get("units")
-    if units is None:
-        raise GridFault(f"{path}: variable {name} has no units attribute; give them with --capacity-units")
-    try:
-        capacity = grid_units.capacity_to_mm(capacity, units, arguments.capacity_depth_mm)
-    except grid_units.UnitsFault as fault:
-        raise GridFault(f"{path}: variable {name}: {fault}") from None
-    capacity = grid_inputs.on_climate_grid(capacity, climate, path, "capacity map", arguments.capacity_regrid)
-    return capacity, arguments.capacity
-
-
-def _climate(arguments, xarray):
-    """Temperature (deg C) and precipitation (mm) of the years asked for, on one grid, with a
-    note for the history where the mean temperature was made from the extremes."""
-    inputs = arguments.paths[:-1]
-    temperature_files = grid_inputs.expand(arguments.temperature or inputs, "temperature")
-    precipitation_files = grid_inputs.expand(arguments.precipitation or inputs, "precipitation")
-    opened = {}
-
-    def datasets(files, name):
-        key = tuple(files)
-        if key not in opened:
-            opened[key] = grid_inputs.open_climate(files, xarray, arguments.date_pattern, name)
-        return opened[key]
-
-    temperature, note = grid_inputs.temperature_of(datasets(temperature_files, "tas"), arguments.temperature_var,
-                                                   arguments.temperature_units)
-    precipitation = grid_inputs.precipitation_of(datasets(precipitation_files, "pr"), arguments.precipitation_var,
-                                                 arguments.precipitation_units)
-    temperature = _years(temperature, arguments.years)
-    precipitation = _years(precipitation, arguments.years)
-    precipitation = grid_inputs.on_climate_grid(precipitation, temperature, precipitation_files[0], "precipitation")
-    first = next(iter(opened.values()))[0]
-    return temperature, precipitation, note, first.attrs, temperature_files + precipitation_files
-
-
-def _check_outputs(arguments, inputs):
+def _check_outputs(arguments, inputs, zarr_output):
     output = arguments.paths[-1]
     capacity = [arguments.capacity.rpartition(":")[0]] if arguments.capacity else []
     every_input = list(inputs) + capacity
-    grid_staging.check_output(output, every_input, "the output")
+    grid_staging.check_output(output, every_input, "the output", folder=zarr_output)
     if arguments.map:
         from . import maps
         try:
@@ -210,66 +142,95 @@ def _check_outputs(arguments, inputs):
         grid_staging.check_output(arguments.geotiff, every_input, "--geotiff", folder=True)
 
 
+def _is_zarr(path):
+    return path.rstrip("/").lower().endswith(".zarr")
+
+
 def run(arguments, command_line, staging):
     xarray = grid._xarray()
     output = arguments.paths[-1]
+    zarr_output = _is_zarr(output)
     named_inputs = [path for pattern in (arguments.paths[:-1] + (arguments.temperature or []) +
                                          (arguments.precipitation or [])) for path in _existing(pattern)]
-    _check_outputs(arguments, named_inputs)
-    temperature, precipitation, note, attributes, inputs = _climate(arguments, xarray)
-    _check_outputs(arguments, inputs)
+    _check_outputs(arguments, named_inputs, zarr_output)
+    temperature_files, precipitation_files = grid_climate.input_files(arguments)
+    inputs = temperature_files + precipitation_files
+    _check_outputs(arguments, inputs, zarr_output)
+    temperature, _, note, attributes = grid_climate.climate_of(arguments)
     spatial = [dim for dim in temperature.dims if dim != "time"]
     if (arguments.map or arguments.geotiff) and len(spatial) != 2:
         raise GridFault(f"{inputs[0]}: --map and --geotiff need a grid of two dimensions; the climate's cells lie "
                         f"along {', '.join(spatial)}")
-    capacity, capacity_text = _capacity(arguments, temperature, xarray)
-
-    # On a cluster, blocks of cells go to the workers; here, one call simulates every cell
-    # on every core, from values in memory.
-    distributed = arguments.workers is not None or arguments.scheduler is not None
-    if distributed:
-        chunks = _chunks(arguments.chunks, temperature)
-        temperature = temperature.chunk(chunks)
-        precipitation = precipitation.chunk(chunks)
-    else:
-        temperature, precipitation = temperature.load(), precipitation.load()
     try:
-        dataset = grid.simulate_grid(temperature, precipitation, units="metric", capacity_mm=capacity,
-                                     soil_temp_offset=arguments.soil_temp_offset,
-                                     amplitude_factor=arguments.amplitude_factor, phase_shift=arguments.phase_shift)
+        # The grid's warnings, said once here, since each block keeps its own to itself.
+        grid.whole_years(temperature)
+        if arguments.phase_shift is not None:
+            grid.warn_of_phase_shift(grid.find_coordinate(temperature, grid.LATITUDE_NAMES, "latitude"),
+                                     arguments.phase_shift)
+        plan = grid_blocks.plan_of(temperature, arguments.chunks, arguments.memory_per_worker)
+        # One row simulated, for the layout of the output: every variable, attribute and code.
+        first, _ = grid_climate.simulate_region(arguments, {plan.dim: slice(0, 1)}, threads=1)
+        # The whole grid's capacity map and climate, read here only to check them before the run.
+        grid_climate.capacity_of(arguments, temperature)
     except (ValueError, TypeError) as fault:
         raise GridFault(f"{inputs[0]}: {fault}") from None
     name = attributes.get("title") or os.path.basename(inputs[0])
-    years = dataset.year.values
-    history = command_line if note is None else f"{command_line} ({note})"
-    dataset.attrs.update({
+    capacity_text = arguments.capacity or f"{arguments.capacity_mm:g} mm"
+    layout = grid_blocks.template(first, temperature, plan)
+    layout.attrs.update({
         "Conventions": "CF-1.8",
         "title": f"Soil moisture and soil temperature regimes of {name}",
         "source": f"run_station's soil climate model over every cell of {os.path.basename(inputs[0])}",
-        "history": history,
+        "history": command_line if note is None else f"{command_line} ({note})",
         "capacity": capacity_text,
         "soil_temp_offset": arguments.soil_temp_offset,
         "amplitude_factor": arguments.amplitude_factor,
         "phase_shift": "0 days in the north, 90 in the south" if arguments.phase_shift is None
         else arguments.phase_shift,
     })
-    dataset = _compute_on_cluster(dataset, arguments) if distributed else _compute_here(dataset)
-    _report_coverage(dataset, temperature)
-    try:
-        grid_netcdf.write_netcdf_file(dataset, staging.file(output))
-    except RuntimeError as error:  # the NetCDF library's word for a failed write (a full disk)
-        raise WriteFault(f"{output}: cannot be written: {str(error).splitlines()[0]}") from None
+    cell_years = int(np.prod([temperature.sizes[dim] for dim in spatial], dtype=np.int64)) * layout.sizes["year"]
+    with _executor(arguments) as executor:
+        try:
+            if zarr_output:
+                with_data = grid_blocks.write_zarr(
+                    arguments, plan, executor, layout, output, inputs, arguments.resume,
+                    lambda done: grid_blocks.Progress(plan, cell_years, done), _say)
+                written = output
+            else:
+                written = staging.file(output)
+                with_data = grid_blocks.write_netcdf(arguments, plan, executor, layout, written,
+                                                     grid_blocks.Progress(plan, cell_years))
+        except RuntimeError as error:  # the NetCDF library's word for a failed write (a full disk)
+            raise WriteFault(f"{output}: cannot be written: {str(error).splitlines()[0]}") from None
+        except (ValueError, TypeError) as fault:
+            raise GridFault(f"{inputs[0]}: {fault}") from None
+    result = _open_output(xarray, written, zarr_output)
+    _report_coverage(result, with_data)
     if arguments.geotiff:
         from . import grid_geotiff
-        grid_geotiff.write_geotiff(grid_netcdf.cf_complete(dataset), staging.folder(arguments.geotiff))
+        grid_geotiff.write_geotiff(result, staging.folder(arguments.geotiff))
     if arguments.map:
         from . import maps
+        years = result.year.values
         period = f"{years[0]}-{years[-1]}"
         title = f"{name}, capacity {capacity_text}" if period in str(name) else \
             f"{name}, {period}, capacity {capacity_text}"
-        maps.draw_regime_maps(dataset, staging.file(arguments.map), title, kind=arguments.map_kind,
+        maps.draw_regime_maps(result, staging.file(arguments.map), title, kind=arguments.map_kind,
                               format=os.path.splitext(arguments.map)[1].lstrip(".").lower())
+    result.close()
     staging.commit()
+
+
+def _open_output(xarray, path, zarr_output):
+    """The written output, its codes as they are stored (−1 for no regime), for the maps and
+    GeoTIFFs, which read only the per-cell summaries."""
+    if zarr_output:
+        return xarray.open_zarr(path, mask_and_scale=False, consolidated=True)
+    return xarray.open_dataset(path, mask_and_scale=False)
+
+
+def _say(line):
+    print(f"soil_grid: {line}", file=sys.stderr, flush=True)
 
 
 def _existing(pattern):
@@ -278,10 +239,11 @@ def _existing(pattern):
     return sorted(glob.glob(pattern)) if glob.has_magic(pattern) else [pattern]
 
 
-def _report_coverage(dataset, temperature):
+def _report_coverage(result, with_data):
     """Says so when no cell, or only some of the cells with data, could be simulated."""
-    simulated = int((dataset["complete_years"] > 0).sum())
-    with_data = int(temperature.notnull().any("time").sum())
+    if with_data is None:  # a store already complete
+        return
+    simulated = int((result["complete_years"].values > 0).sum())
     if simulated == 0:
         raise GridFault("no cell holds a whole year without a missing month: nothing could be simulated")
     if simulated < with_data:
@@ -289,37 +251,37 @@ def _report_coverage(dataset, temperature):
                       "missing month and are left missing", stacklevel=2)
 
 
-def _compute_here(dataset):
-    if not any(variable.chunks for variable in dataset.data_vars.values()):
-        return dataset
-    if sys.stderr.isatty():
-        from dask.diagnostics import ProgressBar
-        with ProgressBar():
-            return dataset.compute()
-    return dataset.compute()
-
-
-def _compute_on_cluster(dataset, arguments):
+@contextlib.contextmanager
+def _executor(arguments):
+    """Threads of this process, every core, or the workers of a Dask cluster."""
+    if arguments.workers is None and arguments.scheduler is None:
+        executor = grid_blocks.LocalExecutor(os.cpu_count() or 1)
+        try:
+            yield executor
+        finally:
+            executor.close()
+        return
     try:
-        from dask.distributed import Client, LocalCluster, progress
+        from dask.distributed import Client, LocalCluster
     except ImportError as missing:
         raise GridFault("--workers and --scheduler need Dask's distributed scheduler (Debian: "
                         "python3-distributed)") from missing
+    cluster = None
     if arguments.scheduler:
         try:
             client = Client(arguments.scheduler, timeout="10s")
         except (OSError, ValueError, TypeError) as error:
             raise GridFault(f"--scheduler {arguments.scheduler}: no Dask scheduler answers there "
                             f"({str(error).splitlines()[0] if str(error) else type(error).__name__})") from None
-        cluster = None
     else:
-        cluster = LocalCluster(n_workers=arguments.workers, threads_per_worker=1, dashboard_address=None)
+        dashboard = importlib.util.find_spec("bokeh") is not None  # Dask draws its dashboard with bokeh
+        cluster = LocalCluster(n_workers=arguments.workers, threads_per_worker=1,
+                               dashboard_address=":0" if dashboard else None)
         client = Client(cluster)
+        if dashboard:
+            _say(f"the Dask dashboard is at {cluster.dashboard_link}")
     try:
-        persisted = dataset.persist()
-        if sys.stderr.isatty():
-            progress(persisted)
-        return persisted.compute()
+        yield grid_blocks.ClusterExecutor(client)
     finally:
         client.close()
         if cluster is not None:
@@ -344,7 +306,7 @@ def main(argv=None):
             staging.discard()
             print(f"soil_grid: {fault}", file=sys.stderr, flush=True)
             os._exit(1)
-        except (GridFault, grid_inputs.InputFault, grid_staging.StagingFault) as fault:
+        except (GridFault, grid_inputs.InputFault, grid_staging.StagingFault, grid_blocks.BlockFault) as fault:
             print(f"soil_grid: {fault}", file=sys.stderr)
             return 1
         except ImportError as missing:

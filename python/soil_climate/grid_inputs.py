@@ -163,9 +163,21 @@ def _candidates(datasets, names):
     return found
 
 
-def _one_variable(datasets, chosen, names, what, option):
+def in_region(array, region):
+    """The cells of `array` in `region` ({dimension: slice}), read lazily: only they are
+    read from the files when the values are needed."""
+    return array.isel({dim: cells for dim, cells in (region or {}).items() if dim in array.dims})
+
+
+def _one_variable(datasets, chosen, names, what, option, region=None):
     """The files' parts of one variable, named `chosen` or the one of `names` the files
-    hold: two of the names at once is a fault that asks for `option`."""
+    hold, only the cells of `region`: two of the names at once is a fault that asks for
+    `option`."""
+    parts = _parts_of_variable(datasets, chosen, names, what, option)
+    return [(path, in_region(array, region)) for path, array in parts]
+
+
+def _parts_of_variable(datasets, chosen, names, what, option):
     if chosen:
         parts = [(dataset.attrs["_source"], _with_grid_mapping(dataset, chosen)) for dataset in datasets
                  if chosen in dataset.data_vars]
@@ -199,16 +211,18 @@ def _converted(convert, array, units, path, option):
         raise InputFault(f"{path}: variable {array.name}: {fault}; give them with {option}") from None
 
 
-def temperature_of(datasets, chosen=None, units=None):
+def temperature_of(datasets, chosen=None, units=None, region=None):
     """Monthly mean air temperature in deg C, and a note for the output's history when it
     was made from the maximum and minimum: ((max + min) / 2, each in deg C first)."""
-    parts = _one_variable(datasets, chosen, MEAN_TEMPERATURE_NAMES, "mean temperature", "--temperature-var")
+    parts = _one_variable(datasets, chosen, MEAN_TEMPERATURE_NAMES, "mean temperature", "--temperature-var", region)
     if parts:
         array = join_along_time(parts, "temperature")
         return _converted(grid_units.to_celsius, array, _units(parts, units, "--temperature-units"), parts[0][0],
                           "--temperature-units"), None
-    highest = _one_variable(datasets, None, MAXIMUM_TEMPERATURE_NAMES, "maximum temperature", "--temperature-var")
-    lowest = _one_variable(datasets, None, MINIMUM_TEMPERATURE_NAMES, "minimum temperature", "--temperature-var")
+    highest = _one_variable(datasets, None, MAXIMUM_TEMPERATURE_NAMES, "maximum temperature", "--temperature-var",
+                            region)
+    lowest = _one_variable(datasets, None, MINIMUM_TEMPERATURE_NAMES, "minimum temperature", "--temperature-var",
+                           region)
     if not highest or not lowest:
         source = datasets[0].attrs["_source"]
         raise InputFault(f"{source}: no temperature variable ({', '.join(MEAN_TEMPERATURE_NAMES)}, or a maximum and "
@@ -225,10 +239,10 @@ def temperature_of(datasets, chosen=None, units=None):
     return mean, f"mean air temperature made as the mean of {names}"
 
 
-def precipitation_of(datasets, chosen=None, units=None):
+def precipitation_of(datasets, chosen=None, units=None, region=None):
     """Monthly precipitation in mm; ERA5's monthly means in m are read as m a day, and a file
     whose precipitation looks like ERA5's but does not say so is a fault."""
-    parts = _one_variable(datasets, chosen, PRECIPITATION_NAMES, "precipitation", "--precipitation-var")
+    parts = _one_variable(datasets, chosen, PRECIPITATION_NAMES, "precipitation", "--precipitation-var", region)
     if not parts:
         raise InputFault(f"{datasets[0].attrs['_source']}: no precipitation variable "
                          f"({', '.join(PRECIPITATION_NAMES)}); name it with --precipitation-var")
