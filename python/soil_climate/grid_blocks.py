@@ -101,15 +101,22 @@ def template(block, climate, plan):
     return xarray.Dataset(variables, coords=coords, attrs=dict(block.attrs))
 
 
+def _block_variables(dataset, plan):
+    """The names of the variables that each block writes its part of: those along the
+    blocks' dimension but the cells' bounds, which the layout writes with the coordinates,
+    the class names and the grid mapping."""
+    bounds = {variable.attrs["bounds"] for variable in dataset.coords.values() if "bounds" in variable.attrs}
+    return [name for name, variable in dataset.data_vars.items() if plan.dim in variable.dims and name not in bounds]
+
+
 def _chunk_sizes(dataset, plan):
-    return {name: tuple(plan.rows if dim == plan.dim else dataset.sizes[dim] for dim in variable.dims)
-            for name, variable in dataset.data_vars.items() if plan.dim in variable.dims}
+    return {name: tuple(plan.rows if dim == plan.dim else dataset.sizes[dim] for dim in dataset[name].dims)
+            for name in _block_variables(dataset, plan)}
 
 
 def _along_plan(dataset, plan):
-    """The variables of a block that lie along the blocks' dimension (the others, the class
-    names and the grid mapping, are written once with the layout)."""
-    return dataset[[name for name, variable in dataset.data_vars.items() if plan.dim in variable.dims]]
+    """A block's variables that it writes its part of."""
+    return dataset[_block_variables(dataset, plan)]
 
 
 def fingerprint(arguments, files, plan):
@@ -246,7 +253,7 @@ def _create_netcdf(layout, plan, path):
     writes the coordinates, the grid mapping and the class names, and the fields are
     defined here, chunked one block to a chunk, with xarray's encoding."""
     import netCDF4
-    fields = [name for name, variable in layout.data_vars.items() if plan.dim in variable.dims]
+    fields = _block_variables(layout, plan)
     encoding = grid_netcdf.encoding_of(layout)
     layout.drop_vars(fields).to_netcdf(path, format="NETCDF4",
                                        encoding={k: v for k, v in encoding.items() if k not in fields})

@@ -59,8 +59,7 @@ def climate_of(arguments, region=None):
                                                  arguments.precipitation_units, region)
     temperature = chosen_years(temperature, arguments.years)
     precipitation = chosen_years(precipitation, arguments.years, say=False)
-    precipitation = grid_inputs.on_climate_grid(grid_inputs.in_region(precipitation, region), temperature,
-                                                precipitation_files[0], "precipitation")
+    precipitation = grid_inputs.on_climate_grid(precipitation, temperature, precipitation_files[0], "precipitation")
     return temperature, precipitation, note, temperature_sets[0].attrs
 
 

@@ -96,8 +96,9 @@ def cf_complete(dataset):
         dataset[dim].attrs.update({key: value for key, value in attributes.items() if key not in coordinate.attrs})
         if coordinate.ndim == 1 and coordinate.size > 1 and np.issubdtype(coordinate.dtype, np.number):
             name = f"{dim}_bnds"
+            # A variable of its own, named by the coordinate's `bounds`: as a coordinate it would
+            # go into a global `coordinates` attribute in no fixed order.
             dataset[name] = ((dim, "nv"), _bounds(np.asarray(coordinate.values, dtype=np.float64)))
-            dataset = dataset.set_coords(name)
             dataset[dim].attrs["bounds"] = name
     for what in ("latitude", "longitude"):  # 2-D latitude and longitude of a projected grid
         try:
@@ -140,8 +141,9 @@ def encoding_of(dataset):
         else:
             settings = {}
         encoding[name] = settings
-    for name, variable in dataset.coords.items():
-        if variable.dtype.kind in "fi":
+    bounds = {variable.attrs["bounds"] for variable in dataset.coords.values() if "bounds" in variable.attrs}
+    for name, variable in dataset.variables.items():
+        if (name in dataset.coords or name in bounds) and variable.dtype.kind in "fi":
             encoding[name] = {"_FillValue": None}
     return encoding
 
