@@ -102,3 +102,13 @@ def test_a_changed_option_starts_afresh_and_a_foreign_folder_is_refused(referenc
     refused = subprocess.run(command("in.nc", "mine.zarr"), cwd=tmp_path, capture_output=True, text=True)
     assert refused.returncode == 1 and "is not a store that soil_grid wrote" in refused.stderr
     assert (tmp_path / "mine.zarr" / "notes.txt").read_text() == "a folder of the user's"
+
+
+def test_two_workers_of_a_cluster_write_what_the_threads_write(reference, tmp_path):
+    pytest.importorskip("dask.distributed", reason="needs python3-distributed")
+    result = subprocess.run(command("--workers", 2, str(reference / "in.nc"), "cluster.nc"), cwd=tmp_path,
+                            capture_output=True, text=True)
+    assert result.returncode == 0, result.stderr
+    cluster, threads = xarray.open_dataset(tmp_path / "cluster.nc"), xarray.open_dataset(reference / "whole.nc")
+    for name in threads.data_vars:
+        assert cluster[name].equals(threads[name]), name
