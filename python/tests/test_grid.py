@@ -5,7 +5,6 @@ NumPy path's Dataset, and soil_grid writes a CF file or, on an error, nothing.""
 import os
 import pathlib
 import subprocess
-import warnings
 
 import numpy as np
 import pytest

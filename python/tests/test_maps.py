@@ -13,6 +13,7 @@ xarray = pytest.importorskip("xarray", reason="grids need python3-xarray")
 
 import soil_climate  # noqa: E402
 from soil_climate import maps  # noqa: E402
+from figure_pixels import pixel_at  # noqa: E402
 
 CLASSES = {"moisture_regime": list(soil_climate._model.moisture_regime_names),
            "subdivision": [list(field.categories) for field in soil_climate.YEAR_FIELDS
@@ -50,14 +51,6 @@ def regime_grid(moisture, coords, dims=("lat", "lon"), **percent):
                                                         coords={f"{kind}_class": names})
         variables[f"most_frequent_{kind}"] = xarray.DataArray(most.astype(np.int8), dims=dims)
     return xarray.Dataset(variables, coords=coords)
-
-
-def pixel_at(ax, x, y):
-    figure = ax.figure
-    figure.canvas.draw()
-    pixels = np.asarray(figure.canvas.buffer_rgba())
-    column, row = ax.transData.transform((x, y))
-    return tuple(int(v) for v in pixels[int(figure.bbox.height - row), int(column), :3])
 
 
 def rgb(colour):

@@ -12,6 +12,7 @@ matplotlib.use("Agg")
 import matplotlib.pyplot as pyplot  # noqa: E402
 
 import soil_climate  # noqa: E402
+from figure_pixels import pixel_at  # noqa: E402
 
 EXAMPLE = pathlib.Path(os.environ["EXAMPLES_DIR"]) / "davis"
 
@@ -23,15 +24,6 @@ def davis():
 
 def rgb(colour):
     return tuple(int(colour[i:i + 2], 16) for i in (1, 3, 5))
-
-
-def pixel_at(ax, x, y):
-    """The colour drawn at data coordinates (x, y) of the axes."""
-    figure = ax.figure
-    figure.canvas.draw()
-    pixels = np.asarray(figure.canvas.buffer_rgba())
-    column, row = ax.transData.transform((x, y))
-    return tuple(int(v) for v in pixels[int(figure.bbox.height - row), int(column), :3])
 
 
 def test_the_moisture_calendar_has_the_pages_colours_on_known_days(davis):
