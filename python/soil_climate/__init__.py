@@ -212,6 +212,9 @@ def read_station(folder, capacity_mm=None):
     prefix = os.fspath(folder)
     if os.path.isdir(prefix) and not prefix.endswith("/"):
         prefix += "/"
+    if not os.path.isdir(prefix) and not os.path.exists(prefix + "monthly_T"):
+        raise ValueError(f"{os.fspath(folder)}: no station folder there, nor a file prefix of monthly_T, "
+                         "monthly_P and parameter")
     capacity = None if capacity_mm is None else _real_number("capacity_mm", capacity_mm)
     found = _model.read_station_files(prefix, capacity)
     for warning in found.pop("warnings"):

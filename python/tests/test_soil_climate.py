@@ -204,6 +204,8 @@ def test_read_station_reproduces_run_station_to_the_bit(davis_run):
             (broken / name).write_bytes((davis_run / name).read_bytes())
         (broken / "monthly_T").write_text("1981 NA 1 2 3 4 5 6 7 8 9 10 11\n")
         soil_climate.read_station(broken)
+    with pytest.raises(ValueError, match=r"^/no/such/station: no station folder there"):
+        soil_climate.read_station("/no/such/station")
 
 
 def test_signed_latitude_southern_defaults_and_what_a_result_says():
