@@ -27,16 +27,6 @@ constexpr double hottest_band_celsius = 38.0;
 constexpr double hottest_band_pet_mm = 185.0;
 constexpr double hot_month_threshold_celsius = 26.5;
 
-double heat_index_of(const monthly_series& temperatures) {
-    double heat_index = 0.0;
-    for (const double t : temperatures) {
-        if (t > 0.0) {
-            heat_index += std::pow(t / 5.0, 1.514);
-        }
-    }
-    return heat_index;
-}
-
 double pet_exponent_of(double heat_index) {
     return 6.75e-7 * std::pow(heat_index, 3) - 7.71e-5 * std::pow(heat_index, 2) + 0.01792 * heat_index +
            0.49239;
@@ -108,21 +98,45 @@ day_length_row southern_factors(double latitude) {
 
 }  // namespace
 
+double heat_index(const monthly_series& temperatures) {
+    double heat_index = 0.0;
+    for (const double t : temperatures) {
+        if (t > 0.0) {
+            heat_index += std::pow(t / 5.0, 1.514);
+        }
+    }
+    return heat_index;
+}
+
+monthly_series unadjusted_pet(const monthly_series& temperatures) {
+    const double index = heat_index(temperatures);
+    const double pet_exponent = pet_exponent_of(index);
+    monthly_series unadjusted{};
+    for (int m = 0; m < months_per_year; ++m) {
+        unadjusted[m] = unadjusted_pet_of(temperatures[m], index, pet_exponent);
+    }
+    return unadjusted;
+}
+
+day_length_row day_length_factors(double latitude, earth_hemisphere hemisphere) {
+    if (hemisphere == earth_hemisphere::north) {
+        return northern_factors(latitude);
+    }
+    if (hemisphere == earth_hemisphere::south) {
+        return southern_factors(latitude);
+    }
+    return day_length_row{};
+}
+
 monthly_series compute_pet(const monthly_series& temperatures, double latitude, earth_hemisphere hemisphere) {
     monthly_series pet{};
-    day_length_row day_length_factor{};
-    if (hemisphere == earth_hemisphere::north) {
-        day_length_factor = northern_factors(latitude);
-    } else if (hemisphere == earth_hemisphere::south) {
-        day_length_factor = southern_factors(latitude);
-    } else {
+    if (hemisphere != earth_hemisphere::north && hemisphere != earth_hemisphere::south) {
         return pet;
     }
-
-    const double heat_index = heat_index_of(temperatures);
-    const double pet_exponent = pet_exponent_of(heat_index);
+    const day_length_row day_length_factor = day_length_factors(latitude, hemisphere);
+    const monthly_series unadjusted = unadjusted_pet(temperatures);
     for (int m = 0; m < months_per_year; ++m) {
-        pet[m] = unadjusted_pet_of(temperatures[m], heat_index, pet_exponent) * day_length_factor[m];
+        pet[m] = unadjusted[m] * day_length_factor[m];
     }
     return pet;
 }
