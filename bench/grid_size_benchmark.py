@@ -76,7 +76,9 @@ def write_grid(path, rows, columns):
 def peak_memory(command):
     """(seconds, peak resident bytes) of a command, by GNU time."""
     start = time.perf_counter()
-    shown = subprocess.run(["/usr/bin/time", "-v", *command], capture_output=True, text=True, check=True)
+    shown = subprocess.run(["/usr/bin/time", "-v", *command], capture_output=True, text=True)
+    if shown.returncode != 0:
+        sys.exit(f"{command[0]} failed: {shown.stderr.strip().splitlines()[0]}")
     seconds = time.perf_counter() - start
     kilobytes = int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", shown.stderr).group(1))
     return seconds, kilobytes * 1024
