@@ -6,6 +6,7 @@
 
 #include "common/hemisphere_check.hpp"
 #include "driver/run_failure.hpp"
+#include "evapotranspiration/day_length_limit.hpp"
 
 namespace soil_climate {
 namespace {
@@ -66,6 +67,9 @@ station_inputs::station_inputs(const run_files& files, const std::string& file_p
     checked = check_monthly_files(*temperature, *precipitation, output_prefix, warn);
     if (const auto doubt = hemisphere_doubt(station.hemisphere, checked.mean_temperature)) {
         warn(files.temperature + ": " + *doubt + ".");
+    }
+    if (const auto notice = day_length_limit_notice(station.latitude)) {
+        warn(files.parameter + ": " + *notice + ".");
     }
     if (!temperature->rewind() || !precipitation->rewind()) {
         throw run_failure(files.temperature + ": the monthly files cannot be read a second time.");

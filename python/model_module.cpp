@@ -14,6 +14,7 @@
 #include "common/hemisphere_check.hpp"
 #include "common/input_limits.hpp"
 #include "driver/run_failure.hpp"
+#include "evapotranspiration/day_length_limit.hpp"
 #include "inputs/input_records.hpp"
 #include "inputs/station_inputs.hpp"
 #include "model/grid_simulation.hpp"
@@ -514,6 +515,15 @@ PYBIND11_MODULE(_model, module) {
         },
         py::arg("hemisphere"), py::arg("mean_temperature"),
         "The warning for a station whose warmest months belong to the other hemisphere, or None.");
+    module.def(
+        "day_length_limit_notice",
+        [](double latitude) -> py::object {
+            const auto notice = day_length_limit_notice(latitude);
+            return notice ? py::object(py::str(*notice)) : py::none();
+        },
+        py::arg("latitude"),
+        "The notice for a latitude (signed or a magnitude) beyond the day-length tables, or None.");
+    module.attr("day_length_table_limit") = day_length_table_limit;
     module.def(
         "check_monthly_value",
         [](double value, const std::string& quantity) -> py::object {

@@ -154,7 +154,9 @@ def simulate(temperature, precipitation, *, units, latitude, capacity_mm, hemisp
     ``units`` must be given. ``latitude`` is in degrees, negative in the south; or give its
     magnitude with ``hemisphere`` "N" or "S". ``capacity_mm`` is the soil's water-holding
     capacity in mm. ``phase_shift`` defaults to 0 days in the north and 90 in the south (a
-    southern station given 0 has its warmest soil in May, and a warning says so).
+    southern station given 0 has its warmest soil in May, and a warning says so). A latitude
+    beyond 50 degrees is simulated with the day-length factors of 50 degrees, and a warning
+    says so.
     ``labels`` name the years (default "1", "2", ...). ``soil_climate.read_station(folder)``
     gives all of these for a station folder, read as run_station reads it.
 
@@ -197,6 +199,10 @@ def simulate(temperature, precipitation, *, units, latitude, capacity_mm, hemisp
     raw = _model.simulate(temperature, precipitation, abs(latitude), hemisphere, values["capacity_mm"],
                           values["soil_temp_offset"], values["amplitude_factor"], values["phase_shift"], labels,
                           units, station_name)
+    # Said once the latitude has passed the model's checks.
+    notice = _model.day_length_limit_notice(latitude)
+    if notice:
+        warnings.warn(notice, stacklevel=2)
     station = {"latitude": abs(latitude), "hemisphere": hemisphere, "capacity_mm": values["capacity_mm"],
                "soil_temp_offset": values["soil_temp_offset"], "amplitude_factor": values["amplitude_factor"],
                "phase_shift": values["phase_shift"], "station_name": station_name}

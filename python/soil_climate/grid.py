@@ -133,6 +133,20 @@ def warn_of_phase_shift(latitude, shift):
                       "puts it in February", stacklevel=3)
 
 
+def warn_of_high_latitudes(latitude, sizes):
+    """Warns once, with their count, where cells lie beyond the latitudes of the day-length
+    tables. ``sizes`` are the grid's spatial dimensions and their lengths; a dimension that
+    ``latitude`` does not lie along multiplies its cells (a longitude of a 1-D ``lat``)."""
+    magnitude = np.abs(np.asarray(latitude, dtype=np.float64))
+    beyond = magnitude > _model.day_length_table_limit
+    if not beyond.any():
+        return
+    notice = _model.day_length_limit_notice(float(magnitude[beyond].max()))
+    repeat = int(np.prod([size for dim, size in sizes.items() if dim not in latitude.dims], dtype=np.int64))
+    cells = int(np.prod(list(sizes.values()), dtype=np.int64))
+    warnings.warn(f"{notice} ({int(beyond.sum()) * repeat} of the {cells} cells)", stacklevel=3)
+
+
 def _parameter(xarray, value, name):
     if isinstance(value, xarray.DataArray):
         return value

@@ -167,6 +167,8 @@ def run(arguments, command_line, staging):
         if arguments.phase_shift is not None:
             grid.warn_of_phase_shift(grid.find_coordinate(temperature, grid.LATITUDE_NAMES, "latitude"),
                                      arguments.phase_shift)
+        grid.warn_of_high_latitudes(grid.find_coordinate(temperature, grid.LATITUDE_NAMES, "latitude"),
+                                    {dim: temperature.sizes[dim] for dim in spatial})
         plan = grid_blocks.plan_of(temperature, arguments.chunks, arguments.memory_per_worker)
         # One row simulated, for the layout of the output: every variable, attribute and code.
         first, _ = grid_climate.simulate_region(arguments, {plan.dim: slice(0, 1)}, threads=1)

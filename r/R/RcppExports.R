@@ -21,3 +21,7 @@
     .Call(`_soilclimate_hemisphere_doubt_of`, hemisphere, mean_temperature)
 }
 
+.day_length_limit_notice <- function(latitude) {
+    .Call(`_soilclimate_day_length_limit_notice_of`, latitude)
+}
+

@@ -84,6 +84,11 @@ simulate <- function(temperature, precipitation, latitude, capacity_mm, units, s
   raw <- .simulate_years(temperature, precipitation, station$latitude, hemisphere, station$capacity_mm,
                          station$soil_temp_offset, station$amplitude_factor, station$phase_shift, labels, units,
                          station$station_name)
+  # Said once the latitude has passed the model's checks.
+  notice <- .day_length_limit_notice(latitude)
+  if (nzchar(notice)) {
+    warning(notice, call. = FALSE)
+  }
   years_frame(raw, station)
 }
 

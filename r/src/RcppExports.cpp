@@ -84,6 +84,17 @@ BEGIN_RCPP
     return rcpp_result_gen;
 END_RCPP
 }
+// day_length_limit_notice_of
+std::string day_length_limit_notice_of(double latitude);
+RcppExport SEXP _soilclimate_day_length_limit_notice_of(SEXP latitudeSEXP) {
+BEGIN_RCPP
+    Rcpp::RObject rcpp_result_gen;
+    Rcpp::RNGScope rcpp_rngScope_gen;
+    Rcpp::traits::input_parameter< double >::type latitude(latitudeSEXP);
+    rcpp_result_gen = Rcpp::wrap(day_length_limit_notice_of(latitude));
+    return rcpp_result_gen;
+END_RCPP
+}
 
 static const R_CallMethodDef CallEntries[] = {
     {"_soilclimate_simulate_years", (DL_FUNC) &_soilclimate_simulate_years, 11},
@@ -91,6 +102,7 @@ static const R_CallMethodDef CallEntries[] = {
     {"_soilclimate_simulate_cells", (DL_FUNC) &_soilclimate_simulate_cells, 9},
     {"_soilclimate_year_field_table", (DL_FUNC) &_soilclimate_year_field_table, 0},
     {"_soilclimate_hemisphere_doubt_of", (DL_FUNC) &_soilclimate_hemisphere_doubt_of, 2},
+    {"_soilclimate_day_length_limit_notice_of", (DL_FUNC) &_soilclimate_day_length_limit_notice_of, 1},
     {NULL, NULL, 0}
 };
 

@@ -12,6 +12,7 @@
 #include "common/hemisphere_check.hpp"
 #include "common/input_limits.hpp"
 #include "driver/run_failure.hpp"
+#include "evapotranspiration/day_length_limit.hpp"
 #include "inputs/input_records.hpp"
 #include "inputs/station_inputs.hpp"
 #include "model/grid_simulation.hpp"
@@ -349,4 +350,10 @@ std::string hemisphere_doubt_of(const std::string& hemisphere, const std::vector
     monthly_series means{};
     std::copy(mean_temperature.begin(), mean_temperature.end(), means.begin());
     return hemisphere_doubt(static_cast<earth_hemisphere>(hemisphere[0]), means).value_or("");
+}
+
+// The notice for a latitude (signed or a magnitude) beyond the day-length tables, or "".
+// [[Rcpp::export(.day_length_limit_notice)]]
+std::string day_length_limit_notice_of(double latitude) {
+    return day_length_limit_notice(latitude).value_or("");
 }

@@ -185,5 +185,33 @@ TEST(Options, AStationOnTheWrongSideOfTheEquatorIsWarnedOf) {
                           "station is southern (S); its hemisphere or the sign of its latitude may be wrong.\n");
 }
 
+// Beyond 50° of latitude the day-length tables hold their last row: a station there is run,
+// with a notice, and every output is that of the same station at 50°.
+TEST(Options, AStationBeyondTheDayLengthTablesIsNoticed) {
+    const std::string notice =
+        "Warning: parameter: day length is taken from the 50° row of the table beyond 50° of latitude: PET is "
+        "underestimated in summer and overestimated in winter there.\n";
+    station_folder at_fifty;
+    at_fifty.copy_example("davis");
+    at_fifty.write("parameter", "50.0 N 6.0 2.5 0.66 0.0 Davis\n");
+    ASSERT_EQ(at_fifty.run().status, 0);
+    struct latitude_case {
+        const char* latitude;
+        bool noticed;
+    };
+    const latitude_case cases[] = {{"49.9", false}, {"50", false}, {"50.01", true}, {"60.0", true}, {"90", true}};
+    for (const latitude_case& c : cases) {
+        station_folder folder;
+        folder.copy_example("davis");
+        folder.write("parameter", std::string(c.latitude) + " N 6.0 2.5 0.66 0.0 Davis\n");
+        const auto result = folder.run({"--csv"});
+        EXPECT_EQ(result.status, 0) << c.latitude;
+        EXPECT_EQ(result.err, c.noticed ? notice : "") << c.latitude;
+        if (c.noticed) {
+            EXPECT_EQ(folder.read("summary"), at_fifty.read("summary")) << c.latitude;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace soil_climate::testing

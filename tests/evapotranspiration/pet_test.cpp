@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "evapotranspiration/day_length_limit.hpp"
 #include "evapotranspiration/day_length_tables.hpp"
 
 namespace soil_climate {
@@ -138,6 +139,21 @@ TEST(ComputePet, OnlyUpperCaseHemisphereLettersChooseFactors) {
         pet.fill(7.0);
         compute_pet(all_months(25.0), 30.0, pet, static_cast<earth_hemisphere>(letter));
         EXPECT_EQ(pet, monthly_series{}) << "letter '" << letter << "'";
+    }
+}
+
+// Grids pass signed latitudes, stations magnitudes; a latitude that is not a number (a
+// grid's missing coordinate) is no latitude beyond the tables.
+TEST(DayLengthLimitNotice, OnlyLatitudesBeyondFiftyDegreesEitherSideAreNoticed) {
+    struct latitude_case {
+        double latitude;
+        bool noticed;
+    };
+    const latitude_case cases[] = {{0.0, false},  {49.9, false},  {50.0, false}, {-50.0, false},
+                                   {50.01, true}, {-50.01, true}, {60.0, true},  {-60.0, true},
+                                   {90.0, true},  {-90.0, true},  {NAN, false}};
+    for (const latitude_case& c : cases) {
+        EXPECT_EQ(day_length_limit_notice(c.latitude).has_value(), c.noticed) << c.latitude;
     }
 }
 

@@ -126,6 +126,21 @@ def test_common_exports_and_a_southern_station(tmp_path):
     assert (tmp_path / "bilt" / "parameter").read_text().endswith(" N 5.905511811023622 2.5 0.66 0.0 De_Bilt\n")
 
 
+@pytest.mark.parametrize("latitude, noticed", [("60.0", True), ("-64.8", True), ("49.9", False), ("-50", False)])
+def test_a_station_beyond_the_day_length_tables_is_noticed(tmp_path, latitude, noticed):
+    # Equal months draw no doubt about the hemisphere: the notice is the only warning.
+    export = daily_csv(tmp_path / "export.csv", [2001], latitude=latitude)
+    result = station_import("--capacity-mm", 100, export, "station", cwd=tmp_path)
+    assert result.returncode == 0, result.stderr
+    notice = ("day length is taken from the 50° row of the table beyond 50° of latitude: PET is underestimated in "
+              "summer and overestimated in winter there")
+    assert result.stderr == (f"station_import: warning: {export}: {notice}\n" if noticed else "")
+    # The station runs with run_station's own notice.
+    ran = subprocess.run([RUN_STATION, "station/"], cwd=tmp_path, capture_output=True, text=True)
+    assert ran.returncode == 0, ran.stdout
+    assert (notice in ran.stderr) == noticed
+
+
 @pytest.mark.parametrize("row, message", [
     ("1990-13,10,5", 'line 3, column DATE: "1990-13" is not a date (YYYY-MM)'),
     ("1990-01,10,6", "line 2 and line 3 both give 1990-01-01 with different values"),

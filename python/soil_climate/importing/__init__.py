@@ -21,8 +21,8 @@ from .formats.table import COLUMN_KINDS
 from .gaps import report_rows
 from .folders import write_stations
 from .interrupts import Interrupted, interruptible
-from .station import (clean_name, csv_text, hemisphere_doubt, monthly_files, parameters_of, station_csv,
-                      usable_name)
+from .station import (clean_name, csv_text, day_length_notice, hemisphere_doubt, monthly_files, parameters_of,
+                      station_csv, usable_name)
 
 __all__ = ["main", "BadInput"]
 
@@ -96,7 +96,7 @@ class StationImport:
     files: dict | None
     lines: list
     summary: str
-    doubt: str | None
+    doubts: tuple
 
 
 def chosen(stations, wanted):
@@ -143,7 +143,7 @@ def plan(series, arguments, folder):
     kept = [result for result in outcomes if result.values is not None]
     if not kept:
         return StationImport(label, folder, None, lines, f"{label}: no year has all twelve months complete; nothing "
-                             "to import (see --max-missing-days and --fill-months)", None)
+                             "to import (see --max-missing-days and --fill-months)", ())
     temperature, precipitation = monthly_files(outcomes, label)
     dropped = sum(1 for result in outcomes if result.outcome == "dropped")
     filled = sum(1 for result in outcomes if result.outcome == "filled")
@@ -151,7 +151,8 @@ def plan(series, arguments, folder):
              "import_report.csv": csv_text(rows), "station.csv": station_csv(arguments, series)}
     summary = (f"{len(kept)} years written to {folder} ({filled} with filled months), {dropped} dropped; "
                f"parameter: {parameter.strip()}")
-    return StationImport(label, folder, files, lines, summary, hemisphere_doubt(parameter, kept))
+    doubts = tuple(doubt for doubt in (hemisphere_doubt(parameter, kept), day_length_notice(parameter)) if doubt)
+    return StationImport(label, folder, files, lines, summary, doubts)
 
 
 def main(argv=None):
@@ -202,8 +203,8 @@ def report(imports, arguments):
         if station.files is None:
             print(f"station_import: warning: {station.summary}", file=sys.stderr)
             continue
-        if station.doubt:
-            print(f"station_import: warning: {station.label}: {station.doubt}", file=sys.stderr)
+        for doubt in station.doubts:
+            print(f"station_import: warning: {station.label}: {doubt}", file=sys.stderr)
         print(("  " if many else "") + station.summary)
     if many:
         written = sum(1 for station in imports if station.files is not None)

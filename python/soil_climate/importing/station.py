@@ -91,6 +91,12 @@ def hemisphere_doubt(parameter, kept):
     return _model.hemisphere_doubt(hemisphere, means)
 
 
+def day_length_notice(parameter):
+    """The library's notice for a station beyond the latitudes of the day-length tables,
+    from its parameter record, or None."""
+    return _model.day_length_limit_notice(float(parameter.split()[0]))
+
+
 def station_csv(arguments, series):
     """station.csv: what is known of the station beyond its records, for maps and tables
     (run_stations reads it): identifier, name as given, latitude, longitude, elevation (m),

@@ -42,6 +42,26 @@ test_that("a southern station gets the southern phase shift, and a doubtful one 
                           units = "us"), "warmest months of the mean year are June to August")
 })
 
+test_that("a station beyond 50 degrees of latitude draws the day-length notice, one at 50 or nearer does not", {
+  files <- davis_files()
+  notice <- paste("day length is taken from the 50\u00b0 row of the table beyond 50\u00b0 of latitude: PET is",
+                  "underestimated in summer and overestimated in winter there")
+  for (latitude in c(60, -64.8, 50.01)) {
+    expect_warning(simulate(files$temperature, files$precipitation, latitude = latitude, capacity_mm = 150,
+                            units = "us", phase_shift = 0), notice, fixed = TRUE)
+  }
+  for (latitude in c(49.9, 50)) {
+    expect_silent(simulate(files$temperature, files$precipitation, latitude = latitude, capacity_mm = 150,
+                           units = "us"))
+  }
+  # read_station passes on run_station's own notice.
+  folder <- file.path(tempdir(), "far_north")
+  dir.create(folder, showWarnings = FALSE)
+  file.copy(file.path(davis_folder(), c("monthly_T", "monthly_P")), folder, overwrite = TRUE)
+  writeLines("60.0 N 6.0 2.5 0.66 0.0 Davis", file.path(folder, "parameter"))
+  expect_warning(read_station(folder), notice, fixed = TRUE)
+})
+
 test_that("each bad input stops with the field, the year and the month", {
   files <- davis_files()
   bad_cell <- files$temperature
