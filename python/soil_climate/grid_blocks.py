@@ -342,6 +342,7 @@ def write_zarr(arguments, plan, executor, layout, path, files, resume, progress_
             return None
         if resume and stored == key:
             print_line(f"{path}: resuming, {len(done)} of {plan.count} blocks done")
+            _remove_partial_chunks(path)
         else:
             if resume:
                 print_line(f"{path}: the inputs, the program or the options changed; starting afresh")
@@ -370,6 +371,15 @@ def write_zarr(arguments, plan, executor, layout, path, files, resume, progress_
     shutil.rmtree(os.path.join(path, DONE))
     zarr.consolidate_metadata(path)
     return with_data
+
+
+def _remove_partial_chunks(store):
+    """Removes the chunks a stopped run left half-written: Zarr writes each chunk under a
+    temporary name ending in .partial and renames it when whole."""
+    for folder, _, names in os.walk(store):
+        for name in names:
+            if name.endswith(".partial"):
+                os.unlink(os.path.join(folder, name))
 
 
 def _marked_cells(store, index):
