@@ -16,8 +16,7 @@ import warnings
 import numpy as np
 
 from . import grid, grid_blocks, grid_climate, grid_inputs, grid_staging
-
-MAP_KINDS = ("regimes", "subdivision", "dominance")
+from .maps import MAP_KINDS
 
 
 class GridFault(Exception):

@@ -171,9 +171,11 @@ def in_region(array, region):
 
 def _one_variable(datasets, chosen, names, what, option, region=None):
     """The files' parts of one variable, named `chosen` or the one of `names` the files
-    hold, only the cells of `region`: two of the names at once is a fault that asks for
-    `option`."""
+    hold, only the cells of `region` (or all, read lazily): two of the names at once is a
+    fault that asks for `option`."""
     parts = _parts_of_variable(datasets, chosen, names, what, option)
+    if region is None:  # the whole grid stays lazy (Dask), so that converting it reads nothing
+        return [(path, array if array.chunks is not None else array.chunk()) for path, array in parts]
     return [(path, in_region(array, region)) for path, array in parts]
 
 
