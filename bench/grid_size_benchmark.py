@@ -6,6 +6,7 @@ measured in one go on this machine:
   ideal   the many-cell entry point on every core over the same values already in memory
   nc      soil_grid from the NetCDF file to a NetCDF file   target: within 1.3 x the ideal
   zarr    soil_grid from the NetCDF file to a Zarr store    target: within 1.3 x the ideal
+  zarr-2w the same on a local Dask cluster of 2 workers      target: within 1.2 x zarr
 
 with the peak resident memory of the soil_grid process (target: under 2 GB, and the two
 sizes within 1.2 x of each other), and the time per cell-year of each way.
@@ -114,15 +115,16 @@ def main():
             path = folder / f"{label}.nc"
             cells = write_grid(path, rows, columns)
             cell_years = cells * YEARS
-            ways = {"ideal": [], "nc": [], "zarr": []}
-            memory = {"nc": [], "zarr": []}
+            ways = {"ideal": [], "nc": [], "zarr": [], "zarr-2w": []}
+            memory = {"nc": [], "zarr": [], "zarr-2w": []}
             for _ in range(rounds):  # each way in turn within a round
                 ways["ideal"].append(ideal(path))
-                for way, output in (("nc", folder / "out.nc"), ("zarr", folder / "out.zarr")):
-                    seconds, peak = peak_memory([soil_grid, "--capacity-mm", "150", str(path), str(output)])
+                for way, output, extra in (("nc", folder / "out.nc", []), ("zarr", folder / "out.zarr", []),
+                                           ("zarr-2w", folder / "out.zarr", ["--workers", "2"])):
+                    seconds, peak = peak_memory([soil_grid, "--capacity-mm", "150", *extra, str(path), str(output)])
                     ways[way].append(seconds)
                     memory[way].append(peak)
-                    shutil.rmtree(output, ignore_errors=True) if way == "zarr" else os.unlink(output)
+                    shutil.rmtree(output, ignore_errors=True) if way != "nc" else os.unlink(output)
             results[label] = (cells, cell_years, ways, memory)
             os.unlink(path)
     finally:
@@ -141,6 +143,9 @@ def main():
                 line += f", {min(ratios):.2f} / {statistics.median(ratios):.2f} / {max(ratios):.2f} x the ideal"
                 line += f", peak {max(memory[way]) / 1e9:.2f} GB"
             print(line)
+        cluster = [w / t for w, t in zip(ways["zarr-2w"], ways["zarr"])]
+        print(f"  zarr-2w / zarr: {min(cluster):.2f} / {statistics.median(cluster):.2f} / {max(cluster):.2f} "
+              "(target 1.2)")
     if {"quarter", "full"} <= results.keys():
         for way in ("nc", "zarr"):
             growth = max(results["full"][3][way]) / max(results["quarter"][3][way])
