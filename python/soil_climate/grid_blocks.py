@@ -196,17 +196,19 @@ def _pending(executor, function, indices, in_flight):
     (index, result) as they end."""
     indices = iter(indices)
     running = {}
-    for index in indices:
-        running[executor.submit(function, index)] = index
-        if len(running) >= in_flight:
-            break
+
+    def submit_next():
+        index = next(indices, None)
+        if index is not None:
+            running[executor.submit(function, index)] = index
+
+    for _ in range(in_flight):
+        submit_next()
     while running:
         finished = executor.wait_one(running)
         index = running.pop(finished)
+        submit_next()
         yield index, finished.result()
-        for index in indices:
-            running[executor.submit(function, index)] = index
-            break
 
 
 class LocalExecutor:
@@ -309,7 +311,7 @@ def write_netcdf(arguments, plan, executor, layout, path, progress):
     return with_data
 
 
-def open_store_state(path, print_line):
+def open_store_state(path):
     """(fingerprint, blocks done) of the Zarr store at `path`, or None where there is none."""
     if not os.path.exists(path):
         return None
@@ -332,7 +334,7 @@ def write_zarr(arguments, plan, executor, layout, path, files, resume, progress_
     blocks' marks gone) only when every block is written."""
     import zarr
     key = fingerprint(arguments, files, plan)
-    state = open_store_state(path, print_line)
+    state = open_store_state(path)
     done = set()
     if state is not None:
         stored, done = state

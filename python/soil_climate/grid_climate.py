@@ -93,11 +93,12 @@ def simulate_region(arguments, region=None, threads=None):
         if region is not None:
             warnings.simplefilter("ignore")
         temperature, precipitation, _, _ = climate_of(arguments, region)
-        # The map is put on the whole grid (its coordinates only are read), then cut as the climate is.
-        whole = temperature if region is None else climate_of(arguments)[0]
-        capacity = capacity_of(arguments, whole)
+        if arguments.capacity and region is not None:
+            # The map is put on the whole grid (its coordinates only are read), then cut as the climate is.
+            capacity = grid_inputs.in_region(capacity_of(arguments, climate_of(arguments)[0]), region)
+        else:
+            capacity = capacity_of(arguments, temperature)
         if region is not None:
-            capacity = grid_inputs.in_region(capacity, region) if hasattr(capacity, "dims") else capacity
             temperature, precipitation = temperature.load(), precipitation.load()
         simulated = grid.simulate_grid(temperature, precipitation, units="metric", capacity_mm=capacity,
                                        soil_temp_offset=arguments.soil_temp_offset,

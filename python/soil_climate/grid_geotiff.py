@@ -13,6 +13,7 @@ import secrets
 
 import numpy as np
 
+from . import grid
 from .palettes import regime_colours
 
 REGIME_KINDS = ("moisture_regime", "subdivision", "temperature_regime")
@@ -21,8 +22,7 @@ NODATA_CODE = 255
 # fine global grids are off by a few thousandths of a cell).
 SPACING_TOLERANCE = 0.01
 GEOGRAPHIC_NAMES = {"vertical": ("lat", "latitude"), "horizontal": ("lon", "longitude")}
-GEOGRAPHIC_UNITS = {"vertical": ("degrees_north", "degree_north", "degrees_n", "degree_n", "degreesn", "degreen"),
-                    "horizontal": ("degrees_east", "degree_east", "degrees_e", "degree_e", "degreese", "degreee")}
+GEOGRAPHIC_UNITS = {"vertical": grid.CF_MEANING["latitude"][1], "horizontal": grid.CF_MEANING["longitude"][1]}
 AXIS_NAMES = {"vertical": ("y", "lat", "latitude", "rlat"), "horizontal": ("x", "lon", "longitude", "rlon")}
 AXIS_STANDARD_NAMES = {"vertical": ("latitude", "projection_y_coordinate", "grid_latitude"),
                        "horizontal": ("longitude", "projection_x_coordinate", "grid_longitude")}

@@ -5,9 +5,6 @@ projection otherwise), a fill value on every variable and cell methods on the
 summaries. soil_grid writes its output with `write_grid`; so can anyone with a Dataset
 from `simulate_grid`."""
 
-import os
-import tempfile
-
 import numpy as np
 
 from . import grid
@@ -53,10 +50,18 @@ def _axis_kind(dataset, dim):
     return None
 
 
+def cell_edges(centres):
+    """Cell edges halfway between the centres, the outer ones as far out as the inner (a
+    single cell one unit wide)."""
+    if len(centres) == 1:
+        return np.array([centres[0] - 0.5, centres[0] + 0.5])
+    middle = (centres[1:] + centres[:-1]) / 2.0
+    return np.concatenate([[2.0 * centres[0] - middle[0]], middle, [2.0 * centres[-1] - middle[-1]]])
+
+
 def _bounds(values):
-    """Cell edges halfway between the centres, the outer ones as far out as the inner."""
-    middle = (values[1:] + values[:-1]) / 2.0
-    edges = np.concatenate([[2.0 * values[0] - middle[0]], middle, [2.0 * values[-1] - middle[-1]]])
+    """Each cell's pair of edges, CF's bounds."""
+    edges = cell_edges(values)
     return np.stack([edges[:-1], edges[1:]], axis=1)
 
 
@@ -152,18 +157,13 @@ def write_grid(dataset, path):
     """Writes a Dataset from `simulate_grid` to `path` as compressed CF-1.8 NetCDF, the way
     soil_grid writes it: under a temporary name in the output's folder, renamed into place
     when complete, so that `path` is never a half-written file."""
-    folder = os.path.dirname(os.path.abspath(path))
-    descriptor, temporary = tempfile.mkstemp(prefix=".soil_grid-", suffix=".nc", dir=folder)
-    mask = os.umask(0)
-    os.umask(mask)
-    os.fchmod(descriptor, 0o666 & ~mask)
-    os.close(descriptor)
+    from .grid_staging import Staging
+    staging = Staging()
     try:
-        write_netcdf_file(dataset, temporary)
-        os.replace(temporary, path)
-    except BaseException:
-        os.unlink(temporary)
-        raise
+        write_netcdf_file(dataset, staging.file(path))
+        staging.commit()
+    finally:
+        staging.discard()
 
 
 def write_netcdf_file(dataset, path):

@@ -15,6 +15,7 @@ import shutil
 import numpy as np
 
 from . import _model
+from .grid_netcdf import cell_edges
 from .palettes import regime_colours
 
 # Cold to warm, each isothermal regime a lighter tone of its band's: the station page's.
@@ -140,7 +141,7 @@ class _Layout:
         self.y, self.x = y[self.rows], x[self.columns]
         if self.geographic:
             self._wrap_longitudes()
-        self.x_edges, self.y_edges = _edges(self.x), _edges(self.y)
+        self.x_edges, self.y_edges = cell_edges(self.x), cell_edges(self.y)
         self.labels = tuple(self._label(variable, dim, geographic_label) for dim, geographic_label in (
             (self.horizontal, "longitude (degrees east)"), (self.vertical, "latitude (degrees north)")))
 
@@ -203,14 +204,6 @@ class _Layout:
         ax.set_xlabel(self.labels[0])
         ax.set_ylabel(self.labels[1])
         ax.set_title(title, fontsize=10)
-
-
-def _edges(centres):
-    """Cell edges halfway between the centres, the outer ones as far out as the inner."""
-    if len(centres) == 1:
-        return np.array([centres[0] - 0.5, centres[0] + 0.5])
-    middle = (centres[1:] + centres[:-1]) / 2.0
-    return np.concatenate([[2.0 * centres[0] - middle[0]], middle, [2.0 * centres[-1] - middle[-1]]])
 
 
 def _legend(ax, handles):
