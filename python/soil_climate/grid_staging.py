@@ -2,9 +2,25 @@
 output is written under a temporary name beside its final one, and only when all are
 written are they renamed into place. On any failure, or a signal, nothing new is left."""
 
+import contextlib
 import os
 import shutil
+import signal
 import tempfile
+
+
+STOPPING_SIGNALS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
+
+
+@contextlib.contextmanager
+def _signals_held():
+    """The signals that end a run held back for a moment: delivered, and their handlers
+    run, when the block ends."""
+    held = signal.pthread_sigmask(signal.SIG_BLOCK, STOPPING_SIGNALS)
+    try:
+        yield
+    finally:
+        signal.pthread_sigmask(signal.SIG_SETMASK, held)
 
 
 class StagingFault(Exception):
@@ -50,20 +66,22 @@ class Staging:
         """A temporary name in the folder of `path`, with its suffix, for the output `path`."""
         folder = os.path.dirname(os.path.abspath(path))
         suffix = os.path.splitext(path)[1]
-        descriptor, temporary = tempfile.mkstemp(prefix=".soil_grid-", suffix=suffix, dir=folder)
+        with _signals_held():  # made and listed at once, so that a signal never leaves it behind
+            descriptor, temporary = tempfile.mkstemp(prefix=".soil_grid-", suffix=suffix, dir=folder)
+            self._files.append((temporary, path))
         mask = os.umask(0)
         os.umask(mask)
         os.fchmod(descriptor, 0o666 & ~mask)
         os.close(descriptor)
-        self._files.append((temporary, path))
         return temporary
 
     def folder(self, path):
         """A temporary folder beside the output folder `path`, whose files are moved into
         `path` (created if need be) on commit."""
         parent = os.path.dirname(os.path.abspath(path))
-        temporary = tempfile.mkdtemp(prefix=".soil_grid-", dir=parent)
-        self._folders.append((temporary, path))
+        with _signals_held():
+            temporary = tempfile.mkdtemp(prefix=".soil_grid-", dir=parent)
+            self._folders.append((temporary, path))
         return temporary
 
     def commit(self):
