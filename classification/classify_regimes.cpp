@@ -19,6 +19,11 @@ constexpr double frigid_below_celsius = 8.0;
 constexpr double mesic_below_celsius = 15.0;
 constexpr double thermic_below_celsius = 22.0;
 
+// The cold regimes' bounds, °C: the mean soil temperature of a pergelic soil, and the
+// summer mean below which a cryic soil stays.
+constexpr double pergelic_below_celsius = 0.0;
+constexpr double cryic_summer_below_celsius = 15.0;
+
 // Runs of days, in days.
 constexpr int solstice_run_days = 45;   // a summer-dry or winter-moist season
 constexpr int long_dry_run_days = 90;   // dry in some or all parts for a long time
@@ -219,27 +224,53 @@ soil_temperature_regime temperature_regime_of(const year_quantities& year) {
     return year.isothermal ? isohyperthermic : hyperthermic;
 }
 
+// The cold regimes replace a frigid band's name; every other year keeps its own.
+soil_temperature_regime cold_regime_of(soil_temperature_regime regime, double mean_soil_temperature,
+                                       double summer_soil_temperature) {
+    if (mean_soil_temperature < pergelic_below_celsius) {
+        return soil_temperature_regime::pergelic;
+    }
+    if (mean_soil_temperature < frigid_below_celsius && summer_soil_temperature < cryic_summer_below_celsius) {
+        return soil_temperature_regime::cryic;
+    }
+    return regime;
+}
+
+// The calendar's June-August and December-February means.
+struct season_means {
+    double june_to_august;
+    double december_to_february;
+};
+season_means seasons_of(const daily_temperatures& t) {
+    return {sum_over(t, june_to_august, 0.0) / 90.0,
+            sum_over(t, december, sum_over(t, january_to_february, 0.0)) / 90.0};
+}
+
 }  // namespace
 
 soil_temperature_summary summarize_soil_temperature(const daily_temperatures& temperature_calendar) {
     const daily_temperatures& t = temperature_calendar;
-    const double summer = sum_over(t, june_to_august, 0.0) / 90.0;
-    const double winter = sum_over(t, december, sum_over(t, january_to_february, 0.0)) / 90.0;
-    return {sum_over(t, whole_year, 0.0) / 360.0, std::fabs(summer - winter)};
+    const season_means seasons = seasons_of(t);
+    return {sum_over(t, whole_year, 0.0) / 360.0, std::fabs(seasons.june_to_august - seasons.december_to_february)};
+}
+
+double summer_soil_temperature(const daily_temperatures& temperature_calendar, earth_hemisphere hemisphere) {
+    const season_means seasons = seasons_of(temperature_calendar);
+    return hemisphere == earth_hemisphere::south ? seasons.december_to_february : seasons.june_to_august;
 }
 
 regime_classification classify_regimes(const daily_temperatures& temperature_calendar,
                                        const daily_codes& moisture_calendar,
-                                       const monthly_series& monthly_precipitation,
-                                       const monthly_series& monthly_pet, earth_hemisphere hemisphere) {
+                                       const monthly_series& monthly_precipitation, const monthly_series& monthly_pet,
+                                       earth_hemisphere hemisphere, classification_rules rules) {
     return classify_regimes(temperature_calendar, summarize_soil_temperature(temperature_calendar), moisture_calendar,
-                            monthly_precipitation, monthly_pet, hemisphere);
+                            monthly_precipitation, monthly_pet, hemisphere, rules);
 }
 
 regime_classification classify_regimes(const daily_temperatures& temperature_calendar,
                                        const soil_temperature_summary& soil, const daily_codes& moisture_calendar,
-                                       const monthly_series& monthly_precipitation,
-                                       const monthly_series& monthly_pet, earth_hemisphere hemisphere) {
+                                       const monthly_series& monthly_precipitation, const monthly_series& monthly_pet,
+                                       earth_hemisphere hemisphere, classification_rules rules) {
     regime_classification result;
     year_quantities year;
     count_days(temperature_calendar, moisture_calendar, result.counts, year);
@@ -250,6 +281,10 @@ regime_classification classify_regimes(const daily_temperatures& temperature_cal
 
     moisture_regime_of(result.counts, year, result.moisture_regime, result.subdivision);
     result.temperature_regime = temperature_regime_of(year);
+    if (rules.cold_regimes) {
+        result.temperature_regime = cold_regime_of(result.temperature_regime, year.mean_soil_temperature,
+                                                   summer_soil_temperature(temperature_calendar, hemisphere));
+    }
     return result;
 }
 

@@ -38,7 +38,9 @@ inline constexpr std::array<std::string_view, 16> subdivision_names{
     "TYPIC TEMPUSTIC",  "TYPIC UDIC",      "DRY TROPUDIC",    "DRY TEMPUDIC",
 };
 
-// The soil temperature regimes: plain and isothermal name of each mean-temperature band.
+// The soil temperature regimes: plain and isothermal name of each mean-temperature band,
+// then the two cold regimes, which a year takes only when the cold regimes are asked for.
+// The tables that list every regime list the first eight unless a run asks for them.
 enum class soil_temperature_regime {
     frigid,
     isofrigid,
@@ -48,10 +50,19 @@ enum class soil_temperature_regime {
     isothermic,
     hyperthermic,
     isohyperthermic,
+    pergelic,
+    cryic,
 };
-inline constexpr std::array<std::string_view, 8> temperature_regime_names{
-    "Frigid", "Isofrigid", "Mesic", "Isomesic", "Thermic", "Isothermic", "Hyperthermic", "Isohyperthermic",
+inline constexpr std::array<std::string_view, 10> temperature_regime_names{
+    "Frigid",     "Isofrigid",    "Mesic",           "Isomesic", "Thermic",
+    "Isothermic", "Hyperthermic", "Isohyperthermic", "Pergelic", "Cryic",
 };
+inline constexpr std::size_t index_of_first_cold_regime = 8;
+// How many temperature regimes a run lists: all of them with the cold regimes, the eight
+// bands without.
+constexpr std::size_t listed_temperature_regimes(bool cold_regimes) {
+    return cold_regimes ? temperature_regime_names.size() : index_of_first_cold_regime;
+}
 
 // A regime's position in its name table, which is also its row in the frequency files.
 template <typename Regime>

@@ -59,6 +59,8 @@ command_line parse_command_line(int argc, const char* const* argv) {
                 throw run_failure("Command line: --temperature-scale needs MIN:MAX in degrees C.");
             }
             options.temperature_scale = temperature_scale_of(argv[++next]);
+        } else if (option == "--cold-regimes") {
+            options.cold_regimes = true;
         } else if (option == "--no-reports") {
             options.write_reports = false;
         } else if (option == "--output-dir" || option == "--input-dir") {
@@ -100,7 +102,8 @@ command_line parse_command_line(int argc, const char* const* argv) {
 }
 
 const char* usage_text() {
-    return "Usage: run_station [--csv] [--html] [--figures] [--no-reports] [--output-dir DIR] [capacity [prefix]]\n"
+    return "Usage: run_station [--csv] [--html] [--figures] [--cold-regimes] [--no-reports] [--output-dir DIR]\n"
+           "                   [capacity [prefix]]\n"
            "       run_station [options] STATION_FOLDER | --input-dir STATION_FOLDER [capacity]\n"
            "       run_station --help | -h | --version\n"
            "\n"
@@ -118,6 +121,9 @@ const char* usage_text() {
            "             \"regime_frequencies.svg\"\n"
            "  --temperature-scale MIN:MAX  colour the soil temperatures over MIN to MAX deg C\n"
            "                     (whole degrees), so that pages and figures compare\n"
+           "  --cold-regimes     also name the cold soil temperature regimes: Pergelic for a\n"
+           "                     mean soil temperature below 0 deg C, Cryic for 0 to below 8\n"
+           "                     deg C with a summer soil mean below 15 deg C\n"
            "  --no-reports       write no report file per year (every other file is the same)\n"
            "  --output-dir DIR   write every output into DIR (created if missing) and only\n"
            "                     read the inputs, which may then be read-only\n"

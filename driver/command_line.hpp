@@ -22,6 +22,7 @@ struct command_line {
     // --temperature-scale MIN:MAX: the soil temperature colours over MIN to MAX °C
     std::optional<std::pair<int, int>> temperature_scale;
     bool write_reports = true;  // --no-reports: no report file per year
+    bool cold_regimes = false;  // --cold-regimes: Pergelic and Cryic years as well
     std::string output_dir;     // --output-dir: every output in this folder, created if missing
     bool capacity_given = false;
     double capacity_mm = 0.0;  // the first positional argument, wholly a number

@@ -824,8 +824,6 @@ int tables(const std::string& output, const std::string& logs, bool html, bool r
         index.emplace(prefix + "index.html", prefix, "Output file of index.html opening failed.", "of index.html");
     }
     std::string text;
-    append_station_summary_header(text);
-    summary.write(text);
 
     std::vector<station_entry> stations;
     stations.reserve(listed.size());
@@ -880,9 +878,13 @@ int tables(const std::string& output, const std::string& logs, bool html, bool r
         }
         table.write(text);
     }
+    const std::size_t temperature_regimes = gathered_temperature_regimes(stations);
+    text.clear();
+    append_station_summary_header(text, temperature_regimes);
+    summary.write(text);
     for (const station_entry& station : stations) {
         text.clear();
-        append_station_summary_row(text, station);
+        append_station_summary_row(text, station, temperature_regimes);
         summary.write(text);
     }
     if (index) {

@@ -66,10 +66,12 @@ struct run_tables {
             years->write(text);
         }
         if (options.write_html) {
-            page.emplace(files.station_html, file_prefix, inputs.station, inputs.checked, options.temperature_scale);
+            page.emplace(files.station_html, file_prefix, inputs.station, inputs.checked, options.temperature_scale,
+                         options.cold_regimes);
         }
         if (options.write_figures) {
-            figures.emplace(files, file_prefix, inputs.station, inputs.checked, options.temperature_scale);
+            figures.emplace(files, file_prefix, inputs.station, inputs.checked, options.temperature_scale,
+                            options.cold_regimes);
         }
     }
 
@@ -235,7 +237,7 @@ void run(const command_line& options) {
     station_inputs inputs(inputs_named, options.file_prefix, output_prefix, capacity, warn);
     check_name_lengths(output_prefix, inputs.checked.year_count);
     const station_parameters& station = inputs.station;
-    station_simulation simulation(station);
+    station_simulation simulation(station, {.cold_regimes = options.cold_regimes});
 
     // Every input is known to be good: from here on, outputs are written.
     temporary_files::remove_stale(output_prefix);

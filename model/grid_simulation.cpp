@@ -95,7 +95,7 @@ void simulate_cell(const grid_inputs& inputs, std::size_t cell, std::span<const 
         return;
     }
     const station_parameters station = station_of(inputs, cell);
-    station_simulation simulation(station);
+    station_simulation simulation(station, inputs.rules);
     for (std::size_t year = 0; year < inputs.years; ++year) {
         double* out = outputs.data() + (cell * inputs.years + year) * fields.size();
         const monthly_series temperature = year_of(inputs.temperature, cell, year);

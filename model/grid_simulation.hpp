@@ -11,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "classification/classify_regimes.hpp"
 #include "common/input_limits.hpp"
 #include "model/year_fields.hpp"
 
@@ -51,6 +52,7 @@ struct grid_inputs {
     cell_values soil_temp_offset{nullptr};  // °C
     cell_values amplitude_factor{nullptr};
     cell_values phase_shift{nullptr};  // days
+    classification_rules rules{};      // the model's own, or with the cold regimes
 };
 
 // The fields of the table of a year's fields that come from the simulated year: the

@@ -41,8 +41,9 @@ void check_monthly(const monthly_series& values, const value_range& range) {
 
 }  // namespace
 
-station_simulation::station_simulation(const station_parameters& station)
+station_simulation::station_simulation(const station_parameters& station, classification_rules rules)
     : station_(checked(station)),
+      rules_(rules),
       slant_capacity_(station.water_holding_capacity / 64.0),
       curve_shape_(temperature_curve_shape(station.hemisphere, station.phase_shift)) {}
 
@@ -69,7 +70,7 @@ const year_result& station_simulation::simulate_year(const monthly_series& month
     year.soil = summarize_soil_temperature(year.temperature_calendar);
     const regime_classification regimes =
         classify_regimes(year.temperature_calendar, year.soil, year.moisture_calendar, year.monthly_precipitation,
-                         year.monthly_pet, station_.hemisphere);
+                         year.monthly_pet, station_.hemisphere, rules_);
     year.temperature_regime = regimes.temperature_regime;
     year.moisture_regime = regimes.moisture_regime;
     year.subdivision = regimes.subdivision;
@@ -78,10 +79,12 @@ const year_result& station_simulation::simulate_year(const monthly_series& month
     return year;
 }
 
-std::vector<year_result> simulate_station(const station_parameters& station, std::span<const year_inputs> years) {
+std::vector<year_result> simulate_station(const station_parameters& station, std::span<const year_inputs> years,
+                                          classification_rules rules) {
     std::vector<year_result> results;
     results.reserve(years.size());
-    simulate_station(station, years, [&](const year_result& year) { results.push_back(year); });
+    simulate_station(
+        station, years, [&](const year_result& year) { results.push_back(year); }, rules);
     return results;
 }
 

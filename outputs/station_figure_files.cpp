@@ -6,7 +6,7 @@ namespace soil_climate {
 
 station_figure_files::station_figure_files(const run_files& files, const std::string& file_prefix,
                                            const station_parameters& station, const checked_years& checked,
-                                           std::optional<std::pair<int, int>> fixed_scale)
+                                           std::optional<std::pair<int, int>> fixed_scale, bool cold_regimes)
     : moisture_(files.moisture_figure, file_prefix, "Output file of moisture_calendar.svg opening failed.",
                 "of moisture_calendar.svg"),
       temperature_(files.temperature_figure, file_prefix, "Output file of temperature_calendar.svg opening failed.",
@@ -14,7 +14,7 @@ station_figure_files::station_figure_files(const run_files& files, const std::st
       frequencies_(files.frequency_figure, file_prefix, "Output file of regime_frequencies.svg opening failed.",
                    "of regime_frequencies.svg"),
       station_name_(station.station_name),
-      calendars_(checked.calendar_rows, fixed_scale) {
+      calendars_(checked.calendar_rows, fixed_scale, listed_temperature_regimes(cold_regimes)) {
     figures::open_moisture_calendar(text_, figures::target::file, calendars_.layout(), station_name_);
     moisture_.write(text_);
     text_.clear();
@@ -36,9 +36,9 @@ void station_figure_files::finish(const run_tallies& tallies) {
     figures::close_temperature_calendar(text_, calendars_.layout(), calendars_.scale());
     temperature_.write(text_);
     text_.clear();
-    figures::append_frequency_figure(text_, figures::target::file, station_name_, tallies.moisture_regime_tally,
-                                     tallies.subdivision_tally, tallies.temperature_regime_tally,
-                                     tallies.year_count);
+    figures::append_frequency_figure(
+        text_, figures::target::file, station_name_, tallies.moisture_regime_tally, tallies.subdivision_tally,
+        std::span(tallies.temperature_regime_tally).first(calendars_.layout().temperature_regimes), tallies.year_count);
     frequencies_.write(text_);
     moisture_.finish();
     temperature_.finish();

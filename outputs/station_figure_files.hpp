@@ -21,7 +21,8 @@ namespace soil_climate {
 class station_figure_files {
 public:
     station_figure_files(const run_files& files, const std::string& file_prefix, const station_parameters& station,
-                         const checked_years& checked, std::optional<std::pair<int, int>> fixed_scale);
+                         const checked_years& checked, std::optional<std::pair<int, int>> fixed_scale,
+                         bool cold_regimes = false);
 
     void add_year(const station_year& row);
     void finish(const run_tallies& tallies);

@@ -85,12 +85,12 @@ figures::year_row figure_row(const station_year& row) {
 
 station_page_file::station_page_file(const std::string& name, const std::string& file_prefix,
                                      const station_parameters& station, const checked_years& checked,
-                                     std::optional<std::pair<int, int>> fixed_scale)
+                                     std::optional<std::pair<int, int>> fixed_scale, bool cold_regimes)
     : page_(name, file_prefix, page_open_failure, "of station.html"),
       temperature_rows_(file_prefix, page_write_failure),
       summary_rows_(file_prefix, page_write_failure),
       station_name_(station.station_name),
-      calendars_(checked.calendar_rows, fixed_scale) {
+      calendars_(checked.calendar_rows, fixed_scale, listed_temperature_regimes(cold_regimes)) {
     page::append_head(text_, {station.station_name, station.latitude, station.hemisphere,
                               station.water_holding_capacity, station.soil_temp_offset, station.amplitude_factor,
                               station.phase_shift, checked.year_count, checked.first_label, checked.last_label,
@@ -118,7 +118,8 @@ void station_page_file::finish(const run_tallies& tallies) {
     text_.clear();
     figures::close_temperature_calendar(text_, calendars_.layout(), calendars_.scale());
     page::append_frequencies(text_, tallies.moisture_regime_tally, tallies.subdivision_tally,
-                             tallies.temperature_regime_tally, tallies.year_count);
+                             std::span(tallies.temperature_regime_tally).first(calendars_.layout().temperature_regimes),
+                             tallies.year_count);
     page_.write(text_);
     summary_rows_.copy_to(page_);
     text_.clear();

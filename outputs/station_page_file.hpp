@@ -46,7 +46,8 @@ figures::year_row figure_row(const station_year& row);
 class station_page_file {
 public:
     station_page_file(const std::string& name, const std::string& file_prefix, const station_parameters& station,
-                      const checked_years& checked, std::optional<std::pair<int, int>> fixed_scale);
+                      const checked_years& checked, std::optional<std::pair<int, int>> fixed_scale,
+                      bool cold_regimes = false);
 
     void add_year(const station_year& row);
 

@@ -172,7 +172,7 @@ constexpr std::size_t signal_check_years = 4096;
 // The simulation: checks every value first, so that a bad one raises before any year is
 // simulated, then runs the years with the GIL released.
 py::dict simulate(const input_array& temperature, const input_array& precipitation, const station_arguments& given,
-                  const std::vector<std::string>& labels, const std::string& units_name) {
+                  const std::vector<std::string>& labels, const std::string& units_name, classification_rules rules) {
     const units chosen = units_named(units_name);
     const std::size_t years = years_of(temperature, "temperature");
     if (years_of(precipitation, "precipitation") != years) {
@@ -213,7 +213,7 @@ py::dict simulate(const input_array& temperature, const input_array& precipitati
     {
         py::gil_scoped_release released;
         try {
-            station_simulation simulation(station);
+            station_simulation simulation(station, rules);
             monthly_series year_t{};
             monthly_series year_p{};
             for (std::size_t y = 0; y < years; ++y) {
@@ -313,7 +313,7 @@ monthly_grid grid_of(const strided_array& values) {
 py::array_t<double> simulate_cells(const strided_array& temperature, const strided_array& precipitation,
                                    const input_array& latitude, const input_array& capacity_mm,
                                    const input_array& soil_temp_offset, const input_array& amplitude_factor,
-                                   const input_array& phase_shift, unsigned threads) {
+                                   const input_array& phase_shift, unsigned threads, bool cold_regimes) {
     if (temperature.ndim() != 3 || temperature.shape(2) != months_per_year ||
         precipitation.ndim() != 3 || precipitation.shape(0) != temperature.shape(0) ||
         precipitation.shape(1) != temperature.shape(1) || precipitation.shape(2) != months_per_year) {
@@ -338,7 +338,8 @@ py::array_t<double> simulate_cells(const strided_array& temperature, const strid
                              per_cell(capacity_mm, "capacity_mm"),
                              per_cell(soil_temp_offset, "soil_temp_offset"),
                              per_cell(amplitude_factor, "amplitude_factor"),
-                             per_cell(phase_shift, "phase_shift")};
+                             per_cell(phase_shift, "phase_shift"),
+                             {.cold_regimes = cold_regimes}};
     const std::size_t field_count = grid_fields().size();
     py::array_t<double> outputs({static_cast<py::ssize_t>(cells), static_cast<py::ssize_t>(years),
                                  static_cast<py::ssize_t>(field_count)});
@@ -479,20 +480,20 @@ PYBIND11_MODULE(_model, module) {
         [](const input_array& temperature, const input_array& precipitation, double latitude,
            const std::string& hemisphere, double capacity_mm, double soil_temp_offset, double amplitude_factor,
            double phase_shift, const std::vector<std::string>& labels, const std::string& units,
-           const std::string& station_name) {
-            return simulate(temperature, precipitation,
-                            {latitude, hemisphere, capacity_mm, soil_temp_offset, amplitude_factor, phase_shift,
-                             station_name},
-                            labels, units);
+           const std::string& station_name, bool cold_regimes) {
+            return simulate(
+                temperature, precipitation,
+                {latitude, hemisphere, capacity_mm, soil_temp_offset, amplitude_factor, phase_shift, station_name},
+                labels, units, {.cold_regimes = cold_regimes});
         },
         py::arg("temperature"), py::arg("precipitation"), py::arg("latitude"), py::arg("hemisphere"),
         py::arg("capacity_mm"), py::arg("soil_temp_offset"), py::arg("amplitude_factor"), py::arg("phase_shift"),
-        py::arg("labels"), py::arg("units"), py::arg("station_name"));
+        py::arg("labels"), py::arg("units"), py::arg("station_name"), py::arg("cold_regimes") = false);
     module.attr("year_fields") = year_field_table();
     module.def("read_station_files", &read_station_files, py::arg("file_prefix"), py::arg("capacity_mm") = py::none());
-    module.def("simulate_cells", &simulate_cells, py::arg("temperature"), py::arg("precipitation"),
-               py::arg("latitude"), py::arg("capacity_mm"), py::arg("soil_temp_offset"),
-               py::arg("amplitude_factor"), py::arg("phase_shift"), py::arg("threads") = 0);
+    module.def("simulate_cells", &simulate_cells, py::arg("temperature"), py::arg("precipitation"), py::arg("latitude"),
+               py::arg("capacity_mm"), py::arg("soil_temp_offset"), py::arg("amplitude_factor"), py::arg("phase_shift"),
+               py::arg("threads") = 0, py::arg("cold_regimes") = false);
     {
         py::list names;
         for (const year_field* field : grid_fields()) {
@@ -564,4 +565,5 @@ PYBIND11_MODULE(_model, module) {
     module.attr("moisture_regime_names") = names_of(moisture_regime_names);
     module.attr("subdivision_names") = names_of(subdivision_names);
     module.attr("temperature_regime_names") = names_of(temperature_regime_names);
+    module.attr("first_cold_regime") = index_of_first_cold_regime;  // Pergelic, then Cryic
 }

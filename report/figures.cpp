@@ -128,8 +128,9 @@ int legend_lines(std::span<const std::string_view> names) {
 int moisture_legend_height() {
     return legend_line * (legend_lines(moisture_code_names) + legend_lines(moisture_regime_names)) + 14;
 }
-int temperature_legend_height() {
-    return scale_height + legend_line * legend_lines(temperature_regime_names) + 14;
+int temperature_legend_height(const calendar_layout& layout) {
+    return scale_height +
+           legend_line * legend_lines(std::span(temperature_regime_names).first(layout.temperature_regimes)) + 14;
 }
 
 // The drawing's opening: its size (pixels on the page, millimetres in a file), the font,
@@ -346,9 +347,9 @@ std::string_view moisture_colour_at(std::size_t i) {
 
 }  // namespace
 
-calendar_layout layout_for(int row_count) {
+calendar_layout layout_for(int row_count, std::size_t temperature_regimes) {
     const int row_height = row_count <= 120 ? 10 : row_count <= 400 ? 5 : 3;
-    return {row_count, row_height, (12 + row_height - 1) / row_height};
+    return {row_count, row_height, (12 + row_height - 1) / row_height, temperature_regimes};
 }
 
 void append_escaped(std::string& text, std::string_view raw) {
@@ -398,6 +399,7 @@ std::string_view temperature_regime_colour(soil_temperature_regime regime) {
         "#228833", "#BBCC33",  // Mesic, Isomesic
         "#CCBB44", "#EEDD88",  // Thermic, Isothermic
         "#EE6677", "#FFAABB",  // Hyperthermic, Isohyperthermic
+        "#222255", "#77AADD",  // Pergelic, Cryic: the coldest darkest
     };
     return colours[index_of(regime)];
 }
@@ -427,8 +429,8 @@ void close_moisture_calendar(std::string& text, const calendar_layout& layout) {
 
 void open_temperature_calendar(std::string& text, target where, const calendar_layout& layout,
                                std::string_view station_name) {
-    open_calendar(text, where, layout, "Soil temperature of every day of every year", "Soil temperature",
-                  station_name, temperature_legend_height());
+    open_calendar(text, where, layout, "Soil temperature of every day of every year", "Soil temperature", station_name,
+                  temperature_legend_height(layout));
 }
 
 void append_temperature_row(std::string& text, const calendar_layout& layout, int row, const year_row& year,
@@ -457,8 +459,8 @@ void close_temperature_calendar(std::string& text, const calendar_layout& layout
     append_month_lines(text, layout);
     const scale_bins bins = bins_of(scale);
     append_temperature_scale(text, rows_bottom(layout) + 12, bins);
-    append_legend(text, rows_bottom(layout) + 10 + scale_height, "Regime", temperature_regime_names,
-                  temperature_colour_at);
+    append_legend(text, rows_bottom(layout) + 10 + scale_height, "Regime",
+                  std::span(temperature_regime_names).first(layout.temperature_regimes), temperature_colour_at);
     // The bins' colours, named by the rows: a gradient of one stop paints one colour.
     text += "<defs>";
     for (int position = 0; position < bins.count; ++position) {
@@ -540,7 +542,8 @@ void append_frequency_figure(std::string& text, target where, std::string_view s
     section("Soil moisture regime", moisture_regime_names, moisture_tally, moisture_colour_at);
     section("Tentative subdivision", subdivision_names, subdivision_tally,
             [](std::size_t) { return std::string_view("#009E73"); });
-    section("Soil temperature regime", temperature_regime_names, temperature_tally, temperature_colour_at);
+    section("Soil temperature regime", std::span(temperature_regime_names).first(temperature_tally.size()),
+            temperature_tally, temperature_colour_at);
     text += "</svg>\n";
 }
 

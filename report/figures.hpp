@@ -31,8 +31,9 @@ struct calendar_layout {
     int row_count;
     int row_height;
     int label_every;
+    std::size_t temperature_regimes = index_of_first_cold_regime;  // the names the legend lists
 };
-calendar_layout layout_for(int row_count);
+calendar_layout layout_for(int row_count, std::size_t temperature_regimes = index_of_first_cold_regime);
 
 // The year a row stands for: its label and its three regimes.
 struct year_row {
@@ -98,8 +99,9 @@ void append_gap_row(std::string& text, const calendar_layout& layout, int row, s
 // `temperature(text)`, wherever each calendar is being written.
 class station_calendars {
 public:
-    station_calendars(int row_count, std::optional<std::pair<int, int>> fixed_scale)
-        : layout_(layout_for(row_count)) {
+    station_calendars(int row_count, std::optional<std::pair<int, int>> fixed_scale,
+                      std::size_t temperature_regimes = index_of_first_cold_regime)
+        : layout_(layout_for(row_count, temperature_regimes)) {
         scale_.fixed = fixed_scale;
     }
 
@@ -130,7 +132,8 @@ private:
     std::string text_;
 };
 
-// The frequencies of the three regime tables as bars, years and percent of each name.
+// The frequencies of the three regime tables as bars, years and percent of each name; a
+// table lists as many of its names as its tally holds.
 void append_frequency_figure(std::string& text, target where, std::string_view station_name,
                              std::span<const int> moisture_tally, std::span<const int> subdivision_tally,
                              std::span<const int> temperature_tally, int year_count);

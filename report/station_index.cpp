@@ -56,11 +56,21 @@ void station_tally::add_year(soil_moisture_regime moisture, moisture_subdivision
     ++years;
 }
 
-void append_station_summary_header(std::string& text) {
+std::size_t gathered_temperature_regimes(std::span<const station_entry> stations) {
+    for (const station_entry& station : stations) {
+        const auto& tally = station.tally.temperature_regimes;
+        if (std::any_of(tally.begin() + index_of_first_cold_regime, tally.end(), [](int years) { return years > 0; })) {
+            return listed_temperature_regimes(true);
+        }
+    }
+    return listed_temperature_regimes(false);
+}
+
+void append_station_summary_header(std::string& text, std::size_t temperature_regimes) {
     text += "station,years";
     append_percent_columns(text, "moisture", moisture_regime_names);
     append_percent_columns(text, "subdivision", subdivision_names);
-    append_percent_columns(text, "temperature", temperature_regime_names);
+    append_percent_columns(text, "temperature", std::span(temperature_regime_names).first(temperature_regimes));
     text += ",latitude,longitude,elevation,status,message\n";
 }
 
@@ -80,17 +90,17 @@ void append_empty(std::string& text, std::size_t count) {
 
 }  // namespace
 
-void append_station_summary_row(std::string& text, const station_entry& station) {
+void append_station_summary_row(std::string& text, const station_entry& station, std::size_t temperature_regimes) {
     append_csv_quoted(text, station.folder);  // a station's folder is always quoted
     text += ',';
     if (station.failed()) {
-        append_empty(text, moisture_regime_names.size() + subdivision_names.size() + temperature_regime_names.size());
+        append_empty(text, moisture_regime_names.size() + subdivision_names.size() + temperature_regimes);
     } else {
         const station_tally& tally = station.tally;
         append_integer(text, tally.years, 0);
         append_percentages(text, tally.moisture_regimes, tally.years);
         append_percentages(text, tally.subdivisions, tally.years);
-        append_percentages(text, tally.temperature_regimes, tally.years);
+        append_percentages(text, std::span(tally.temperature_regimes).first(temperature_regimes), tally.years);
     }
     append_optional(text, station.place.latitude);
     append_optional(text, station.place.longitude);

@@ -56,11 +56,16 @@ struct station_entry {
     bool failed() const { return status != "ok"; }
 };
 
+// How many temperature regimes the gathered tables list: the eight bands, and the two
+// cold regimes as well when any station has a Pergelic or Cryic year.
+std::size_t gathered_temperature_regimes(std::span<const station_entry> stations);
+
 // stations_summary.csv: "station,years", then a column "<kind>_<name>_percent" for each
-// name of each regime table, then latitude, longitude, elevation, status and message. A
-// failed station's row has no years and no percentages.
-void append_station_summary_header(std::string& text);
-void append_station_summary_row(std::string& text, const station_entry& station);
+// name of each regime table (the first `temperature_regimes` of the temperature regimes),
+// then latitude, longitude, elevation, status and message. A failed station's row has no
+// years and no percentages.
+void append_station_summary_header(std::string& text, std::size_t temperature_regimes);
+void append_station_summary_row(std::string& text, const station_entry& station, std::size_t temperature_regimes);
 
 // The columns that stations.csv adds after each row of years.csv, and their values.
 inline constexpr std::string_view station_table_place_columns = ",longitude,elevation";

@@ -123,7 +123,8 @@ void append_frequencies(std::string& text, std::span<const int> moisture_tally, 
                            moisture_colour_at);
     append_frequency_table(text, "Tentative subdivision", subdivision_names, subdivision_tally, year_count,
                            subdivision_colour_at);
-    append_frequency_table(text, "Soil temperature regime", temperature_regime_names, temperature_tally,
+    append_frequency_table(text, "Soil temperature regime",
+                           std::span(temperature_regime_names).first(temperature_tally.size()), temperature_tally,
                            year_count, temperature_colour_at);
     text += "</div>\n<h2>Summary</h2>\n<table class=\"summary\">\n<tr><th>year</th>";
     for (const year_field& field : year_fields) {

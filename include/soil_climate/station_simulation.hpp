@@ -19,6 +19,7 @@
 #include <span>
 #include <vector>
 
+#include "classification/classify_regimes.hpp"
 #include "common/model_year.hpp"
 #include "common/station_parameters.hpp"
 #include "model/annual_cycle.hpp"
@@ -33,7 +34,8 @@ class station_simulation {
 public:
     // Refuses a hemisphere other than north or south and any parameter outside its range
     // (check_station in common/input_limits.hpp) with invalid_input.
-    explicit station_simulation(const station_parameters& station);
+    // The rules are the model's own unless a run adds the cold regimes.
+    explicit station_simulation(const station_parameters& station, classification_rules rules = {});
 
     // Simulates the next year from its monthly mean air temperatures (°C) and
     // precipitation (mm), January first. A value that is not finite or outside its range
@@ -46,6 +48,7 @@ public:
 
 private:
     station_parameters station_;
+    classification_rules rules_;
     double slant_capacity_;
     daily_temperatures curve_shape_;  // the soil temperature curve's shape, by calendar day
     equilibrium_totals totals_;
@@ -55,14 +58,15 @@ private:
 // Simulates every year of `years` (a range of year_inputs) in order and hands each result
 // to `take` as it is made.
 template <std::ranges::input_range Years, std::invocable<const year_result&> Take>
-void simulate_station(const station_parameters& station, Years&& years, Take&& take) {
-    station_simulation simulation(station);
+void simulate_station(const station_parameters& station, Years&& years, Take&& take, classification_rules rules = {}) {
+    station_simulation simulation(station, rules);
     for (const year_inputs& year : years) {
         take(simulation.simulate_year(year.monthly_temperature, year.monthly_precipitation));
     }
 }
 
 // The same, collecting every year's result.
-std::vector<year_result> simulate_station(const station_parameters& station, std::span<const year_inputs> years);
+std::vector<year_result> simulate_station(const station_parameters& station, std::span<const year_inputs> years,
+                                          classification_rules rules = {});
 
 }  // namespace soil_climate

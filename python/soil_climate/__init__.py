@@ -43,9 +43,19 @@ SUM_FIELDS = tuple(field.name for field in YEAR_FIELDS
 
 MOISTURE_REGIME_NAMES = tuple(_model.moisture_regime_names)
 SUBDIVISION_NAMES = tuple(_model.subdivision_names)
-TEMPERATURE_REGIME_NAMES = tuple(_model.temperature_regime_names)
+# The eight bands of mean soil temperature, plain and iso, which every run lists; the two
+# cold regimes (Pergelic, Cryic) follow them and are given and listed only when asked for.
+TEMPERATURE_REGIME_NAMES = tuple(_model.temperature_regime_names[:_model.first_cold_regime])
+COLD_REGIME_NAMES = tuple(_model.temperature_regime_names[_model.first_cold_regime:])
 REGIME_KINDS = {"moisture_regime": MOISTURE_REGIME_NAMES, "subdivision": SUBDIVISION_NAMES,
                 "temperature_regime": TEMPERATURE_REGIME_NAMES}
+
+
+def regime_names(kind, cold_regimes=False):
+    """The names a regime table lists, in table order: with `cold_regimes` the temperature
+    regimes' two cold ones too."""
+    names = REGIME_KINDS[kind]
+    return names + COLD_REGIME_NAMES if cold_regimes and kind == "temperature_regime" else names
 
 
 class StationResult:
@@ -59,12 +69,13 @@ class StationResult:
     temperature in deg C. Each field of YEAR_FIELDS that comes from the year (its day
     counts, water sums and soil temperatures) is an array of one value a year under its
     name; ``moisture_regime``, ``subdivision`` and ``temperature_regime`` are arrays of
-    names.
+    names. ``cold_regimes`` says whether the run gave the cold regimes.
     """
 
-    def __init__(self, labels, station, raw):
+    def __init__(self, labels, station, raw, cold_regimes=False):
         self.labels = list(labels)
         self.station = dict(station)
+        self.cold_regimes = bool(cold_regimes)
         for name in ("monthly_temperature", "monthly_precipitation", "monthly_pet", "moisture_profile",
                      "moisture_calendar", "temperature_calendar", "equilibrium_passes"):
             setattr(self, name, raw[name])
@@ -91,11 +102,12 @@ class StationResult:
         """Years and percentage of years of each name of a regime table, in table order.
 
         ``kind`` is "moisture_regime", "subdivision" or "temperature_regime". Returns a
-        dict of name -> (years, percent), every name of the table included.
+        dict of name -> (years, percent), every name of the table included (Pergelic and
+        Cryic only when the run gave the cold regimes).
         """
         if kind not in REGIME_KINDS:
             raise ValueError(f"kind must be one of {', '.join(REGIME_KINDS)}, not {kind!r}")
-        names = REGIME_KINDS[kind]
+        names = regime_names(kind, self.cold_regimes)
         values = getattr(self, kind)
         years = len(self)
         result = {}
@@ -144,8 +156,15 @@ for _field in YEAR_FIELDS:
 del _field
 
 
+def _switch(name, value):
+    """A yes-or-no argument, refused unless it is a boolean."""
+    if not isinstance(value, (bool, np.bool_)):
+        raise TypeError(f"{name} must be True or False, not {type(value).__name__}")
+    return bool(value)
+
+
 def simulate(temperature, precipitation, *, units, latitude, capacity_mm, hemisphere=None, soil_temp_offset=2.5,
-             amplitude_factor=0.66, phase_shift=None, labels=None, station_name=""):
+             amplitude_factor=0.66, phase_shift=None, labels=None, station_name="", cold_regimes=False):
     """Simulates a station's years and returns a StationResult.
 
     ``temperature`` and ``precipitation`` are arrays of shape (years, 12), January first:
@@ -157,6 +176,8 @@ def simulate(temperature, precipitation, *, units, latitude, capacity_mm, hemisp
     southern station given 0 has its warmest soil in May, and a warning says so). A latitude
     beyond 50 degrees is simulated with the day-length factors of 50 degrees, and a warning
     says so.
+    With ``cold_regimes`` a year whose mean soil temperature is below 0 deg C is Pergelic,
+    and one below 8 deg C whose summer soil mean is below 15 deg C is Cryic.
     ``labels`` name the years (default "1", "2", ...). ``soil_climate.read_station(folder)``
     gives all of these for a station folder, read as run_station reads it.
 
@@ -198,7 +219,7 @@ def simulate(temperature, precipitation, *, units, latitude, capacity_mm, hemisp
         ("amplitude_factor", amplitude_factor), ("phase_shift", phase_shift))}
     raw = _model.simulate(temperature, precipitation, abs(latitude), hemisphere, values["capacity_mm"],
                           values["soil_temp_offset"], values["amplitude_factor"], values["phase_shift"], labels,
-                          units, station_name)
+                          units, station_name, _switch("cold_regimes", cold_regimes))
     # Said once the latitude has passed the model's checks.
     notice = _model.day_length_limit_notice(latitude)
     if notice:
@@ -206,7 +227,7 @@ def simulate(temperature, precipitation, *, units, latitude, capacity_mm, hemisp
     station = {"latitude": abs(latitude), "hemisphere": hemisphere, "capacity_mm": values["capacity_mm"],
                "soil_temp_offset": values["soil_temp_offset"], "amplitude_factor": values["amplitude_factor"],
                "phase_shift": values["phase_shift"], "station_name": station_name}
-    return StationResult(labels, station, raw)
+    return StationResult(labels, station, raw, cold_regimes)
 
 
 def read_station(folder, capacity_mm=None):

@@ -29,11 +29,13 @@ def _xarray():
     return xarray
 
 
-def year_fields():
-    """The fields of the table of a year's fields that the grid holds, in table order."""
-    from . import YEAR_FIELDS
+def year_fields(cold_regimes=False):
+    """The fields of the table of a year's fields that the grid holds, in table order, each
+    category field with the names its table lists (the cold regimes only when asked for)."""
+    from . import YEAR_FIELDS, regime_names
     names = set(_model.grid_field_names)
-    return tuple(field for field in YEAR_FIELDS if field.name in names)
+    return tuple(field._replace(categories=regime_names(field.name, cold_regimes)) if field.kind == "category"
+                 else field for field in YEAR_FIELDS if field.name in names)
 
 
 # What CF says a latitude or longitude coordinate is: its standard_name, or its units.
@@ -91,7 +93,7 @@ def _to_metric(values, element, units):
 
 
 def _cell_years(temperature, precipitation, latitude, longitude, capacity_mm, soil_temp_offset, amplitude_factor,
-                phase_shift, *, units, year_labels, threads):
+                phase_shift, *, units, year_labels, threads, cold_regimes):
     """One block of cells: (..., months) arrays in, (..., years, fields) out."""
     shape = temperature.shape[:-1]
     cells = int(np.prod(shape, dtype=np.int64))
@@ -114,7 +116,8 @@ def _cell_years(temperature, precipitation, latitude, longitude, capacity_mm, so
     try:
         out = _model.simulate_cells(celsius, monthly(precipitation, "precipitation"),
                                     lat, per_cell(capacity_mm), per_cell(soil_temp_offset),
-                                    per_cell(amplitude_factor), per_cell(phase_shift), threads)
+                                    per_cell(amplitude_factor), per_cell(phase_shift), threads,
+                                    cold_regimes=cold_regimes)
     except ValueError as refusal:
         if len(refusal.args) != 4:
             raise
@@ -156,7 +159,7 @@ def _parameter(xarray, value, name):
 
 
 def simulate_grid(temperature, precipitation, *, units, capacity_mm, soil_temp_offset=2.5, amplitude_factor=0.66,
-                  phase_shift=None, threads=None):
+                  phase_shift=None, threads=None, cold_regimes=False):
     """Simulates every cell of a monthly climate grid and returns an xarray Dataset.
 
     ``temperature`` and ``precipitation`` are DataArrays with a monthly ``time`` dimension
@@ -166,7 +169,8 @@ def simulate_grid(temperature, precipitation, *, units, capacity_mm, soil_temp_o
     inches). ``capacity_mm`` and the soil temperature parameters are numbers or DataArrays
     on the spatial dimensions (a soil map of capacity). ``phase_shift`` defaults to 0 days
     in the north and 90 in the south. ``threads`` is the threads per block of cells (default:
-    every core for NumPy arrays, one per Dask task).
+    every core for NumPy arrays, one per Dask task). With ``cold_regimes`` the temperature
+    regimes include Pergelic and Cryic, as ``simulate`` gives them.
 
     Only whole calendar years are simulated (a partial first or last year is dropped with a
     warning). A year with any missing (NaN) month of a cell is not simulated and its fields
@@ -203,14 +207,17 @@ def simulate_grid(temperature, precipitation, *, units, capacity_mm, soil_temp_o
     if dask_backed:
         temperature = temperature.chunk({"time": -1})
         precipitation = precipitation.chunk({"time": -1})
-    fields = year_fields()
+    from . import _switch
+    cold_regimes = _switch("cold_regimes", cold_regimes)
+    fields = year_fields(cold_regimes)
     simulated = xarray.apply_ufunc(
         _cell_years, temperature, precipitation, latitude, longitude, parameters["capacity_mm"],
         parameters["soil_temp_offset"], parameters["amplitude_factor"], shift,
         input_core_dims=[["time"], ["time"], [], [], [], [], [], []],
         output_core_dims=[["year", "field"]],
         kwargs={"units": units, "year_labels": [int(y) for y in year_labels],
-                "threads": threads if threads is not None else (1 if dask_backed else 0)},
+                "threads": threads if threads is not None else (1 if dask_backed else 0),
+                "cold_regimes": cold_regimes},
         dask="parallelized", output_dtypes=[np.float64],
         dask_gufunc_kwargs={"output_sizes": {"year": len(year_labels), "field": len(fields)}})
     simulated = simulated.assign_coords(year=("year", np.asarray(year_labels, dtype=np.int32)))

@@ -103,5 +103,6 @@ def simulate_region(arguments, region=None, threads=None):
         simulated = grid.simulate_grid(temperature, precipitation, units="metric", capacity_mm=capacity,
                                        soil_temp_offset=arguments.soil_temp_offset,
                                        amplitude_factor=arguments.amplitude_factor,
-                                       phase_shift=arguments.phase_shift, threads=threads)
+                                       phase_shift=arguments.phase_shift, threads=threads,
+                                       cold_regimes=arguments.cold_regimes)
     return simulated, int(temperature.notnull().any("time").sum())

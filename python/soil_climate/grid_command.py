@@ -102,6 +102,8 @@ def options(argv):
     parser.add_argument("--amplitude-factor", type=_finite, default=0.66, metavar="F", help="default 0.66")
     parser.add_argument("--phase-shift", type=_finite, metavar="DAYS", help="default 0 in the north, 90 in the south")
     parser.add_argument("--years", metavar="FIRST:LAST", help="the years to simulate, e.g. 1981:2010")
+    parser.add_argument("--cold-regimes", action="store_true",
+                        help="also name the cold soil temperature regimes, Pergelic and Cryic")
     workers = parser.add_mutually_exclusive_group()
     workers.add_argument("--workers", type=_positive_whole, metavar="N", help="run on a local Dask cluster of N workers")
     workers.add_argument("--scheduler", type=_scheduler_address, metavar="ADDRESS",

@@ -84,7 +84,7 @@ def plot_frequencies(result, kind="moisture_regime", ax=None):
     if ax is None:
         _, ax = pyplot.subplots(figsize=(5.0, 0.8 + 0.22 * len(names)), layout="constrained")
     colours = {"moisture_regime": list(_model.moisture_regime_colours),
-               "temperature_regime": list(TEMPERATURE_REGIME_COLOURS)}.get(kind, ["#009E73"] * len(names))
+               "temperature_regime": list(TEMPERATURE_REGIME_COLOURS)}.get(kind, ["#009E73"] * len(names))[:len(names)]
     percent = [frequencies[name][1] for name in names]
     bars = ax.barh(range(len(names)), percent, color=colours, height=0.7)
     ax.bar_label(bars, labels=[f"{frequencies[name][0]}" for name in names], padding=3, fontsize=8)

@@ -135,7 +135,7 @@ def test_regime_geotiffs_are_north_up_with_colours_names_and_shares(tmp_path, de
         band = info["bands"][0]
         assert (band["type"], band["noDataValue"], band["categories"]) == ("Byte", 255.0, names)
         if kind in colours:
-            expected = [[int(c[i:i + 2], 16) for i in (1, 3, 5)] + [255] for c in colours[kind]]
+            expected = [[int(c[i:i + 2], 16) for i in (1, 3, 5)] + [255] for c in colours[kind][:len(names)]]
             assert band["colorTable"]["entries"][:len(names)] == expected
         codes, _ = read_bands(tmp_path / "maps" / f"most_frequent_{kind}.tif")
         expected_codes = north_first[f"most_frequent_{kind}"].values

@@ -18,7 +18,7 @@ from figure_pixels import pixel_at  # noqa: E402
 CLASSES = {"moisture_regime": list(soil_climate._model.moisture_regime_names),
            "subdivision": [list(field.categories) for field in soil_climate.YEAR_FIELDS
                            if field.name == "subdivision"][0],
-           "temperature_regime": list(soil_climate._model.temperature_regime_names)}
+           "temperature_regime": list(soil_climate.TEMPERATURE_REGIME_NAMES)}
 XERIC, UDIC = 1, 4
 
 

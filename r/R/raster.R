@@ -100,7 +100,8 @@ check_months <- function(x, name) {
 }
 
 simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil_temp_offset = 2.5,
-                            amplitude_factor = 0.66, phase_shift = NULL, latitude = NULL, threads = 0L) {
+                            amplitude_factor = 0.66, phase_shift = NULL, latitude = NULL, threads = 0L,
+                            cold_regimes = FALSE) {
   if (!requireNamespace("terra", quietly = TRUE)) {
     stop("simulate_raster needs the package terra (Debian: r-cran-terra)", call. = FALSE)
   }
@@ -154,8 +155,8 @@ simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil
                              as.double(latitude), raster_values(capacity_mm, "capacity_mm", temperature),
                              raster_values(soil_temp_offset, "soil_temp_offset", temperature),
                              raster_values(amplitude_factor, "amplitude_factor", temperature), as.double(phase_shift),
-                             one_word(units, "units"), as.integer(threads))
-  tables <- library_tables()
+                             one_word(units, "units"), as.integer(threads), one_flag(cold_regimes, "cold_regimes"))
+  tables <- library_tables(cold_regimes)
   layers <- list()
   for (name in regime_layers) {
     names <- tables$categories[[match(name, tables$fields$name)]]
@@ -163,7 +164,8 @@ simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil
     most <- terra::rast(temperature, nlyrs = 1L, names = name, vals = gathered$most)
     levels(most) <- stats::setNames(data.frame(seq_along(names) - 1L, names), c("value", name))
     # The colours of the station page and the index of stations.
-    terra::coltab(most) <- data.frame(value = seq_along(names) - 1L, col = tables[[paste0(name, "_colours")]])
+    terra::coltab(most) <- data.frame(value = seq_along(names) - 1L,
+                                      col = tables[[paste0(name, "_colours")]][seq_along(names)])
     percent <- terra::rast(temperature, nlyrs = length(names), vals = gathered$percent)
     names(percent) <- share_layer_names(name, names)
     layers <- c(layers, most, percent)
@@ -192,7 +194,8 @@ write_regimes <- function(x, folder, overwrite = FALSE) {
   if (!is.logical(overwrite) || length(overwrite) != 1L || is.na(overwrite)) {
     stop("overwrite must be TRUE or FALSE", call. = FALSE)
   }
-  tables <- library_tables()
+  # Every name a table can list, the cold regimes' too: x holds the share layers of its run.
+  tables <- library_tables(cold_regimes = TRUE)
   # What to write: each regime's layer and its share layers, as far as x holds them.
   jobs <- list()
   for (name in regime_layers) {

@@ -22,6 +22,13 @@ one_number <- function(value, name) {
   as.double(value)
 }
 
+one_flag <- function(value, name) {
+  if (!is.logical(value) || length(value) != 1L || is.na(value)) {
+    stop(name, " must be TRUE or FALSE", call. = FALSE)
+  }
+  value
+}
+
 one_word <- function(value, name) {
   if (!is.character(value) || length(value) != 1L || is.na(value)) {
     stop(name, " must be one character string", call. = FALSE)
@@ -31,14 +38,14 @@ one_word <- function(value, name) {
 
 simulate <- function(temperature, precipitation, latitude, capacity_mm, units, soil_temp_offset = 2.5,
                      amplitude_factor = 0.66, phase_shift = NULL, labels = NULL, hemisphere = NULL,
-                     station_name = "") {
+                     station_name = "", cold_regimes = FALSE) {
   if (inherits(temperature, "soilclimate_station")) {
     station <- temperature
     return(simulate(station$temperature, station$precipitation, latitude = station$latitude,
                     capacity_mm = station$capacity_mm, units = station$units,
                     soil_temp_offset = station$soil_temp_offset, amplitude_factor = station$amplitude_factor,
                     phase_shift = station$phase_shift, labels = station$labels, hemisphere = station$hemisphere,
-                    station_name = station$station_name))
+                    station_name = station$station_name, cold_regimes = cold_regimes))
   }
   if (missing(units)) {
     stop("units must be given: \"metric\" (deg C and mm) or \"us\" (deg F and inches)", call. = FALSE)
@@ -80,10 +87,11 @@ simulate <- function(temperature, precipitation, latitude, capacity_mm, units, s
                   soil_temp_offset = one_number(soil_temp_offset, "soil_temp_offset"),
                   amplitude_factor = one_number(amplitude_factor, "amplitude_factor"),
                   phase_shift = one_number(phase_shift, "phase_shift"),
-                  station_name = one_word(station_name, "station_name"))
+                  station_name = one_word(station_name, "station_name"),
+                  cold_regimes = one_flag(cold_regimes, "cold_regimes"))
   raw <- .simulate_years(temperature, precipitation, station$latitude, hemisphere, station$capacity_mm,
                          station$soil_temp_offset, station$amplitude_factor, station$phase_shift, labels, units,
-                         station$station_name)
+                         station$station_name, station$cold_regimes)
   # Said once the latitude has passed the model's checks.
   notice <- .day_length_limit_notice(latitude)
   if (nzchar(notice)) {
@@ -95,7 +103,7 @@ simulate <- function(temperature, precipitation, latitude, capacity_mm, units, s
 # The result: one row a year, one column a field of the year's table; the monthly
 # values, the calendars and the end-of-year profile ride along as attributes.
 years_frame <- function(raw, station) {
-  tables <- library_tables()
+  tables <- library_tables(station$cold_regimes)
   columns <- Map(as_column, raw$fields, tables$fields$kind, tables$categories)
   names(columns) <- tables$fields$name
   result <- as.data.frame(columns, stringsAsFactors = FALSE, optional = TRUE)

@@ -74,7 +74,7 @@ station_parameters station_from(double latitude, const std::string& hemisphere, 
 Rcpp::List simulate_years(const Rcpp::NumericMatrix& temperature, const Rcpp::NumericMatrix& precipitation,
                           double latitude, const std::string& hemisphere, double capacity_mm, double soil_temp_offset,
                           double amplitude_factor, double phase_shift, const std::vector<std::string>& labels,
-                          const std::string& units, const std::string& station_name) {
+                          const std::string& units, const std::string& station_name, bool cold_regimes) {
     const bool us = us_units(units);
     const value_range& t_range = us ? air_temperature_fahrenheit : air_temperature_celsius;
     const value_range& p_range = us ? precipitation_inches : precipitation_mm;
@@ -120,7 +120,7 @@ Rcpp::List simulate_years(const Rcpp::NumericMatrix& temperature, const Rcpp::Nu
         }
     }
 
-    station_simulation simulation(station);
+    station_simulation simulation(station, {.cold_regimes = cold_regimes});
     monthly_series year_t{};
     monthly_series year_p{};
     for (std::size_t y = 0; y < years; ++y) {
@@ -234,7 +234,7 @@ Rcpp::NumericVector simulate_cells(const Rcpp::NumericMatrix& temperature, const
                                    const Rcpp::NumericVector& latitude, const Rcpp::NumericVector& capacity_mm,
                                    const Rcpp::NumericVector& soil_temp_offset,
                                    const Rcpp::NumericVector& amplitude_factor, const Rcpp::NumericVector& phase_shift,
-                                   const std::string& units, int threads) {
+                                   const std::string& units, int threads, bool cold_regimes) {
     const bool us = us_units(units);
     const auto cells = static_cast<std::size_t>(temperature.nrow());
     const auto layers = static_cast<std::size_t>(temperature.ncol());
@@ -276,9 +276,16 @@ Rcpp::NumericVector simulate_cells(const Rcpp::NumericMatrix& temperature, const
             return monthly_grid{values.data() + first, 1, static_cast<std::ptrdiff_t>(months_per_year * cells),
                                 static_cast<std::ptrdiff_t>(cells)};
         };
-        const grid_inputs inputs{count,           years,           layout(t),       layout(p),
-                                 from(parameters[0]), from(parameters[1]), from(parameters[2]), from(parameters[3]),
-                                 from(parameters[4])};
+        const grid_inputs inputs{count,
+                                 years,
+                                 layout(t),
+                                 layout(p),
+                                 from(parameters[0]),
+                                 from(parameters[1]),
+                                 from(parameters[2]),
+                                 from(parameters[3]),
+                                 from(parameters[4]),
+                                 {.cold_regimes = cold_regimes}};
         const auto problem = simulate_grid(
             inputs, {outputs.begin() + first * years * fields, count * years * fields}, static_cast<unsigned>(threads));
         if (problem) {
@@ -331,9 +338,10 @@ Rcpp::List year_field_table() {
     }
     return Rcpp::List::create(
         Rcpp::Named("fields") = Rcpp::DataFrame::create(Rcpp::Named("name") = name, Rcpp::Named("unit") = unit,
-                                                       Rcpp::Named("meaning") = meaning, Rcpp::Named("kind") = kind,
-                                                       Rcpp::Named("source") = source),
+                                                        Rcpp::Named("meaning") = meaning, Rcpp::Named("kind") = kind,
+                                                        Rcpp::Named("source") = source),
         Rcpp::Named("categories") = categories, Rcpp::Named("grid_fields") = grid,
+        Rcpp::Named("first_cold_regime") = static_cast<int>(index_of_first_cold_regime),
         Rcpp::Named("moisture_regime_colours") = regime_colours,
         Rcpp::Named("temperature_regime_colours") = temperature_colours,
         Rcpp::Named("moisture_code_names") =

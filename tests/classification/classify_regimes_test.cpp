@@ -175,6 +175,44 @@ TEST(ClassifyRegimes, TemperatureRegimeBands) {
     }
 }
 
+// The cold regimes' bounds, each on both sides, with the regime the year has without
+// them: below 0 °C Pergelic; below 8 °C Cryic when the hemisphere's summer (June-August
+// north, December-February south) stays below 15 °C.
+TEST(ClassifyRegimes, ColdRegimeBands) {
+    struct band {
+        const char* rule;
+        year_case year;
+        const char* cold;
+        const char* plain;
+    };
+    const band bands[] = {
+        {"mean -0.01", year_case().flat_soil(-0.01), "Pergelic", "Isofrigid"},
+        {"mean -0.0", year_case().flat_soil(-0.0), "Cryic", "Isofrigid"},
+        {"mean 0.0", year_case().flat_soil(0.0), "Cryic", "Isofrigid"},
+        {"mean 7.99", year_case().flat_soil(7.99), "Cryic", "Isofrigid"},
+        {"mean 8.0", year_case().flat_soil(8.0), "Isomesic", "Isomesic"},
+        {"seasonal, mean below 0", year_case().soil(14.0, -20.0, -1.0), "Pergelic", "Frigid"},
+        {"north summer 14.99", year_case().soil(14.99, 1.0, 7.0), "Cryic", "Frigid"},
+        {"north summer 15.0", year_case().soil(15.0, 1.0, 7.0), "Frigid", "Frigid"},
+        {"south summer 14.99", year_case().soil(16.0, 14.99, 0.0).in_hemisphere('S'), "Cryic", "Isofrigid"},
+        {"south summer 15.0", year_case().soil(16.0, 15.0, 0.0).in_hemisphere('S'), "Isofrigid", "Isofrigid"},
+        {"north reads June-August", year_case().soil(16.0, 14.99, 0.0), "Isofrigid", "Isofrigid"},
+        {"warm year", year_case().soil(20.0, 10.0, 15.0), "Thermic", "Thermic"},
+    };
+    for (const band& b : bands) {
+        const year_case& y = b.year;
+        const auto hemisphere = static_cast<earth_hemisphere>(y.hemisphere);
+        const regime_classification cold =
+            classify_regimes(y.temperature, y.moisture, y.precipitation, y.pet, hemisphere, {.cold_regimes = true});
+        EXPECT_EQ(name_of(cold.temperature_regime), b.cold) << b.rule;
+        EXPECT_EQ(classify(y).temperature_regime, b.plain) << b.rule;
+        // The cold regimes change the temperature regime only.
+        const classified plain = classify(y);
+        EXPECT_EQ(name_of(cold.moisture_regime), plain.moisture_regime) << b.rule;
+        EXPECT_EQ(name_of(cold.subdivision), plain.subdivision) << b.rule;
+    }
+}
+
 TEST(ClassifyRegimes, DayCountsAndRuns) {
     // All moist and above 8 °C.
     regime_counts all_moist = classify(year_case().flat_soil(20.0)).counts;

@@ -105,8 +105,8 @@ TEST(Options, HelpVersionAndUnknownOptions) {
     station_folder folder;
     const auto help = folder.run({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("Usage: run_station [--csv] [--html] [--figures] [--no-reports] [--output-dir DIR] "
-                             "[capacity [prefix]]\n",
+    EXPECT_EQ(help.out.rfind("Usage: run_station [--csv] [--html] [--figures] [--cold-regimes] [--no-reports] "
+                             "[--output-dir DIR]\n",
                              0),
               0u);
     EXPECT_NE(help.out.find("Exit status"), std::string::npos);
@@ -210,6 +210,66 @@ TEST(Options, AStationBeyondTheDayLengthTablesIsNoticed) {
         if (c.noticed) {
             EXPECT_EQ(folder.read("summary"), at_fifty.read("summary")) << c.latitude;
         }
+    }
+}
+
+// --cold-regimes names Pergelic and Cryic years and changes nothing else: every other
+// field of the years, and every file of a warm station but those that list the regimes.
+TEST(Options, ColdRegimesOnRequestOnly) {
+    struct cold_case {
+        const char* station;
+        const char* temperature_f;  // the same months every year
+        const char* precipitation_in;
+        const char* cold;
+        const char* plain;
+    };
+    const cold_case cases[] = {
+        // Fairbanks-like, 64.8° N: mean soil temperature 0.4 °C, summer soil below 15 °C.
+        {"64.8 N 6.0 2.5 0.66 0.0 Fairbanks", "-7.9 -2.4 11.5 32.1 49.5 60.6 62.9 57.3 45.9 26.4 6.4 -3.4",
+         "0.60 0.50 0.40 0.30 0.60 1.40 2.20 1.80 1.10 0.90 0.70 0.60", "Cryic", "Frigid"},
+        // Arctic coast, 71.3° N: mean soil temperature -9.4 °C.
+        {"71.3 N 4.0 2.5 0.66 0.0 Barrow", "-13.0 -15.0 -13.0 0.0 20.0 34.0 40.0 38.0 31.0 15.0 0.0 -9.0",
+         "0.20 0.20 0.20 0.20 0.20 0.40 1.00 1.00 0.60 0.50 0.30 0.20", "Pergelic", "Frigid"},
+    };
+    for (const cold_case& c : cases) {
+        std::string temperature, precipitation;
+        for (const char* year : {"1991", "1992", "1993"}) {
+            temperature += std::string(year) + " " + c.temperature_f + "\n";
+            precipitation += std::string(year) + " " + c.precipitation_in + "\n";
+        }
+        station_folder plain, cold;
+        for (const station_folder* folder : {&plain, &cold}) {
+            folder->write("parameter", std::string(c.station) + "\n");
+            folder->write("monthly_T", temperature);
+            folder->write("monthly_P", precipitation);
+        }
+        ASSERT_EQ(plain.run({"--csv"}).status, 0) << c.station;
+        ASSERT_EQ(cold.run({"--csv", "--cold-regimes"}).status, 0) << c.station;
+        std::string years = cold.read("years.csv");
+        EXPECT_EQ(std::count(years.begin(), years.end(), '\n'), 4) << c.station;
+        for (std::size_t at = years.find(std::string(",") + c.cold + "\n"); at != std::string::npos;
+             at = years.find(std::string(",") + c.cold + "\n")) {
+            years.replace(at + 1, std::string(c.cold).size(), c.plain);
+        }
+        EXPECT_EQ(years, plain.read("years.csv")) << c.station;
+    }
+
+    station_folder plain, cold;
+    plain.copy_example("davis");
+    cold.copy_example("davis");
+    ASSERT_EQ(plain.run({"--csv", "--html", "--figures"}).status, 0);
+    ASSERT_EQ(cold.run({"--csv", "--html", "--figures", "--cold-regimes"}).status, 0);
+    const names listing = {"regime_frequencies.svg", "station.html", "temperature_calendar.svg"};
+    ASSERT_EQ(cold.names(), plain.names());
+    for (const std::string& name : plain.names()) {
+        if (std::find(listing.begin(), listing.end(), name) == listing.end() &&
+            std::filesystem::is_regular_file(plain.path() / name)) {
+            EXPECT_EQ(cold.read(name), plain.read(name)) << name;
+        }
+    }
+    for (const std::string& name : listing) {
+        EXPECT_EQ(plain.read(name).find("Cryic"), std::string::npos) << name;
+        EXPECT_NE(cold.read(name).find("Pergelic"), std::string::npos) << name;
     }
 }
 

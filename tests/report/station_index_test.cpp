@@ -34,8 +34,9 @@ TEST(StationIndex, LinksLeadFromTheOutputFolderToEachPage) {
 }
 
 TEST(StationIndex, SummaryColumnsAndRowsOfAStation) {
+    const std::size_t bands = listed_temperature_regimes(false);
     std::string header;
-    append_station_summary_header(header);
+    append_station_summary_header(header, bands);
     EXPECT_EQ(header.rfind("station,years,moisture_aridic_percent,moisture_xeric_percent,", 0), 0u);
     EXPECT_NE(header.find(",subdivision_extreme_aridic_percent,"), std::string::npos);
     EXPECT_NE(header.find(",temperature_isohyperthermic_percent,latitude,longitude,elevation,status,message\n"),
@@ -49,7 +50,7 @@ TEST(StationIndex, SummaryColumnsAndRowsOfAStation) {
     tally.add_year(soil_moisture_regime::aridic, moisture_subdivision::weak_aridic, soil_temperature_regime::mesic);
     station.place = {-33.9, 18.4, std::nullopt};
     std::string row;
-    append_station_summary_row(row, station);
+    append_station_summary_row(row, station, bands);
     // Moisture regimes ARIDIC and XERIC, then subdivisions WEAK ARIDIC to TYPIC XERIC.
     EXPECT_EQ(row.rfind("\"/st/\"\"a\"\"\",3,33.33,66.67,0.00,0.00,0.00,0.00,"
                         "0.00,0.00,0.00,0.00,33.33,33.33,33.33,0.00,",
@@ -63,9 +64,27 @@ TEST(StationIndex, SummaryColumnsAndRowsOfAStation) {
     failed.status = "failed (exit 1)";
     failed.message = "parameter: field hemisphere \"n\" is not N or S.";
     row.clear();
-    append_station_summary_row(row, failed);
+    append_station_summary_row(row, failed, bands);
     EXPECT_EQ(row, "\"/st/b\"," + std::string(34, ',') +
                        "failed (exit 1),\"parameter: field hemisphere \"\"n\"\" is not N or S.\"\n");
+    EXPECT_EQ(std::count(row.begin(), row.end(), ','), std::count(header.begin(), header.end(), ','));
+
+    // The cold regimes' columns come only when a station has a cold year.
+    const station_entry stations[] = {station, failed};
+    EXPECT_EQ(gathered_temperature_regimes(stations), bands);
+    station_entry cold;
+    cold.tally.add_year(soil_moisture_regime::udic, moisture_subdivision::typic_udic, soil_temperature_regime::cryic);
+    const station_entry with_cold[] = {station, cold};
+    const std::size_t all = gathered_temperature_regimes(with_cold);
+    EXPECT_EQ(all, bands + 2);
+    header.clear();
+    append_station_summary_header(header, all);
+    EXPECT_NE(header.find(",temperature_isohyperthermic_percent,temperature_pergelic_percent,"
+                          "temperature_cryic_percent,latitude,"),
+              std::string::npos);
+    row.clear();
+    append_station_summary_row(row, cold, all);
+    EXPECT_NE(row.find(",100.00,,,,ok,"), std::string::npos) << row;
     EXPECT_EQ(std::count(row.begin(), row.end(), ','), std::count(header.begin(), header.end(), ','));
 }
 

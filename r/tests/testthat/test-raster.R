@@ -111,7 +111,7 @@ test_that("both regime layers carry the station page's colours, one a regime", {
     colours <- colours[!is.na(colours[[1]]), ]
     expect_identical(as.integer(colours[[1]]), seq_along(regimes) - 1L, label = name)
     expect_identical(grDevices::rgb(colours$red, colours$green, colours$blue, maxColorValue = 255),
-                     toupper(tables[[paste0(name, "_colours")]]), label = name)
+                     toupper(tables[[paste0(name, "_colours")]])[seq_along(regimes)], label = name)
     expect_false(anyDuplicated(tables[[paste0(name, "_colours")]]) > 0, label = name)
   }
 })

@@ -98,3 +98,37 @@ test_that("summary counts the regimes and plot draws the calendar", {
   grDevices::dev.off()
   expect_gt(file.size(file), 1000)
 })
+
+test_that("the cold regimes come only when asked for, in the station and on the raster", {
+  # A Fairbanks-like mean year (deg F, inches), 64.8 N: mean soil temperature 0.4 deg C.
+  temperature <- matrix(c(-7.9, -2.4, 11.5, 32.1, 49.5, 60.6, 62.9, 57.3, 45.9, 26.4, 6.4, -3.4), 3, 12,
+                        byrow = TRUE)
+  precipitation <- matrix(c(0.6, 0.5, 0.4, 0.3, 0.6, 1.4, 2.2, 1.8, 1.1, 0.9, 0.7, 0.6), 3, 12, byrow = TRUE)
+  run <- function(cold) {
+    suppressWarnings(simulate(temperature, precipitation, latitude = 64.8, capacity_mm = 150, units = "us",
+                              cold_regimes = cold))
+  }
+  plain <- run(FALSE)
+  cold <- run(TRUE)
+  expect_identical(as.character(plain$temperature_regime), rep("Frigid", 3))
+  expect_identical(as.character(cold$temperature_regime), rep("Cryic", 3))
+  expect_length(levels(plain$temperature_regime), 8L)
+  expect_identical(tail(levels(cold$temperature_regime), 2), c("Pergelic", "Cryic"))
+  others <- setdiff(names(plain), "temperature_regime")
+  expect_identical(as.data.frame(cold)[others], as.data.frame(plain)[others])
+  expect_error(run(NA), "cold_regimes must be TRUE or FALSE")
+
+  skip_if_not_installed("terra")
+  layers <- function(values) {
+    terra::rast(nrows = 1, ncols = 1, nlyrs = 36, xmin = -148, xmax = -147, ymin = 64.5, ymax = 65.5,
+                vals = matrix(as.vector(t(values)), nrow = 1))
+  }
+  raster <- function(cold) {
+    suppressWarnings(simulate_raster(layers(temperature), layers(precipitation), capacity_mm = 150, units = "us",
+                                     latitude = 64.8, threads = 1, cold_regimes = cold))
+  }
+  expect_identical(nrow(terra::cats(raster(FALSE)$temperature_regime)[[1]]), 8L)
+  cold_raster <- raster(TRUE)
+  expect_identical(as.character(terra::values(cold_raster$temperature_regime, dataframe = TRUE)[[1]]), "Cryic")
+  expect_true("temperature_regime_percent_Cryic" %in% names(cold_raster))
+})
