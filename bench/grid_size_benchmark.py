@@ -9,7 +9,9 @@ measured in one go on this machine:
   zarr-2w the same on a local Dask cluster of 2 workers      target: within 1.2 x zarr
 
 with the peak resident memory of the soil_grid process (target: under 2 GB, and the two
-sizes within 1.2 x of each other), and the time per cell-year of each way.
+sizes within 1.2 x of each other), and the time per cell-year of each way. In the first
+round every cell-year of every output is compared with the ideal's, field by field, bit for
+bit (the tests show that the entry point gives `simulate` on each cell).
 
 usage: PYTHONPATH=build/python python3 bench/grid_size_benchmark.py [ROUNDS] [FOLDER]
 Writes the generated grids (about 2.5 GB for the full size) into FOLDER (default: a
@@ -86,7 +88,8 @@ def peak_memory(command):
 
 
 def ideal(path):
-    """The entry point on every core over the land cells' values in memory."""
+    """The entry point on every core over the land cells' values in memory: its seconds,
+    the land mask and its outputs (cells, years, fields)."""
     with netCDF4.Dataset(path) as grid:
         lat = grid["lat"][:]
         columns = grid.dimensions["lon"].size
@@ -101,8 +104,21 @@ def ideal(path):
     t, p = t.reshape(cells, YEARS, 12), p.reshape(cells, YEARS, 12)
     one = np.full(cells, 150.0), np.full(cells, 2.5), np.full(cells, 0.66)
     start = time.perf_counter()
-    _model.simulate_cells(t, p, latitude, *one, np.zeros(cells), 0)
-    return time.perf_counter() - start
+    outputs = _model.simulate_cells(t, p, latitude, *one, np.zeros(cells), 0)
+    return time.perf_counter() - start, mask, outputs
+
+
+def differing_cell_years(output, mask, expected):
+    """The number of land cell-years of `output` (NetCDF or Zarr) in which any field is not
+    the ideal's value, bit for bit."""
+    import xarray
+    written = xarray.open_zarr(output) if str(output).endswith(".zarr") else xarray.open_dataset(output)
+    with written:
+        wrong = np.zeros(expected.shape[:2], dtype=bool)
+        for index, name in enumerate(_model.grid_field_names):
+            values = written[name].transpose("year", "lat", "lon").values[:, mask].T.astype(np.float64)
+            wrong |= ~((values == expected[:, :, index]) | (np.isnan(values) & np.isnan(expected[:, :, index])))
+    return int(wrong.sum())
 
 
 def main():
@@ -117,21 +133,26 @@ def main():
             cell_years = cells * YEARS
             ways = {"ideal": [], "nc": [], "zarr": [], "zarr-2w": []}
             memory = {"nc": [], "zarr": [], "zarr-2w": []}
-            for _ in range(rounds):  # each way in turn within a round
-                ways["ideal"].append(ideal(path))
+            differing = {}
+            for round_number in range(rounds):  # each way in turn within a round
+                seconds, mask, expected = ideal(path)
+                ways["ideal"].append(seconds)
                 for way, output, extra in (("nc", folder / "out.nc", []), ("zarr", folder / "out.zarr", []),
                                            ("zarr-2w", folder / "out.zarr", ["--workers", "2"])):
                     seconds, peak = peak_memory([soil_grid, "--capacity-mm", "150", *extra, str(path), str(output)])
                     ways[way].append(seconds)
                     memory[way].append(peak)
+                    if round_number == 0:
+                        differing[way] = differing_cell_years(output, mask, expected)
                     shutil.rmtree(output, ignore_errors=True) if way != "nc" else os.unlink(output)
-            results[label] = (cells, cell_years, ways, memory)
+                del expected
+            results[label] = (cells, cell_years, ways, memory, differing)
             os.unlink(path)
     finally:
         if len(sys.argv) <= 2:
             shutil.rmtree(folder, ignore_errors=True)
     print(f"{os.cpu_count()} cores, {rounds} round(s), {YEARS} years, low / median / high")
-    for label, (cells, cell_years, ways, memory) in results.items():
+    for label, (cells, cell_years, ways, memory, differing) in results.items():
         print(f"{label}: {cells:,} land cells, {cell_years:,} cell-years")
         best = statistics.median(ways["ideal"])
         for way, times in ways.items():
@@ -141,7 +162,7 @@ def main():
             if way != "ideal":
                 ratios = [t / best for t in times]
                 line += f", {min(ratios):.2f} / {statistics.median(ratios):.2f} / {max(ratios):.2f} x the ideal"
-                line += f", peak {max(memory[way]) / 1e9:.2f} GB"
+                line += f", peak {max(memory[way]) / 1e9:.2f} GB, {differing[way]} cell-years differ"
             print(line)
         cluster = [w / t for w, t in zip(ways["zarr-2w"], ways["zarr"])]
         print(f"  zarr-2w / zarr: {min(cluster):.2f} / {statistics.median(cluster):.2f} / {max(cluster):.2f} "
