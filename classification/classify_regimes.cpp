@@ -38,12 +38,8 @@ struct day_range {
     int first;
     int last;
 };
-constexpr day_range whole_year{0, days_per_year - 1};
 constexpr day_range january_to_april{0, 119};   // the four months after the December solstice
 constexpr day_range july_to_october{180, 299};  // the four months after the June solstice
-constexpr day_range june_to_august{150, 239};
-constexpr day_range january_to_february{0, 59};
-constexpr day_range december{330, 359};
 
 // The longest run of consecutive qualifying days, fed one day at a time in day order: a
 // day that does not qualify ends the current run; a run still open at the end counts in
@@ -70,13 +66,6 @@ int longest_run(day_range range, Qualifies&& qualifies) {
         run.add(qualifies(d));
     }
     return run.result();
-}
-
-double sum_over(const daily_temperatures& calendar, day_range range, double sum) {
-    for (int d = range.first; d <= range.last; ++d) {
-        sum += calendar[d];
-    }
-    return sum;
 }
 
 // The quantities the rules decide on, derived from the two calendars.
@@ -236,36 +225,7 @@ soil_temperature_regime cold_regime_of(soil_temperature_regime regime, double me
     return regime;
 }
 
-// The calendar's June-August and December-February means.
-struct season_means {
-    double june_to_august;
-    double december_to_february;
-};
-season_means seasons_of(const daily_temperatures& t) {
-    return {sum_over(t, june_to_august, 0.0) / 90.0,
-            sum_over(t, december, sum_over(t, january_to_february, 0.0)) / 90.0};
-}
-
 }  // namespace
-
-soil_temperature_summary summarize_soil_temperature(const daily_temperatures& temperature_calendar) {
-    const daily_temperatures& t = temperature_calendar;
-    const season_means seasons = seasons_of(t);
-    return {sum_over(t, whole_year, 0.0) / 360.0, std::fabs(seasons.june_to_august - seasons.december_to_february)};
-}
-
-double summer_soil_temperature(const daily_temperatures& temperature_calendar, earth_hemisphere hemisphere) {
-    const season_means seasons = seasons_of(temperature_calendar);
-    return hemisphere == earth_hemisphere::south ? seasons.december_to_february : seasons.june_to_august;
-}
-
-regime_classification classify_regimes(const daily_temperatures& temperature_calendar,
-                                       const daily_codes& moisture_calendar,
-                                       const monthly_series& monthly_precipitation, const monthly_series& monthly_pet,
-                                       earth_hemisphere hemisphere, classification_rules rules) {
-    return classify_regimes(temperature_calendar, summarize_soil_temperature(temperature_calendar), moisture_calendar,
-                            monthly_precipitation, monthly_pet, hemisphere, rules);
-}
 
 regime_classification classify_regimes(const daily_temperatures& temperature_calendar,
                                        const soil_temperature_summary& soil, const daily_codes& moisture_calendar,

@@ -141,9 +141,4 @@ monthly_series compute_pet(const monthly_series& temperatures, double latitude, 
     return pet;
 }
 
-void compute_pet(const monthly_series& temperatures, double latitude, monthly_series& pet,
-                 earth_hemisphere hemisphere) {
-    pet = compute_pet(temperatures, latitude, hemisphere);
-}
-
 }  // namespace soil_climate

@@ -13,10 +13,6 @@ namespace soil_climate {
 // leaves twelve zeros.
 monthly_series compute_pet(const monthly_series& temperatures, double latitude, earth_hemisphere hemisphere);
 
-// The same in the procedure's classic argument order, filling `pet`.
-void compute_pet(const monthly_series& temperatures, double latitude, monthly_series& pet,
-                 earth_hemisphere hemisphere);
-
 // The steps of compute_pet, each on its own; compute_pet is, month by month,
 // unadjusted_pet × day_length_factors.
 

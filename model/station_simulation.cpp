@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "classification/temperature_calendar.hpp"
+#include "soil_temperature/temperature_calendar.hpp"
 #include "common/input_limits.hpp"
 #include "model/year_evaluation.hpp"
 

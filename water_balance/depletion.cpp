@@ -3,10 +3,6 @@
 
 namespace soil_climate {
 
-void deplete(slant_array& moisture_profile, double demand, double slant_capacity) {
-    passes::depletion_pass(moisture_profile, demand, slant_capacity, passes::ignore_visit);
-}
-
 void half_month_balance(slant_array& moisture_profile, double pet, double half_precipitation, double slant_capacity) {
     const double net = half_precipitation - pet;
     if (net == 0.0) {

@@ -13,12 +13,9 @@ using half_month_codes = std::array<moisture_code, days_per_half_month>;
 // Adds `amount` mm of water in fill order; what does not fit is lost.
 void accrete(slant_array& moisture_profile, double amount, double slant_capacity);
 
-// Draws `demand` mm of evapotranspiration out of the profile in the depletion order;
-// demand the profile cannot pay for is not met.
-void deplete(slant_array& moisture_profile, double demand, double slant_capacity);
-
 // One half-month step: sets half the month's precipitation against the month's PET and
-// adds or withdraws half of the net.
+// adds or withdraws half of the net. A deficit is drawn out of the profile in the
+// depletion order; demand the profile cannot pay for is not met.
 void half_month_balance(slant_array& moisture_profile, double pet, double half_precipitation, double slant_capacity);
 
 // The condition of the moisture control section from the water in slants 9, 17 and 25:

@@ -62,8 +62,9 @@ struct classified {
 };
 
 classified classify(const year_case& year) {
-    const regime_classification result = classify_regimes(year.temperature, year.moisture, year.precipitation,
-                                                          year.pet, static_cast<earth_hemisphere>(year.hemisphere));
+    const regime_classification result =
+        classify_regimes(year.temperature, summarize_soil_temperature(year.temperature), year.moisture,
+                         year.precipitation, year.pet, static_cast<earth_hemisphere>(year.hemisphere));
     return {std::string(name_of(result.temperature_regime)), std::string(name_of(result.moisture_regime)),
             std::string(name_of(result.subdivision)), result.counts};
 }
@@ -203,7 +204,8 @@ TEST(ClassifyRegimes, ColdRegimeBands) {
         const year_case& y = b.year;
         const auto hemisphere = static_cast<earth_hemisphere>(y.hemisphere);
         const regime_classification cold =
-            classify_regimes(y.temperature, y.moisture, y.precipitation, y.pet, hemisphere, {.cold_regimes = true});
+            classify_regimes(y.temperature, summarize_soil_temperature(y.temperature), y.moisture,
+                                                   y.precipitation, y.pet, hemisphere, {.cold_regimes = true});
         EXPECT_EQ(name_of(cold.temperature_regime), b.cold) << b.rule;
         EXPECT_EQ(classify(y).temperature_regime, b.plain) << b.rule;
         // The cold regimes change the temperature regime only.

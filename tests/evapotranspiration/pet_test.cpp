@@ -21,7 +21,7 @@ double unadjusted_january(double celsius) {
     monthly_series t = all_months(10.0);
     t[0] = celsius;
     monthly_series pet{};
-    compute_pet(t, 0.0, pet, earth_hemisphere::north);
+    pet = compute_pet(t, 0.0, earth_hemisphere::north);
     return pet[0] / north_day_length_factors[0][0];
 }
 
@@ -53,7 +53,7 @@ TEST(ComputePet, MonthsAtOrBelowFreezingGiveNothingAndAddNothing) {
     t[0] = 0.0;
     t[1] = -5.0;
     monthly_series with_frost{};
-    compute_pet(t, 40.0, with_frost, earth_hemisphere::north);
+    with_frost = compute_pet(t, 40.0, earth_hemisphere::north);
     EXPECT_EQ(with_frost[0], 0.0);
     EXPECT_EQ(with_frost[1], 0.0);
 
@@ -61,18 +61,18 @@ TEST(ComputePet, MonthsAtOrBelowFreezingGiveNothingAndAddNothing) {
     // when it is replaced by a colder one.
     t[0] = -20.0;
     monthly_series colder{};
-    compute_pet(t, 40.0, colder, earth_hemisphere::north);
+    colder = compute_pet(t, 40.0, earth_hemisphere::north);
     EXPECT_EQ(colder, with_frost);
 
     monthly_series frozen{};
     frozen.fill(1.0);
-    compute_pet(all_months(-3.0), 40.0, frozen, earth_hemisphere::north);
+    frozen = compute_pet(all_months(-3.0), 40.0, earth_hemisphere::north);
     EXPECT_EQ(frozen, monthly_series{});
 }
 
 TEST(ComputePet, EqualMonthsAtTheEquatorDifferOnlyByDayLength) {
     monthly_series pet{};
-    compute_pet(all_months(20.0), 0.0, pet, earth_hemisphere::north);
+    pet = compute_pet(all_months(20.0), 0.0, earth_hemisphere::north);
     const double unadjusted = pet[0] / 1.04;
     for (int m = 0; m < months_per_year; ++m) {
         EXPECT_DOUBLE_EQ(pet[m], unadjusted * north_day_length_factors[0][m]);
@@ -85,7 +85,7 @@ TEST(ComputePet, EqualMonthsAtTheEquatorDifferOnlyByDayLength) {
 monthly_series factors_at(double latitude, earth_hemisphere hemisphere) {
     const monthly_series hot = all_months(40.0);  // 185 mm unadjusted in every month
     monthly_series pet{};
-    compute_pet(hot, latitude, pet, hemisphere);
+    pet = compute_pet(hot, latitude, hemisphere);
     for (double& value : pet) {
         value /= 185.0;
     }
@@ -137,7 +137,7 @@ TEST(ComputePet, OnlyUpperCaseHemisphereLettersChooseFactors) {
     for (const char letter : {'n', 's', 'X', ' '}) {
         monthly_series pet{};
         pet.fill(7.0);
-        compute_pet(all_months(25.0), 30.0, pet, static_cast<earth_hemisphere>(letter));
+        pet = compute_pet(all_months(25.0), 30.0, static_cast<earth_hemisphere>(letter));
         EXPECT_EQ(pet, monthly_series{}) << "letter '" << letter << "'";
     }
 }

@@ -1,4 +1,4 @@
-#include "classification/temperature_calendar.hpp"
+#include "soil_temperature/temperature_calendar.hpp"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,13 @@ namespace {
 // annual mean 12 °C, half the summer-winter difference 8 °C.
 monthly_series seasonal_air() {
     return {4.0, 4.0, 12.0, 12.0, 12.0, 20.0, 20.0, 20.0, 12.0, 12.0, 12.0, 4.0};
+}
+
+// A year's calendar as a station run makes it: the curve's shape, then the year's values.
+daily_temperatures calendar_of(const monthly_series& air, earth_hemisphere hemisphere, double soil_temp_offset,
+                               double amplitude_factor, double phase_shift) {
+    return temperature_calendar(air, temperature_curve_shape(hemisphere, phase_shift), soil_temp_offset,
+                                amplitude_factor);
 }
 
 int warmest_day(const daily_temperatures& calendar) {
@@ -39,8 +46,7 @@ TEST(TemperatureCalendar, WarmestAndColdestDaysByHemisphereAndPhase) {
         {'N', 0.0, -1.0, 44, 224},   // a negative factor turns the curve upside down
     };
     for (const shape& c : cases) {
-        daily_temperatures calendar{};
-        temperature_calendar(calendar, seasonal_air(), static_cast<earth_hemisphere>(c.hemisphere), 1.5, c.amplitude_factor, c.phase_shift);
+        const daily_temperatures calendar = calendar_of(seasonal_air(), static_cast<earth_hemisphere>(c.hemisphere), 1.5, c.amplitude_factor, c.phase_shift);
         EXPECT_EQ(warmest_day(calendar), c.warmest) << c.hemisphere << " shift " << c.phase_shift;
         EXPECT_EQ(coldest_day(calendar), c.coldest) << c.hemisphere << " shift " << c.phase_shift;
         EXPECT_NEAR(calendar[c.warmest], 13.5 + 8.0, 1e-9);
@@ -51,7 +57,7 @@ TEST(TemperatureCalendar, WarmestAndColdestDaysByHemisphereAndPhase) {
 TEST(TemperatureCalendar, RotatesTheWorkingValuesRatherThanTheAngle) {
     daily_temperatures calendar{};
     const double phase_shift = 3.25;
-    temperature_calendar(calendar, seasonal_air(), earth_hemisphere::north, 0.0, 0.66, phase_shift);
+    calendar = calendar_of(seasonal_air(), earth_hemisphere::north, 0.0, 0.66, phase_shift);
     const double k = 3.1415926 / 180.0;
     const double amplitude = 8.0 * 0.66;
     // Calendar day i holds working value (i + 226) mod 360, bit for bit.
@@ -70,11 +76,11 @@ TEST(TemperatureCalendar, NoSeasonalContrastGivesAFlatCalendar) {
     monthly_series air;
     air.fill(9.0);
     daily_temperatures calendar{};
-    temperature_calendar(calendar, air, earth_hemisphere::north, 2.0, 0.66, 0.0);
+    calendar = calendar_of(air, earth_hemisphere::north, 2.0, 0.66, 0.0);
     for (const double t : calendar) {
         EXPECT_EQ(t, 11.0);
     }
-    temperature_calendar(calendar, seasonal_air(), earth_hemisphere::south, 0.0, 0.0, 0.0);
+    calendar = calendar_of(seasonal_air(), earth_hemisphere::south, 0.0, 0.0, 0.0);
     for (const double t : calendar) {
         EXPECT_EQ(t, 12.0);
     }
@@ -87,8 +93,8 @@ TEST(TemperatureCalendar, ExchangedSeasonsKeepTheAmplitude) {
     std::swap(swapped[11], swapped[7]);
     daily_temperatures original{};
     daily_temperatures exchanged{};
-    temperature_calendar(original, seasonal_air(), earth_hemisphere::north, 0.0, 1.0, 0.0);
-    temperature_calendar(exchanged, swapped, earth_hemisphere::north, 0.0, 1.0, 0.0);
+    original = calendar_of(seasonal_air(), earth_hemisphere::north, 0.0, 1.0, 0.0);
+    exchanged = calendar_of(swapped, earth_hemisphere::north, 0.0, 1.0, 0.0);
     EXPECT_EQ(original, exchanged);
 }
 

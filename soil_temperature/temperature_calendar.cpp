@@ -1,4 +1,4 @@
-#include "classification/temperature_calendar.hpp"
+#include "soil_temperature/temperature_calendar.hpp"
 
 #include <cmath>
 
@@ -43,13 +43,6 @@ daily_temperatures temperature_calendar(const monthly_series& monthly_temperatur
         calendar[d] = curve_shape[d] * amplitude + mean;
     }
     return calendar;
-}
-
-void temperature_calendar(daily_temperatures& calendar, const monthly_series& monthly_temperature,
-                          earth_hemisphere hemisphere, double soil_temp_offset, double amplitude_factor,
-                          double phase_shift) {
-    calendar = temperature_calendar(monthly_temperature, temperature_curve_shape(hemisphere, phase_shift),
-                                    soil_temp_offset, amplitude_factor);
 }
 
 }  // namespace soil_climate

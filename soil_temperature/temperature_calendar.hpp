@@ -5,21 +5,17 @@
 
 namespace soil_climate {
 
-// The 360 daily soil temperatures (°C) of a year: one sinusoid whose mean is the annual
+// The 360 daily soil temperatures (°C) of a year are one sinusoid whose mean is the annual
 // mean air temperature plus `soil_temp_offset`, whose amplitude is half the difference of
 // the summer (June-August) and winter (December-February) air means times
 // `amplitude_factor`, and whose phase is set by the hemisphere and `phase_shift` (days).
-void temperature_calendar(daily_temperatures& calendar, const monthly_series& monthly_temperature,
-                          earth_hemisphere hemisphere, double soil_temp_offset, double amplitude_factor,
-                          double phase_shift);
 
 // The shape of that sinusoid, by calendar day: the sine (north) or cosine (any other
 // hemisphere) of each working day's angle, already rotated into the calendar. It depends
 // only on the station's hemisphere and phase shift, so a run computes it once.
 daily_temperatures temperature_curve_shape(earth_hemisphere hemisphere, double phase_shift);
 
-// The same calendar from a shape computed once: each day is shape × amplitude + mean,
-// exactly as the per-year computation forms it.
+// A year's calendar from that shape: each day is shape × amplitude + mean.
 daily_temperatures temperature_calendar(const monthly_series& monthly_temperature,
                                         const daily_temperatures& curve_shape, double soil_temp_offset,
                                         double amplitude_factor);
