@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "inputs/number_text.hpp"
-#include "driver/run_failure.hpp"
+#include "station_files/run_failure.hpp"
 
 namespace soil_climate {
 

@@ -55,16 +55,16 @@
 #include <vector>
 
 #include "common/input_limits.hpp"
-#include "driver/run_failure.hpp"
 #include "inputs/fingerprint.hpp"
 #include "model/year_fields.hpp"
 #include "outputs/output_file.hpp"
-#include "outputs/run_files.hpp"
 #include "outputs/temporary_files.hpp"
 #include "report/csv.hpp"
 #include "report/station_index.hpp"
 #include "report/station_report.hpp"
 #include "report/year_table.hpp"
+#include "station_files/run_failure.hpp"
+#include "station_files/run_files.hpp"
 
 namespace soil_climate {
 namespace {

@@ -4,30 +4,29 @@
 
 #include <algorithm>
 #include <climits>
-#include <filesystem>
-
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "common/input_limits.hpp"
 #include "driver/command_line.hpp"
-#include "driver/run_failure.hpp"
 #include "inputs/input_records.hpp"
 #include "inputs/station_inputs.hpp"
-#include "outputs/output_file.hpp"
-#include "outputs/run_files.hpp"
-#include "outputs/station_lock.hpp"
-#include "outputs/station_figure_files.hpp"
-#include "outputs/station_page_file.hpp"
-#include "outputs/temporary_files.hpp"
 #include "model/year_evaluation.hpp"
 #include "model/year_fields.hpp"
+#include "outputs/output_file.hpp"
+#include "outputs/station_figure_files.hpp"
+#include "outputs/station_lock.hpp"
+#include "outputs/station_page_file.hpp"
+#include "outputs/temporary_files.hpp"
 #include "report/station_report.hpp"
 #include "report/summary_format.hpp"
 #include "report/year_table.hpp"
 #include "soil_climate/station_simulation.hpp"
+#include "station_files/run_failure.hpp"
+#include "station_files/run_files.hpp"
 
 namespace soil_climate {
 namespace {

@@ -5,9 +5,9 @@
 #include <unordered_set>
 
 #include "common/year_gaps.hpp"
-#include "driver/run_failure.hpp"
 #include "inputs/fingerprint.hpp"
 #include "inputs/input_records.hpp"
+#include "station_files/run_failure.hpp"
 
 namespace soil_climate {
 std::uint64_t fingerprint_of(const year_record& year) {

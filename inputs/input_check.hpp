@@ -8,20 +8,9 @@
 #include "common/model_year.hpp"
 #include "inputs/input_records.hpp"
 #include "inputs/text_scanner.hpp"
+#include "station_files/checked_years.hpp"
 
 namespace soil_climate {
-
-// What the check of the monthly files found.
-struct checked_years {
-    int year_count = 0;
-    std::string first_label;
-    std::string last_label;
-    // A fingerprint of each year as checked (both labels and all 24 values), so that the
-    // run simulates only what it checked however the files change meanwhile.
-    std::vector<std::uint64_t> fingerprints;
-    monthly_series mean_temperature{};  // of each calendar month over the years, °C
-    int calendar_rows = 0;  // the rows of a calendar: a row a year, and rows for missing years
-};
 
 // The fingerprint of a year as read: its labels and the bits of its values.
 std::uint64_t fingerprint_of(const year_record& year);

@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "driver/run_failure.hpp"
 #include "inputs/text_scanner.hpp"
+#include "station_files/run_failure.hpp"
 
 namespace soil_climate {
 namespace {

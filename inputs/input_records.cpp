@@ -3,8 +3,8 @@
 #include <climits>
 #include <cstdio>
 
-#include "driver/run_failure.hpp"
-#include "outputs/run_files.hpp"
+#include "station_files/run_failure.hpp"
+#include "station_files/run_files.hpp"
 
 namespace soil_climate {
 namespace {

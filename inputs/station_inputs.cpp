@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "common/hemisphere_check.hpp"
-#include "driver/run_failure.hpp"
 #include "evapotranspiration/day_length_limit.hpp"
+#include "station_files/run_failure.hpp"
 
 namespace soil_climate {
 namespace {

@@ -7,7 +7,7 @@
 #include "inputs/input_check.hpp"
 #include "inputs/input_file.hpp"
 #include "inputs/text_scanner.hpp"
-#include "outputs/run_files.hpp"
+#include "station_files/run_files.hpp"
 
 namespace soil_climate {
 

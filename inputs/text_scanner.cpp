@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "inputs/number_text.hpp"
-#include "driver/run_failure.hpp"
+#include "station_files/run_failure.hpp"
 
 namespace soil_climate {
 namespace {

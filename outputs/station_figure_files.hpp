@@ -5,12 +5,12 @@
 #include <utility>
 #include <vector>
 
-#include "inputs/input_check.hpp"
 #include "model/year_evaluation.hpp"
 #include "model/year_fields.hpp"
 #include "outputs/output_file.hpp"
-#include "outputs/run_files.hpp"
 #include "report/figures.hpp"
+#include "station_files/checked_years.hpp"
+#include "station_files/run_files.hpp"
 
 namespace soil_climate {
 

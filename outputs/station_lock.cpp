@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <utility>
 
-#include "driver/run_failure.hpp"
-#include "outputs/run_files.hpp"
 #include "outputs/temporary_files.hpp"
+#include "station_files/run_failure.hpp"
+#include "station_files/run_files.hpp"
 
 namespace soil_climate {
 

@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <utility>
 
-#include "driver/run_failure.hpp"
 #include "outputs/temporary_files.hpp"
+#include "station_files/run_failure.hpp"
 
 namespace soil_climate {
 namespace {

@@ -4,13 +4,13 @@
 #include <string>
 #include <utility>
 
-#include "inputs/input_check.hpp"
-#include "outputs/output_file.hpp"
 #include "model/year_evaluation.hpp"
 #include "model/year_fields.hpp"
+#include "outputs/output_file.hpp"
 #include "report/figures.hpp"
 #include "report/station_page.hpp"
 #include "soil_climate/station_simulation.hpp"
+#include "station_files/checked_years.hpp"
 
 namespace soil_climate {
 

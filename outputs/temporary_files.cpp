@@ -7,8 +7,8 @@
 #include <csignal>
 #include <cstring>
 
-#include "driver/run_failure.hpp"
-#include "outputs/run_files.hpp"
+#include "station_files/run_failure.hpp"
+#include "station_files/run_files.hpp"
 
 namespace soil_climate::temporary_files {
 namespace {

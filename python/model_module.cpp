@@ -13,14 +13,14 @@
 
 #include "common/hemisphere_check.hpp"
 #include "common/input_limits.hpp"
-#include "driver/run_failure.hpp"
 #include "evapotranspiration/day_length_limit.hpp"
 #include "inputs/input_records.hpp"
 #include "inputs/station_inputs.hpp"
 #include "model/grid_simulation.hpp"
-#include "report/figures.hpp"
 #include "model/year_fields.hpp"
+#include "report/palette.hpp"
 #include "soil_climate/station_simulation.hpp"
+#include "station_files/run_failure.hpp"
 
 namespace py = pybind11;
 using namespace soil_climate;
@@ -546,18 +546,17 @@ PYBIND11_MODULE(_model, module) {
     {
         py::list colours;
         for (std::size_t i = 0; i < moisture_regime_names.size(); ++i) {
-            colours.append(std::string(figures::moisture_regime_colour(static_cast<soil_moisture_regime>(i))));
+            colours.append(std::string(moisture_regime_colour(static_cast<soil_moisture_regime>(i))));
         }
         module.attr("moisture_regime_colours") = colours;  // as the station page draws them
         py::list temperature_colours;
         for (std::size_t i = 0; i < temperature_regime_names.size(); ++i) {
-            temperature_colours.append(
-                std::string(figures::temperature_regime_colour(static_cast<soil_temperature_regime>(i))));
+            temperature_colours.append(std::string(temperature_regime_colour(static_cast<soil_temperature_regime>(i))));
         }
         module.attr("temperature_regime_colours") = temperature_colours;
         py::list code_colours;
         for (int code = 1; code <= static_cast<int>(moisture_code_names.size()); ++code) {
-            code_colours.append(std::string(figures::moisture_code_colour(static_cast<moisture_code>(code))));
+            code_colours.append(std::string(moisture_code_colour(static_cast<moisture_code>(code))));
         }
         module.attr("moisture_code_colours") = code_colours;  // dry, partly dry and partly moist, moist
         module.attr("moisture_code_names") = names_of(moisture_code_names);

@@ -30,10 +30,6 @@ constexpr double file_width_mm = 174.0;
 constexpr std::array<const char*, months_per_year> month_abbreviations{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-// Dry, partly dry and partly moist, moist: vermillion, yellow and blue of the Okabe-Ito
-// palette, told apart with every common colour-vision deficiency.
-constexpr std::array<std::string_view, 3> moisture_code_colours{"#D55E00", "#F0E442", "#0072B2"};
-
 // The soil temperature colours follow viridis, a perceptually uniform scale, through its
 // published anchor colours, from the scale's coldest bin to its warmest. A scale drawn
 // from the data always takes in 4 to 9 °C, so that both thresholds stand on it, and spans
@@ -371,37 +367,6 @@ void append_escaped(std::string& text, std::string_view raw) {
                 text += c;
         }
     }
-}
-
-std::string_view moisture_code_colour(moisture_code code) {
-    return moisture_code_colours[static_cast<std::size_t>(code) - 1];
-}
-
-std::string_view moisture_regime_colour(soil_moisture_regime regime) {
-    // Dry regimes in warm colours, wet ones in blues, none of them the yellow of a partly
-    // dry day; every pair stays apart (CIE76 distance above 30) for normal vision and
-    // simulated protanopia, deuteranopia and tritanopia. Colours of Paul Tol's schemes.
-    static constexpr std::array<std::string_view, moisture_regime_names.size()> colours{
-        "#882255",  // ARIDIC: wine
-        "#EE6677",  // XERIC: rose
-        "#997700",  // USTIC: ochre
-        "#332288",  // PERUDIC: indigo
-        "#56B4E9",  // UDIC: sky blue
-        "#DDDDDD",  // UNDEFINED: pale grey
-    };
-    return colours[index_of(regime)];
-}
-
-std::string_view temperature_regime_colour(soil_temperature_regime regime) {
-    // Paul Tol's bright scheme for the bands, his light scheme for their isothermal tones.
-    static constexpr std::array<std::string_view, temperature_regime_names.size()> colours{
-        "#4477AA", "#99DDFF",  // Frigid, Isofrigid
-        "#228833", "#BBCC33",  // Mesic, Isomesic
-        "#CCBB44", "#EEDD88",  // Thermic, Isothermic
-        "#EE6677", "#FFAABB",  // Hyperthermic, Isohyperthermic
-        "#222255", "#77AADD",  // Pergelic, Cryic: the coldest darkest
-    };
-    return colours[index_of(regime)];
 }
 
 void open_moisture_calendar(std::string& text, target where, const calendar_layout& layout,

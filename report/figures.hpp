@@ -9,6 +9,7 @@
 #include "common/model_year.hpp"
 #include "common/regime_names.hpp"
 #include "common/year_gaps.hpp"
+#include "report/palette.hpp"
 
 namespace soil_climate::figures {
 
@@ -137,17 +138,6 @@ private:
 void append_frequency_figure(std::string& text, target where, std::string_view station_name,
                              std::span<const int> moisture_tally, std::span<const int> subdivision_tally,
                              std::span<const int> temperature_tally, int year_count);
-
-// The colour of each moisture regime, one scheme for the calendars, the page's bars, the
-// index of stations and the maps: told apart with every common colour-vision deficiency.
-std::string_view moisture_regime_colour(soil_moisture_regime regime);
-
-// The colour of each soil temperature regime: cold to warm in blue, green, yellow and red,
-// the isothermal regime of each band a lighter tone of the same hue.
-std::string_view temperature_regime_colour(soil_temperature_regime regime);
-
-// The colour of a day of the moisture calendar: dry, partly dry and partly moist, moist.
-std::string_view moisture_code_colour(moisture_code code);
 
 // Text for HTML and SVG: &, <, > and " written as character references.
 void append_escaped(std::string& text, std::string_view raw);

@@ -121,7 +121,6 @@ namespace page {
 namespace {
 
 using figures::append_escaped;
-using figures::moisture_regime_colour;
 
 void append_swatch(std::string& text, std::string_view colour) {
     text += "<span class=\"swatch\" style=\"background:";

@@ -38,13 +38,13 @@ void append_frequency_table(std::string& text, std::string_view caption, std::sp
 }
 
 std::string_view moisture_colour_at(std::size_t i) {
-    return figures::moisture_regime_colour(static_cast<soil_moisture_regime>(i));
+    return moisture_regime_colour(static_cast<soil_moisture_regime>(i));
 }
 std::string_view subdivision_colour_at(std::size_t) {
     return "#009E73";  // bluish green
 }
 std::string_view temperature_colour_at(std::size_t i) {
-    return figures::temperature_regime_colour(static_cast<soil_temperature_regime>(i));
+    return temperature_regime_colour(static_cast<soil_temperature_regime>(i));
 }
 
 // The summary table's cells of a row after its first: each summarised number of the row

@@ -11,14 +11,14 @@
 
 #include "common/hemisphere_check.hpp"
 #include "common/input_limits.hpp"
-#include "driver/run_failure.hpp"
 #include "evapotranspiration/day_length_limit.hpp"
 #include "inputs/input_records.hpp"
 #include "inputs/station_inputs.hpp"
 #include "model/grid_simulation.hpp"
 #include "model/year_fields.hpp"
-#include "report/figures.hpp"
+#include "report/palette.hpp"
 #include "soil_climate/station_simulation.hpp"
+#include "station_files/run_failure.hpp"
 
 using namespace soil_climate;
 
@@ -327,14 +327,13 @@ Rcpp::List year_field_table() {
     }
     std::vector<std::string> regime_colours, temperature_colours, calendar_colours;
     for (std::size_t i = 0; i < moisture_regime_names.size(); ++i) {
-        regime_colours.emplace_back(figures::moisture_regime_colour(static_cast<soil_moisture_regime>(i)));
+        regime_colours.emplace_back(moisture_regime_colour(static_cast<soil_moisture_regime>(i)));
     }
     for (std::size_t i = 0; i < temperature_regime_names.size(); ++i) {
-        temperature_colours.emplace_back(
-            figures::temperature_regime_colour(static_cast<soil_temperature_regime>(i)));
+        temperature_colours.emplace_back(temperature_regime_colour(static_cast<soil_temperature_regime>(i)));
     }
     for (int code = 1; code <= static_cast<int>(moisture_code_names.size()); ++code) {
-        calendar_colours.emplace_back(figures::moisture_code_colour(static_cast<moisture_code>(code)));
+        calendar_colours.emplace_back(moisture_code_colour(static_cast<moisture_code>(code)));
     }
     return Rcpp::List::create(
         Rcpp::Named("fields") = Rcpp::DataFrame::create(Rcpp::Named("name") = name, Rcpp::Named("unit") = unit,

@@ -11,10 +11,10 @@
 #include <string>
 
 #include "inputs/input_records.hpp"
-#include "driver/run_failure.hpp"
 #include "memory_file.hpp"
 #include "report/station_report.hpp"
 #include "soil_climate/station_simulation.hpp"
+#include "station_files/run_failure.hpp"
 
 namespace {
 

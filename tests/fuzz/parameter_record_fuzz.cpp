@@ -6,8 +6,8 @@
 
 #include "common/input_limits.hpp"
 #include "inputs/input_records.hpp"
-#include "driver/run_failure.hpp"
 #include "memory_file.hpp"
+#include "station_files/run_failure.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace soil_climate;

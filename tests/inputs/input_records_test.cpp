@@ -8,7 +8,7 @@
 #include <string>
 
 #include "inputs/number_text.hpp"
-#include "driver/run_failure.hpp"
+#include "station_files/run_failure.hpp"
 
 namespace soil_climate {
 namespace {

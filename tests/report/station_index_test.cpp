@@ -108,7 +108,7 @@ TEST(StationIndex, EveryStationFailedOrNotAndTheMap) {
     EXPECT_NE(index.find("<td>broken</td><td>failed (exit 1)</td><td>monthly_T: the temperature file holds no "
                          "year.</td>"),
               std::string::npos);
-    EXPECT_NE(index.find("fill=\"" + std::string(figures::moisture_regime_colour(soil_moisture_regime::xeric)) +
+    EXPECT_NE(index.find("fill=\"" + std::string(moisture_regime_colour(soil_moisture_regime::xeric)) +
                          "\" stroke=\"#333\" stroke-width=\"0.5\"><title>cape&lt;town&gt;</title></circle>"),
               std::string::npos);
     EXPECT_EQ(index.substr(index.size() - 16), "</body>\n</html>\n");

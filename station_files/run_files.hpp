@@ -7,15 +7,15 @@ namespace soil_climate {
 
 // Every file of a run is named by the prefix followed directly by a fixed suffix.
 struct run_files {
-    std::string temperature;    // prefix + "monthly_T"
-    std::string precipitation;  // prefix + "monthly_P"
-    std::string parameter;      // prefix + "parameter"
-    std::string summary;        // prefix + "summary"
-    std::string smrs;           // prefix + "SMRS"
-    std::string smr;            // prefix + "SMR"
-    std::string wsmr;           // prefix + "WSMR"
-    std::string years_csv;      // prefix + "years.csv", written with --csv
-    std::string station_html;   // prefix + "station.html", written with --html
+    std::string temperature;         // prefix + "monthly_T"
+    std::string precipitation;       // prefix + "monthly_P"
+    std::string parameter;           // prefix + "parameter"
+    std::string summary;             // prefix + "summary"
+    std::string smrs;                // prefix + "SMRS"
+    std::string smr;                 // prefix + "SMR"
+    std::string wsmr;                // prefix + "WSMR"
+    std::string years_csv;           // prefix + "years.csv", written with --csv
+    std::string station_html;        // prefix + "station.html", written with --html
     std::string moisture_figure;     // prefix + "moisture_calendar.svg", written with --figures
     std::string temperature_figure;  // prefix + "temperature_calendar.svg", written with --figures
     std::string frequency_figure;    // prefix + "regime_frequencies.svg", written with --figures
