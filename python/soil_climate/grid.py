@@ -12,7 +12,7 @@ import warnings
 
 import numpy as np
 
-from . import _model
+from . import _model, grid_periods, grid_summaries
 
 MONTH_NAMES = tuple(calendar.month_name[1:])
 LATITUDE_NAMES = ("lat", "latitude", "nav_lat", "y_lat")
@@ -20,22 +20,9 @@ LONGITUDE_NAMES = ("lon", "longitude", "nav_lon", "x_lon")
 CF_UNITS = {"mm": "mm", "days": "day", "degC": "degC", "degrees": "degree", "": "1"}
 
 
-def _xarray():
-    try:
-        import xarray
-    except ImportError as missing:
-        raise ImportError("simulate_grid needs xarray (Debian: python3-xarray; for Dask-backed grids also "
-                          "python3-dask)") from missing
-    return xarray
-
-
-def year_fields(cold_regimes=False):
-    """The fields of the table of a year's fields that the grid holds, in table order, each
-    category field with the names its table lists (the cold regimes only when asked for)."""
-    from . import YEAR_FIELDS, regime_names
-    names = set(_model.grid_field_names)
-    return tuple(field._replace(categories=regime_names(field.name, cold_regimes)) if field.kind == "category"
-                 else field for field in YEAR_FIELDS if field.name in names)
+_xarray = grid_summaries.xarray_module
+year_fields = grid_summaries.year_fields
+mark_missing_codes = grid_summaries.mark_missing_codes
 
 
 # What CF says a latitude or longitude coordinate is: its standard_name, or its units.
@@ -159,7 +146,7 @@ def _parameter(xarray, value, name):
 
 
 def simulate_grid(temperature, precipitation, *, units, capacity_mm, soil_temp_offset=2.5, amplitude_factor=0.66,
-                  phase_shift=None, threads=None, cold_regimes=False):
+                  phase_shift=None, threads=None, cold_regimes=False, periods=None):
     """Simulates every cell of a monthly climate grid and returns an xarray Dataset.
 
     ``temperature`` and ``precipitation`` are DataArrays with a monthly ``time`` dimension
@@ -179,10 +166,21 @@ def simulate_grid(temperature, precipitation, *, units, capacity_mm, soil_temp_o
     impossible (a temperature beyond any station's, negative precipitation, a code such as
     -9999 left in the data) raises ValueError naming the cell's coordinates, the year and
     the month. Every complete cell-year equals ``simulate`` on that cell, bit for bit.
+
+    ``periods``, two periods "FIRST:LAST" (or pairs of years), simulates their years only
+    and compares them: the summaries (``most_frequent_*``, ``*_percent``,
+    ``complete_years``) and each field's mean (``period_mean_*``) are given per period
+    along a ``period`` dimension, with the change from the first to the second:
+    ``*_changed`` (0 or 1, −1 where a period has no regime), ``*_percent_change``
+    (percentage points) and ``*_change`` of each field's mean (soil temperatures in K).
     """
     xarray = _xarray()
     if units not in ("metric", "us"):
         raise ValueError(f'units must be "metric" (deg C and mm) or "us" (deg F and inches), not {units!r}')
+    if periods is not None:
+        periods = grid_periods.parse_periods(periods)
+        temperature = grid_periods.select_years(temperature, periods)
+        precipitation = grid_periods.select_years(precipitation, periods)
     temperature, year_labels = whole_years(temperature)
     precipitation, precipitation_years = whole_years(precipitation)
     if list(year_labels) != list(precipitation_years):
@@ -226,7 +224,8 @@ def simulate_grid(temperature, precipitation, *, units, capacity_mm, soil_temp_o
     # grid mapping's parameters), which the computation does not carry.
     simulated = simulated.assign_coords({name: coordinate for name, coordinate in temperature.coords.items()
                                          if set(coordinate.dims) <= set(spatial)})
-    return _dataset(xarray, simulated, fields, spatial)
+    dataset = _dataset(xarray, simulated, fields, spatial)
+    return dataset if periods is None else grid_periods.compare_periods(dataset, periods)
 
 
 def _dataset(xarray, simulated, fields, spatial):
@@ -238,25 +237,14 @@ def _dataset(xarray, simulated, fields, spatial):
         values = simulated.isel(field=index, drop=True).transpose("year", *spatial)
         attributes = {"long_name": field.meaning, "units": CF_UNITS.get(field.unit, field.unit)}
         if field.kind == "category":
-            codes = np.arange(len(field.categories), dtype=np.int8)
-            attributes = {"long_name": field.meaning, "flag_values": codes,
-                          "flag_meanings": " ".join(name.replace(" ", "_") for name in field.categories)}
-            classes = xarray.DataArray(list(field.categories), dims=f"{field.name}_class")
-            share = xarray.concat([(values == code).sum("year") for code in codes], dim=classes.dims[0])
-            percent = share * 100.0 / complete.where(complete > 0)
-            variables[f"{field.name}_percent"] = percent.assign_coords({classes.dims[0]: classes}).assign_attrs(
-                long_name=f"share of the simulated years in each class of {field.meaning}", units="percent")
-            most = share.argmax(classes.dims[0]).astype(np.int8).where(complete > 0, -1).astype(np.int8)
-            variables[f"most_frequent_{field.name}"] = most.assign_attrs(
-                long_name=f"most frequent class of {field.meaning}", flag_values=codes,
-                flag_meanings=attributes["flag_meanings"])
+            attributes = {"long_name": field.meaning,
+                          "flag_values": np.arange(len(field.categories), dtype=np.int8),
+                          "flag_meanings": grid_summaries.flag_meanings(field.categories)}
+            variables.update(grid_summaries.class_summaries(xarray, field, values, complete))
             values = values.fillna(-1).astype(np.int8)
         variables[field.name] = values.assign_attrs(attributes)
     dataset = xarray.Dataset(variables)
     dataset["complete_years"] = complete.astype(np.int32).assign_attrs(
         long_name="number of years simulated (whole years without a missing month)", units="1")
-    # The codes' missing mark travels with the Dataset, so that any NetCDF writer keeps it.
-    for variable in dataset.data_vars.values():
-        if variable.dtype == np.int8:
-            variable.encoding["_FillValue"] = np.int8(-1)
+    mark_missing_codes(dataset)
     return dataset

@@ -8,7 +8,7 @@ import warnings
 
 import numpy as np
 
-from . import grid, grid_inputs, grid_units
+from . import grid, grid_inputs, grid_periods, grid_units
 from .grid_inputs import InputFault
 
 
@@ -59,6 +59,9 @@ def climate_of(arguments, region=None):
                                                  arguments.precipitation_units, region)
     temperature = chosen_years(temperature, arguments.years)
     precipitation = chosen_years(precipitation, arguments.years, say=False)
+    if arguments.periods:
+        temperature = grid_periods.select_years(temperature, arguments.periods)
+        precipitation = grid_periods.select_years(precipitation, arguments.periods)
     precipitation = grid_inputs.on_climate_grid(precipitation, temperature, precipitation_files[0], "precipitation")
     return temperature, precipitation, note, temperature_sets[0].attrs
 
@@ -104,5 +107,5 @@ def simulate_region(arguments, region=None, threads=None):
                                        soil_temp_offset=arguments.soil_temp_offset,
                                        amplitude_factor=arguments.amplitude_factor,
                                        phase_shift=arguments.phase_shift, threads=threads,
-                                       cold_regimes=arguments.cold_regimes)
+                                       cold_regimes=arguments.cold_regimes, periods=arguments.periods)
     return simulated, int(temperature.notnull().any("time").sum())

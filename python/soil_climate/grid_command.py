@@ -15,7 +15,7 @@ import warnings
 
 import numpy as np
 
-from . import grid, grid_blocks, grid_climate, grid_inputs, grid_staging
+from . import grid, grid_blocks, grid_climate, grid_inputs, grid_periods, grid_staging
 from .maps import MAP_KINDS
 
 
@@ -54,6 +54,13 @@ def _positive_whole(text):
     if not text.isdigit() or int(text) < 1:
         raise argparse.ArgumentTypeError(f"{text!r} is not a whole number of 1 or more")
     return int(text)
+
+
+def _periods(text):
+    try:
+        return grid_periods.parse_periods(text)
+    except ValueError as fault:
+        raise argparse.ArgumentTypeError(str(fault)) from None
 
 
 def _scheduler_address(text):
@@ -101,7 +108,11 @@ def options(argv):
     parser.add_argument("--soil-temp-offset", type=_finite, default=2.5, metavar="C", help="default 2.5")
     parser.add_argument("--amplitude-factor", type=_finite, default=0.66, metavar="F", help="default 0.66")
     parser.add_argument("--phase-shift", type=_finite, metavar="DAYS", help="default 0 in the north, 90 in the south")
-    parser.add_argument("--years", metavar="FIRST:LAST", help="the years to simulate, e.g. 1981:2010")
+    years = parser.add_mutually_exclusive_group()
+    years.add_argument("--years", metavar="FIRST:LAST", help="the years to simulate, e.g. 1981:2010")
+    years.add_argument("--periods", type=_periods, metavar="A:B,C:D",
+                       help="compare two periods, e.g. 1961:1990,1991:2020: each period's regimes and means, "
+                            "their change, and a table of the transitions beside the output")
     parser.add_argument("--cold-regimes", action="store_true",
                         help="also name the cold soil temperature regimes, Pergelic and Cryic")
     workers = parser.add_mutually_exclusive_group()
@@ -141,6 +152,13 @@ def _check_outputs(arguments, inputs, zarr_output):
             raise GridFault(f"--map {arguments.map}: the map would overwrite the output")
     if arguments.geotiff:
         grid_staging.check_output(arguments.geotiff, every_input, "--geotiff", folder=True)
+    if arguments.periods:
+        grid_staging.check_output(transitions_path(output), every_input + [output], "the transition table")
+
+
+def transitions_path(output):
+    """The transition table of a comparison of periods, beside the output: OUT.transitions.csv."""
+    return os.path.splitext(output.rstrip("/"))[0] + ".transitions.csv"
 
 
 def _is_zarr(path):
@@ -209,6 +227,8 @@ def run(arguments, command_line, staging):
             raise GridFault(f"{inputs[0]}: {fault}") from None
     result = _open_output(xarray, written, zarr_output)
     _report_coverage(result, with_data)
+    if arguments.periods:
+        _write_transitions(result, staging.file(transitions_path(output)), inputs[0])
     if arguments.geotiff:
         from . import grid_geotiff
         grid_geotiff.write_geotiff(result, staging.folder(arguments.geotiff))
@@ -232,6 +252,16 @@ def _open_output(xarray, path, zarr_output):
     return xarray.open_dataset(path, mask_and_scale=False)
 
 
+def _write_transitions(result, path, source):
+    from . import grid_transitions
+    try:
+        areas = grid_transitions.cell_areas_km2(result)
+    except ValueError as fault:
+        warnings.warn(f"{source}: the transition table gives cells only: {fault}", stacklevel=2)
+        areas = None
+    grid_transitions.write_transitions(result, path, areas)
+
+
 def _say(line):
     print(f"soil_grid: {line}", file=sys.stderr, flush=True)
 
@@ -246,7 +276,10 @@ def _report_coverage(result, with_data):
     """Says so when no cell, or only some of the cells with data, could be simulated."""
     if with_data is None:  # a store already complete
         return
-    simulated = int((result["complete_years"].values > 0).sum())
+    complete = result["complete_years"]
+    if "period" in complete.dims:
+        complete = complete.max("period")
+    simulated = int((complete.values > 0).sum())
     if simulated == 0:
         raise GridFault("no cell holds a whole year without a missing month: nothing could be simulated")
     if simulated < with_data:

@@ -22,15 +22,16 @@ AXES = {"latitude": ("Y", "degrees_north", "latitude"), "longitude": ("X", "degr
         "projection_x_coordinate": ("X", None, "x coordinate of projection")}
 # How each summary comes from the years: the most frequent class is their mode, a share of
 # years the mean of a class's indicator, the years simulated their count.
-CELL_METHODS = {"most_frequent_": "year: mode", "_percent": "year: mean", "complete_years": "year: sum"}
+CELL_METHODS = {"most_frequent_": "year: mode", "_percent": "year: mean", "complete_years": "year: sum",
+                "period_mean_": "year: mean"}
 
 
 def spatial_dimensions(dataset):
     """The dimensions of the grid's cells, in their order (the last two are y and x)."""
-    return [dim for dim in dataset["complete_years"].dims]
+    return [dim for dim in dataset["complete_years"].dims if dim != "period"]
 
 
-def _axis_kind(dataset, dim):
+def axis_kind(dataset, dim):
     """"latitude", "longitude", "projection_y_coordinate" or "projection_x_coordinate" for a
     spatial dimension, None where it is neither (a station dimension)."""
     if dim not in dataset.coords:
@@ -89,7 +90,7 @@ def cf_complete(dataset):
     every field, and the summaries' cell_methods."""
     dataset = dataset.copy()
     spatial = spatial_dimensions(dataset)
-    kinds = {dim: _axis_kind(dataset, dim) for dim in spatial}
+    kinds = {dim: axis_kind(dataset, dim) for dim in spatial}
     for dim, kind in kinds.items():
         if kind is None:
             continue
