@@ -19,7 +19,7 @@ import numpy as np
 
 from . import _model
 
-__all__ = ["simulate", "simulate_grid", "write_grid", "write_geotiff", "read_station", "StationResult", "YearField", "YEAR_FIELDS", "COUNT_FIELDS", "SUM_FIELDS"]
+__all__ = ["simulate", "compare_periods", "simulate_grid", "write_grid", "write_geotiff", "read_station", "StationResult", "YearField", "YEAR_FIELDS", "COUNT_FIELDS", "SUM_FIELDS"]
 
 
 class YearField(NamedTuple):
@@ -115,6 +115,18 @@ class StationResult:
             count = int(np.count_nonzero(values == name))
             result[name] = (count, count * 100.0 / years if years else 0.0)
         return result
+
+    def select(self, rows):
+        """The years at the indices `rows`, as a StationResult of their own."""
+        rows = np.asarray(rows, dtype=np.int64)
+        chosen = object.__new__(StationResult)
+        chosen.labels = [self.labels[row] for row in rows]
+        chosen.station = dict(self.station)
+        for name in ("monthly_temperature", "monthly_precipitation", "monthly_pet", "moisture_profile",
+                     "moisture_calendar", "temperature_calendar", "equilibrium_passes"):
+            setattr(chosen, name, np.asarray(getattr(self, name))[rows])
+        chosen._columns = {name: np.asarray(column)[rows] for name, column in self._columns.items()}
+        return chosen
 
     def plot_moisture_calendar(self, ax=None):
         """The moisture calendar in the station page's colours, on ``ax`` or a new figure
@@ -272,6 +284,7 @@ def _monthly_values(name, values):
 
 from .grid import simulate_grid  # noqa: E402  (needs xarray only when called)
 from .grid_netcdf import write_grid  # noqa: E402
+from .station_periods import compare_periods  # noqa: E402
 
 
 def write_geotiff(dataset, folder):

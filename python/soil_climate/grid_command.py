@@ -130,6 +130,9 @@ def options(argv):
     parser.add_argument("--map", metavar="FILE.png", help="also draw a map")
     parser.add_argument("--map-kind", choices=MAP_KINDS, default="regimes",
                         help="regimes (moisture and temperature, the default), subdivision or dominance")
+    parser.add_argument("--map-regime", metavar="NAME",
+                        help="with --periods: add a panel of the change in this regime's share of the years, "
+                             "e.g. USTIC, and map its kind's change")
     arguments = parser.parse_args(argv)
     if len(arguments.paths) == 1 and not (arguments.temperature and arguments.precipitation):
         parser.error("give the climate's files and the output, or --temperature and --precipitation and the output")
@@ -154,6 +157,16 @@ def _check_outputs(arguments, inputs, zarr_output):
         grid_staging.check_output(arguments.geotiff, every_input, "--geotiff", folder=True)
     if arguments.periods:
         grid_staging.check_output(transitions_path(output), every_input + [output], "the transition table")
+    if arguments.map_regime is not None and not (arguments.periods and arguments.map):
+        raise GridFault(f"--map-regime {arguments.map_regime}: draws a panel of a comparison's map; give --periods "
+                        "and --map too")
+    if arguments.map_regime is not None:
+        from . import REGIME_KINDS, maps_change
+        tables = {f"{kind}_class": names for kind, names in REGIME_KINDS.items()}
+        try:
+            maps_change.regime_kind_of(tables, arguments.map_regime)
+        except ValueError as fault:
+            raise GridFault(f"--map-regime: {fault}") from None
 
 
 def transitions_path(output):
@@ -231,8 +244,19 @@ def run(arguments, command_line, staging):
         _write_transitions(result, staging.file(transitions_path(output)), inputs[0])
     if arguments.geotiff:
         from . import grid_geotiff
-        grid_geotiff.write_geotiff(result, staging.folder(arguments.geotiff))
-    if arguments.map:
+        folder = staging.folder(arguments.geotiff)
+        if arguments.periods:
+            for index, label in enumerate(result["period"].values):
+                grid_geotiff.write_geotiff(result.isel(period=index), folder, suffix=f"_{label}")
+            grid_geotiff.write_change_geotiff(result, folder)
+        else:
+            grid_geotiff.write_geotiff(result, folder)
+    if arguments.map and arguments.periods:
+        from . import maps_change
+        maps_change.draw_change_maps(result, staging.file(arguments.map), f"{name}, capacity {capacity_text}",
+                                     regime=arguments.map_regime,
+                                     format=os.path.splitext(arguments.map)[1].lstrip(".").lower())
+    elif arguments.map:
         from . import maps
         years = result.year.values
         period = f"{years[0]}-{years[-1]}"

@@ -33,9 +33,9 @@ def _spatial_dims(dataset):
     years, months, classes and bounds."""
     for kind in REGIME_KINDS:
         if f"most_frequent_{kind}" in dataset:
-            return list(dataset[f"most_frequent_{kind}"].dims)
+            return [dim for dim in dataset[f"most_frequent_{kind}"].dims if dim != "period"]
     return [dim for dim in dataset.dims
-            if dim not in ("year", "time", "bnds", "nv") and not str(dim).endswith("_class")]
+            if dim not in ("year", "time", "bnds", "nv", "period") and not str(dim).endswith("_class")]
 
 
 def _attribute(variable, name):
@@ -171,7 +171,7 @@ def _rgb(colour):
     return tuple(int(colour[i:i + 2], 16) for i in (0, 2, 4)) + (255,)
 
 
-def _rasters(dataset, dims, flips):
+def _rasters(dataset, dims, flips, suffix=""):
     """Each file's name and bands: (file name, GDAL type, options, [(values, description,
     nodata, unit, colours, category names)])."""
     rasters = []
@@ -182,15 +182,15 @@ def _rasters(dataset, dims, flips):
         if ((codes < -1) | (codes >= len(names))).any():
             raise ValueError(f"most_frequent_{kind} holds codes outside its {len(names)} classes")
         codes = np.where(codes < 0, NODATA_CODE, codes).astype(np.uint8)
-        rasters.append((f"most_frequent_{kind}.tif", "byte", [
+        rasters.append((f"most_frequent_{kind}{suffix}.tif", "byte", [
             (codes, f"most frequent {meaning}", NODATA_CODE, "", regime_colours(kind, names), names)]))
         percent = _north_up(dataset[f"{kind}_percent"].transpose(f"{kind}_class", ...), dims, flips)
         percent = percent.astype(np.float32)
-        rasters.append((f"{kind}_percent.tif", "float", [
+        rasters.append((f"{kind}_percent{suffix}.tif", "float", [
             (band, name, np.nan, "percent", None, None) for band, name in zip(percent, names)]))
         # fmax ignores NaN but keeps it where every class is NaN (nothing simulated).
         dominance = np.fmax.reduce(percent, axis=0) if len(percent) else np.full(codes.shape, np.nan, np.float32)
-        rasters.append((f"{kind}_dominance.tif", "float", [
+        rasters.append((f"{kind}_dominance{suffix}.tif", "float", [
             (dominance, f"share of the years in the most frequent {meaning}", np.nan, "percent", None, None)]))
     return rasters
 
@@ -246,7 +246,7 @@ def _make_folder(folder):
     return created
 
 
-def write_geotiff(dataset, folder):
+def write_geotiff(dataset, folder, suffix=""):
     """Writes the regimes of a simulate_grid Dataset into `folder` (created if missing) as
     cloud-optimized GeoTIFFs (deflate), north-up, in the CRS of ``grid_crs``, and returns
     their paths. For each regime kind K (moisture_regime, subdivision, temperature_regime):
@@ -259,17 +259,57 @@ def write_geotiff(dataset, folder):
     - ``K_dominance.tif``: Float32, the share of the most frequent class, NaN where
       nothing simulated.
 
-    The grid must be regular (cell centres on 1-D coordinates) else ValueError. Every file
+    ``suffix`` goes at the end of each file's name (a period's "_1961-1990"). The grid
+    must be regular (cell centres on 1-D coordinates) else ValueError. Every file
     is written under a temporary name and renamed into place once all are written; on a
     failure no new file is left behind.
     """
-    from osgeo import gdal
     wkt = grid_crs(dataset)
     dims, transform, flips = _layout(dataset)
     # Computed once: a Dask-backed Dataset would otherwise run the model for each file.
-    dataset = dataset[[f"{prefix}{kind}{suffix}" for kind in REGIME_KINDS
-                       for prefix, suffix in (("most_frequent_", ""), ("", "_percent"))]].compute()
-    rasters = _rasters(dataset, dims, flips)
+    dataset = dataset[[f"{prefix}{kind}{ending}" for kind in REGIME_KINDS
+                       for prefix, ending in (("most_frequent_", ""), ("", "_percent"))]].compute()
+    return _write_rasters(_rasters(dataset, dims, flips, suffix), folder, transform, wkt)
+
+
+CHANGE_COLOURS = ("#E8E8E8", "#D7301F")  # unchanged light grey, changed red
+
+
+def write_change_geotiff(dataset, folder):
+    """Writes the change layers of a comparison of periods into `folder`: for each regime
+    kind K ``K_changed.tif`` (Byte: 0 unchanged, 1 changed, 255 where a period has no
+    regime, with a colour table and category names) and ``K_percent_change.tif`` (Float32,
+    a band a class, percentage points), and for each field's change in mean
+    ``F_change.tif`` (Float32, in the field's units). Written as `write_geotiff` writes,
+    all or nothing; returns the paths."""
+    wkt = grid_crs(dataset)
+    dims, transform, flips = _layout(dataset)
+    changes = [name for name in dataset.data_vars if name.endswith("_change") or name.endswith("_changed")]
+    dataset = dataset[changes].compute()
+    rasters = []
+    for kind in REGIME_KINDS:
+        flag = _north_up(dataset[f"{kind}_changed"], dims, flips).astype(np.int64)
+        rasters.append((f"{kind}_changed.tif", "byte", [
+            (np.where(flag < 0, NODATA_CODE, flag).astype(np.uint8), f"most frequent {kind.replace('_', ' ')} "
+             "changed", NODATA_CODE, "", list(CHANGE_COLOURS), ["unchanged", "changed"])]))
+        names = [str(name) for name in dataset[f"{kind}_class"].values]
+        percent = _north_up(dataset[f"{kind}_percent_change"].transpose(f"{kind}_class", ...), dims, flips)
+        rasters.append((f"{kind}_percent_change.tif", "float", [
+            (band.astype(np.float32), name, np.nan, "percentage points", None, None)
+            for band, name in zip(percent, names)]))
+    for name in changes:
+        if name.endswith("_change") and not name.endswith("_percent_change"):
+            variable = dataset[name]
+            rasters.append((f"{name}.tif", "float", [
+                (_north_up(variable, dims, flips).astype(np.float32), variable.attrs.get("long_name", name), np.nan,
+                 variable.attrs.get("units", ""), None, None)]))
+    return _write_rasters(rasters, folder, transform, wkt)
+
+
+def _write_rasters(rasters, folder, transform, wkt):
+    """Each raster written under a temporary name in `folder` (created if missing), all
+    renamed into place once all are written; on a failure none is left."""
+    from osgeo import gdal
     created = _make_folder(folder)
     staged = []  # (temporary path, final path, whether GDAL wrote an .aux.xml beside it)
     placed = []

@@ -139,3 +139,29 @@ def test_periods_the_climate_cannot_give_are_refused_in_one_line(tmp_path, optio
                          capture_output=True, text=True)
     assert run.returncode != 0 and message in run.stderr and len(run.stderr.strip().splitlines()) <= 3
     assert sorted(os.listdir(tmp_path)) == ["in.nc"]
+
+
+def test_soil_grid_writes_each_periods_geotiffs_the_change_layers_and_the_change_maps(tmp_path):
+    pytest.importorskip("osgeo.gdal", reason="GeoTIFFs need python3-gdal")
+    import json
+    temperature, precipitation = climate(warming=3.0)
+    xarray.Dataset({"tas": temperature.assign_attrs(units="degC"),
+                    "pr": precipitation.assign_attrs(units="mm")}).to_netcdf(tmp_path / "in.nc")
+    run = subprocess.run([str(SOIL_GRID), "--capacity-mm", "120", "--periods", "1991:1993,1994:1996", "--geotiff",
+                          "tifs", "--map", "change.png", "--map-regime", "xeric", "in.nc", "out.nc"], cwd=tmp_path,
+                         capture_output=True, text=True)
+    assert run.returncode == 0, run.stderr
+    names = set(os.listdir(tmp_path / "tifs"))
+    assert {"most_frequent_moisture_regime_1991-1993.tif", "most_frequent_moisture_regime_1994-1996.tif",
+            "moisture_regime_changed.tif", "moisture_regime_percent_change.tif",
+            "mean_soil_temperature_c_change.tif"} <= names
+    info = json.loads(subprocess.run(["gdalinfo", "-json", str(tmp_path / "tifs" / "moisture_regime_changed.tif")],
+                                     capture_output=True, text=True, check=True).stdout)
+    band = info["bands"][0]
+    assert band["categories"] == ["unchanged", "changed"] and band["noDataValue"] == 255
+    assert (tmp_path / "change.png").stat().st_size > 10000
+    refused = subprocess.run([str(SOIL_GRID), "--capacity-mm", "120", "--periods", "1991:1993,1994:1996", "--map",
+                              "m.png", "--map-regime", "SOGGY", "in.nc", "other.nc"], cwd=tmp_path,
+                             capture_output=True, text=True)
+    assert refused.returncode == 1 and "--map-regime: no regime 'SOGGY'" in refused.stderr
+    assert not (tmp_path / "other.nc").exists()

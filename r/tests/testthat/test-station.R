@@ -132,3 +132,23 @@ test_that("the cold regimes come only when asked for, in the station and on the 
   expect_identical(as.character(terra::values(cold_raster$temperature_regime, dataframe = TRUE)[[1]]), "Cryic")
   expect_true("temperature_regime_percent_Cryic" %in% names(cold_raster))
 })
+
+test_that("two periods compared are each the station simulated over that period alone", {
+  station <- read_station(davis_folder())
+  result <- simulate(station)
+  change <- compare_periods(result, "1981:1995", c(1996, 2010))
+  expect_identical(change$years, c(15L, 15L))
+  early <- station
+  early$temperature <- station$temperature[1:15, ]
+  early$precipitation <- station$precipitation[1:15, ]
+  early$labels <- station$labels[1:15]
+  alone <- simulate(early)
+  moisture <- change$frequencies[change$frequencies$kind == "moisture_regime", ]
+  expect_equal(moisture$years_first, as.vector(table(alone$moisture_regime)))
+  expect_equal(sum(moisture$change_pp), 0)
+  expect_equal(change$means$first[change$means$field == "bio8_days"], mean(alone$bio8_days))
+  same <- compare_periods(result, "1985:2000", "1985:2000")
+  expect_true(all(same$frequencies$change_pp == 0) && all(same$means$change == 0))
+  expect_error(compare_periods(result, "1981", "1996:2010"), "FIRST:LAST")
+  expect_error(compare_periods(result, "1950:1960", "1996:2010"), "no year of the period 1950:1960")
+})
