@@ -87,24 +87,15 @@ def _summaries(xarray, dataset, fields, held):
     return variables
 
 
-def compare_periods(dataset, periods):
-    """A Dataset of `simulate_grid` (its years holding both periods) with its summaries
-    made per period, along a ``period`` dimension, and the change layers from the first
-    period to the second (see the module's description). The years outside the periods
-    are dropped."""
-    xarray = xarray_module()
-    periods = parse_periods(periods)
-    fields = list(year_fields())
-    fields.sort(key=lambda field: field.kind == "category")  # a regime last: its codes count the years
-    held = [_period_years(dataset, period) for period in periods]
-    per_period = [_summaries(xarray, dataset, fields, years) for years in held]
-    labels = [period_label(period) for period in periods]
-    coords = {"period": ("period", labels, {"long_name": "period of years compared"}),
-              "first_year": ("period", np.array([p[0] for p in periods], dtype=np.int32),
-                             {"long_name": "first year of the period"}),
-              "last_year": ("period", np.array([p[1] for p in periods], dtype=np.int32),
-                            {"long_name": "last year of the period"})}
-    result = dataset.drop_vars([name for name in per_period[0] if name in dataset])
+def _fields():
+    """The grid's fields, a regime last: its codes count the years simulated."""
+    return sorted(year_fields(), key=lambda field: field.kind == "category")
+
+
+def _compared(xarray, per_period, coords, fields):
+    """The two sides' summaries joined along ``period`` and the change from the first to
+    the second."""
+    result = xarray.Dataset()
     for name, first in per_period[0].items():
         joined = xarray.concat([first, per_period[1][name]], dim="period", coords="minimal",
                                compat="override", combine_attrs="override")
@@ -117,8 +108,45 @@ def compare_periods(dataset, periods):
         else:
             _mean_change(result, field)
     mark_missing_codes(result)
+    labels = [str(label) for label in coords["period"][1]]
     result.attrs["periods_compared"] = f"{labels[0]} and {labels[1]}"
     return result
+
+
+def compare_periods(dataset, periods):
+    """A Dataset of `simulate_grid` (its years holding both periods) with its summaries
+    made per period, along a ``period`` dimension, and the change layers from the first
+    period to the second (see the module's description)."""
+    xarray = xarray_module()
+    periods = parse_periods(periods)
+    fields = _fields()
+    held = [_period_years(dataset, period) for period in periods]
+    per_period = [_summaries(xarray, dataset, fields, years) for years in held]
+    coords = {"period": ("period", [period_label(period) for period in periods],
+                         {"long_name": "period of years compared"}),
+              "first_year": ("period", np.array([p[0] for p in periods], dtype=np.int32),
+                             {"long_name": "first year of the period"}),
+              "last_year": ("period", np.array([p[1] for p in periods], dtype=np.int32),
+                            {"long_name": "last year of the period"})}
+    compared = _compared(xarray, per_period, coords, fields)
+    result = dataset.drop_vars([name for name in per_period[0] if name in dataset])
+    for name, variable in compared.data_vars.items():
+        result[name] = variable
+    result.attrs.update(compared.attrs)
+    mark_missing_codes(result)
+    return result
+
+
+def compare_grids(first, second, labels=("baseline", "scenario")):
+    """Two Datasets of `simulate_grid` on the same cells compared, as two periods are (a
+    baseline and its scenario, or two runs of a model): each one's summaries along
+    ``period``, labelled by `labels`, and the change from the first to the second. The
+    years' own fields are left out, since the two may share their years."""
+    xarray = xarray_module()
+    fields = _fields()
+    per_period = [_summaries(xarray, dataset, fields, dataset.year.values) for dataset in (first, second)]
+    coords = {"period": ("period", [str(label) for label in labels], {"long_name": "climate compared"})}
+    return _compared(xarray, per_period, coords, fields)
 
 
 def _category_change(result, field):
