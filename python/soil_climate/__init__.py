@@ -19,7 +19,7 @@ import numpy as np
 
 from . import _model
 
-__all__ = ["simulate", "compare_periods", "simulate_grid", "delta_scenario", "compare_grids", "write_grid", "write_geotiff", "read_station", "StationResult", "YearField", "YEAR_FIELDS", "COUNT_FIELDS", "SUM_FIELDS"]
+__all__ = ["simulate", "compare_periods", "simulate_grid", "delta_scenario", "compare_grids", "compare_ensemble", "write_grid", "write_geotiff", "read_station", "StationResult", "YearField", "YEAR_FIELDS", "COUNT_FIELDS", "SUM_FIELDS"]
 
 
 class YearField(NamedTuple):
@@ -284,6 +284,7 @@ def _monthly_values(name, values):
 
 from .grid import simulate_grid  # noqa: E402  (needs xarray only when called)
 from .grid_delta import delta_scenario  # noqa: E402
+from .grid_ensemble import compare_ensemble  # noqa: E402
 from .grid_netcdf import write_grid  # noqa: E402
 from .grid_periods import compare_grids  # noqa: E402
 from .station_periods import compare_periods  # noqa: E402

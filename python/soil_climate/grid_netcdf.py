@@ -28,7 +28,7 @@ CELL_METHODS = {"most_frequent_": "year: mode", "_percent": "year: mean", "compl
 
 def spatial_dimensions(dataset):
     """The dimensions of the grid's cells, in their order (the last two are y and x)."""
-    return [dim for dim in dataset["complete_years"].dims if dim != "period"]
+    return [dim for dim in dataset["complete_years"].dims if dim not in ("period", "member")]
 
 
 def axis_kind(dataset, dim):

@@ -98,3 +98,30 @@ def test_a_change_on_a_coarser_grid_reaches_the_observed_cells_bilinearly():
 def test_a_months_precipitation_ratio_keeps_to_its_floor_and_bound(historical, future, ratio):
     assert float(grid_delta.precipitation_ratio(xarray.DataArray(historical), xarray.DataArray(future))) == \
         pytest.approx(ratio)
+
+
+def test_an_ensemble_of_identical_members_agrees_everywhere_and_of_opposite_ones_nowhere():
+    temperature, precipitation = observed(3)
+    historical = model_run(7)
+    run = {"units": "metric", "capacity_mm": 120.0}
+    baseline = soil_climate.simulate_grid(temperature, precipitation, **run)
+
+    def member(offset, factor):
+        future = (historical[0] + offset, historical[1] * factor)
+        return soil_climate.simulate_grid(*soil_climate.delta_scenario(temperature, precipitation, *historical,
+                                                                       *future), **run)
+
+    warm, cold = member(3.0, 0.5), member(-3.0, 1.5)
+    same = soil_climate.compare_ensemble(baseline, [warm, warm, warm], labels=["a", "b", "c"])
+    assert list(same.member.values) == ["a", "b", "c"]
+    for kind in ("moisture_regime", "temperature_regime"):
+        assert (same[f"{kind}_change_robust"] == 1).all() and (same[f"{kind}_change_agreement"] == 100.0).all()
+        np.testing.assert_array_equal(same[f"ensemble_most_frequent_{kind}"],
+                                      warm[f"most_frequent_{kind}"])
+        assert (same[f"{kind}_member_share"].max(f"{kind}_class") == 100.0).all()
+    assert (same.mean_soil_temperature_c_robust == 1).all() and (same.dry_days_robust == 1).all()
+    opposite = soil_climate.compare_ensemble(baseline, [warm, cold])
+    assert (opposite.mean_soil_temperature_c_robust == 0).all()
+    assert (opposite.mean_soil_temperature_c_agreement <= 50.0).all()
+    shares = opposite.temperature_regime_member_share.max("temperature_regime_class")
+    assert (shares >= 50.0).all() and (opposite.temperature_regime_change_agreement >= 50.0).all()
