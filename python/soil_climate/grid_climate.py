@@ -4,11 +4,12 @@ capacity in mm. Read whole (lazily, for the plan of the run) or one block of cel
 time, which is how the workers read their own share of the files."""
 
 import functools
+import os
 import warnings
 
 import numpy as np
 
-from . import grid, grid_inputs, grid_periods, grid_units
+from . import grid, grid_delta, grid_ensemble, grid_inputs, grid_periods, grid_units
 from .grid_inputs import InputFault
 
 
@@ -34,7 +35,7 @@ def chosen_years(variable, text, say=True):
 
 def input_files(arguments):
     """The temperature files and the precipitation files the options name, globs expanded."""
-    inputs = arguments.paths[:-1]
+    inputs = arguments.baseline or arguments.paths[:-1]
     return (grid_inputs.expand(arguments.temperature or inputs, "temperature"),
             grid_inputs.expand(arguments.precipitation or inputs, "precipitation"))
 
@@ -88,6 +89,55 @@ def capacity_of(arguments, climate):
     return grid_inputs.on_climate_grid(capacity, climate, path, "capacity map", arguments.capacity_regrid)
 
 
+# The dimensions along which a model's files may hold several members of an ensemble.
+MEMBER_DIMENSIONS = ("member", "model", "realization", "ensemble")
+
+
+def model_files(arguments):
+    """The files of each member's historical and future runs, in the order given."""
+    return [(grid_inputs.expand([historical], "historical"), grid_inputs.expand([future], "future"))
+            for historical, future in zip(arguments.historical or [], arguments.future or [])]
+
+
+def _run_of(files, what):
+    """A model run's temperature (deg C) and precipitation (mm a month), its variables and
+    units found as in any climate file (tas and pr, with their units)."""
+    sets = _opened(tuple(files), None, "tas")
+    temperature, _ = grid_inputs.temperature_of(sets)
+    precipitation = grid_inputs.precipitation_of(sets)
+    precipitation = grid_inputs.on_climate_grid(precipitation, temperature, files[0], f"the {what} precipitation")
+    return temperature, precipitation
+
+
+@functools.lru_cache(maxsize=2)
+def _model_changes(pairs):
+    """(label, warming, ratio) of each member, its monthly change on the model's grid,
+    computed once per process from the whole of both runs."""
+    members = []
+    for historical, future in pairs:
+        try:
+            warming, ratio = grid_delta.monthly_change(*_run_of(historical, "historical"),
+                                                       *_run_of(future, "future"))
+        except ValueError as fault:  # a run without every calendar month
+            raise InputFault(f"{future[0]}: {fault}") from None
+        warming, ratio = warming.load(), ratio.load()
+        label = os.path.splitext(os.path.basename(future[0]))[0]
+        along = next((dim for dim in warming.dims if str(dim).lower() in MEMBER_DIMENSIONS), None)
+        if along is None:
+            members.append((label, warming, ratio))
+            continue
+        names = warming[along].values if along in warming.coords else range(warming.sizes[along])
+        for index, name in enumerate(names):
+            members.append((f"{label} {name}", warming.isel({along: index}, drop=True),
+                            ratio.isel({along: index}, drop=True)))
+    return tuple(members)
+
+
+def model_changes(arguments):
+    """Each member's monthly change, as `_model_changes` gives it for the files named."""
+    return _model_changes(tuple((tuple(historical), tuple(future)) for historical, future in model_files(arguments)))
+
+
 def simulate_region(arguments, region=None, threads=None):
     """The simulated Dataset of the cells of `region`, read from the files here, and the
     number of its cells that hold any temperature. A block's warnings are those of the
@@ -103,9 +153,27 @@ def simulate_region(arguments, region=None, threads=None):
             capacity = capacity_of(arguments, temperature)
         if region is not None:
             temperature, precipitation = temperature.load(), precipitation.load()
-        simulated = grid.simulate_grid(temperature, precipitation, units="metric", capacity_mm=capacity,
-                                       soil_temp_offset=arguments.soil_temp_offset,
-                                       amplitude_factor=arguments.amplitude_factor,
-                                       phase_shift=arguments.phase_shift, threads=threads,
-                                       cold_regimes=arguments.cold_regimes, periods=arguments.periods)
-    return simulated, int(temperature.notnull().any("time").sum())
+        def simulated(temperature, precipitation, periods=None):
+            return grid.simulate_grid(temperature, precipitation, units="metric", capacity_mm=capacity,
+                                      soil_temp_offset=arguments.soil_temp_offset,
+                                      amplitude_factor=arguments.amplitude_factor,
+                                      phase_shift=arguments.phase_shift, threads=threads,
+                                      cold_regimes=arguments.cold_regimes, periods=periods)
+
+        if arguments.baseline:
+            result = _scenarios(arguments, temperature, precipitation, simulated)
+        else:
+            result = simulated(temperature, precipitation, arguments.periods)
+    return result, int(temperature.notnull().any("time").sum())
+
+
+def _scenarios(arguments, temperature, precipitation, simulated):
+    """The baseline and each member's scenario of the cells, compared: as two periods for
+    one member, as an ensemble for more."""
+    members = model_changes(arguments)
+    baseline = simulated(temperature, precipitation)
+    scenarios = [simulated(*grid_delta.apply_change(temperature, precipitation, warming, ratio))
+                 for _, warming, ratio in members]
+    if len(scenarios) == 1:
+        return grid_periods.compare_grids(baseline, scenarios[0])
+    return grid_ensemble.compare_ensemble(baseline, scenarios, [label for label, _, _ in members])

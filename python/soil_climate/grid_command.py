@@ -108,6 +108,15 @@ def options(argv):
     parser.add_argument("--soil-temp-offset", type=_finite, default=2.5, metavar="C", help="default 2.5")
     parser.add_argument("--amplitude-factor", type=_finite, default=0.66, metavar="F", help="default 0.66")
     parser.add_argument("--phase-shift", type=_finite, metavar="DAYS", help="default 0 in the north, 90 in the south")
+    parser.add_argument("--baseline", action="append", metavar="FILES",
+                        help="the observed climate (files or a quoted glob, repeatable) that a model's change "
+                             "goes onto by the delta method; the output alone follows the options")
+    parser.add_argument("--historical", action="append", metavar="FILES",
+                        help="with --baseline: a model's historical run, tas and pr (files or a quoted glob); "
+                             "repeat with --future for each member of an ensemble")
+    parser.add_argument("--future", action="append", metavar="FILES",
+                        help="with --baseline: the same model's future run, paired with the --historical of its "
+                             "place")
     years = parser.add_mutually_exclusive_group()
     years.add_argument("--years", metavar="FIRST:LAST", help="the years to simulate, e.g. 1981:2010")
     years.add_argument("--periods", type=_periods, metavar="A:B,C:D",
@@ -134,7 +143,14 @@ def options(argv):
                         help="with --periods: add a panel of the change in this regime's share of the years, "
                              "e.g. USTIC, and map its kind's change")
     arguments = parser.parse_args(argv)
-    if len(arguments.paths) == 1 and not (arguments.temperature and arguments.precipitation):
+    if arguments.baseline or arguments.historical or arguments.future:
+        if not arguments.baseline or not arguments.historical or \
+                len(arguments.historical) != len(arguments.future or []):
+            parser.error("--baseline needs a model's --historical and --future runs, one of each for every member")
+        if len(arguments.paths) != 1 or arguments.temperature or arguments.precipitation or arguments.periods:
+            parser.error("with --baseline give only the output: the climate is the baseline's, changed by the "
+                         "model's runs (no --temperature, --precipitation or --periods)")
+    elif len(arguments.paths) == 1 and not (arguments.temperature and arguments.precipitation):
         parser.error("give the climate's files and the output, or --temperature and --precipitation and the output")
     return arguments
 
@@ -155,11 +171,11 @@ def _check_outputs(arguments, inputs, zarr_output):
             raise GridFault(f"--map {arguments.map}: the map would overwrite the output")
     if arguments.geotiff:
         grid_staging.check_output(arguments.geotiff, every_input, "--geotiff", folder=True)
-    if arguments.periods:
+    if compares(arguments):
         grid_staging.check_output(transitions_path(output), every_input + [output], "the transition table")
-    if arguments.map_regime is not None and not (arguments.periods and arguments.map):
+    if arguments.map_regime is not None and not (compares(arguments) and arguments.map):
         raise GridFault(f"--map-regime {arguments.map_regime}: draws a panel of a comparison's map; give --periods "
-                        "and --map too")
+                        "or --baseline, and --map too")
     if arguments.map_regime is not None:
         from . import REGIME_KINDS, maps_change
         tables = {f"{kind}_class": names for kind, names in REGIME_KINDS.items()}
@@ -167,6 +183,11 @@ def _check_outputs(arguments, inputs, zarr_output):
             maps_change.regime_kind_of(tables, arguments.map_regime)
         except ValueError as fault:
             raise GridFault(f"--map-regime: {fault}") from None
+
+
+def compares(arguments):
+    """Whether the run compares two climates: two periods, or a baseline and its scenarios."""
+    return bool(arguments.periods or arguments.baseline)
 
 
 def transitions_path(output):
@@ -183,10 +204,13 @@ def run(arguments, command_line, staging):
     output = arguments.paths[-1]
     zarr_output = _is_zarr(output)
     named_inputs = [path for pattern in (arguments.paths[:-1] + (arguments.temperature or []) +
-                                         (arguments.precipitation or [])) for path in _existing(pattern)]
+                                         (arguments.precipitation or []) + (arguments.baseline or []) +
+                                         (arguments.historical or []) + (arguments.future or []))
+                    for path in _existing(pattern)]
     _check_outputs(arguments, named_inputs, zarr_output)
     temperature_files, precipitation_files = grid_climate.input_files(arguments)
-    inputs = temperature_files + precipitation_files
+    models = grid_climate.model_files(arguments)
+    inputs = temperature_files + precipitation_files + [path for pair in models for files in pair for path in files]
     _check_outputs(arguments, inputs, zarr_output)
     temperature, _, note, attributes = grid_climate.climate_of(arguments)
     spatial = [dim for dim in temperature.dims if dim != "time"]
@@ -201,7 +225,10 @@ def run(arguments, command_line, staging):
                                      arguments.phase_shift)
         grid.warn_of_high_latitudes(grid.find_coordinate(temperature, grid.LATITUDE_NAMES, "latitude"),
                                     {dim: temperature.sizes[dim] for dim in spatial})
-        plan = grid_blocks.plan_of(temperature, arguments.chunks, arguments.memory_per_worker)
+        # A block holds the baseline's climate and each member's scenario of its cells.
+        plan = grid_blocks.plan_of(temperature, arguments.chunks, arguments.memory_per_worker // (1 + len(models)))
+        # The models' monthly changes, read here once, before any block needs them.
+        grid_climate.model_changes(arguments)
         # One row simulated, for the layout of the output: every variable, attribute and code.
         first, _ = grid_climate.simulate_region(arguments, {plan.dim: slice(0, 1)}, threads=1)
         # The whole grid's capacity map and climate, read here only to check them before the run.
@@ -222,7 +249,8 @@ def run(arguments, command_line, staging):
         "phase_shift": "0 days in the north, 90 in the south" if arguments.phase_shift is None
         else arguments.phase_shift,
     })
-    cell_years = int(np.prod([temperature.sizes[dim] for dim in spatial], dtype=np.int64)) * layout.sizes["year"]
+    cell_years = int(np.prod([temperature.sizes[dim] for dim in spatial], dtype=np.int64)) * \
+        (temperature.sizes["time"] // 12)
     with _executor(arguments) as executor:
         try:
             if zarr_output:
@@ -240,23 +268,12 @@ def run(arguments, command_line, staging):
             raise GridFault(f"{inputs[0]}: {fault}") from None
     result = _open_output(xarray, written, zarr_output)
     _report_coverage(result, with_data)
-    if arguments.periods:
-        _write_transitions(result, staging.file(transitions_path(output)), inputs[0])
-    if arguments.geotiff:
+    if compares(arguments):
+        _write_comparison(arguments, result, staging, inputs[0], f"{name}, capacity {capacity_text}")
+    elif arguments.geotiff:
         from . import grid_geotiff
-        folder = staging.folder(arguments.geotiff)
-        if arguments.periods:
-            for index, label in enumerate(result["period"].values):
-                grid_geotiff.write_geotiff(result.isel(period=index), folder, suffix=f"_{label}")
-            grid_geotiff.write_change_geotiff(result, folder)
-        else:
-            grid_geotiff.write_geotiff(result, folder)
-    if arguments.map and arguments.periods:
-        from . import maps_change
-        maps_change.draw_change_maps(result, staging.file(arguments.map), f"{name}, capacity {capacity_text}",
-                                     regime=arguments.map_regime,
-                                     format=os.path.splitext(arguments.map)[1].lstrip(".").lower())
-    elif arguments.map:
+        grid_geotiff.write_geotiff(result, staging.folder(arguments.geotiff))
+    if arguments.map and not compares(arguments):
         from . import maps
         years = result.year.values
         period = f"{years[0]}-{years[-1]}"
@@ -276,14 +293,29 @@ def _open_output(xarray, path, zarr_output):
     return xarray.open_dataset(path, mask_and_scale=False)
 
 
-def _write_transitions(result, path, source):
-    from . import grid_transitions
+def _write_comparison(arguments, result, staging, source, title):
+    """The outputs of a comparison beside the grid's file: the transition table, and the
+    GeoTIFFs and maps asked for, of the two sides, an ensemble's read as its baseline and
+    the members' most frequent regimes."""
+    from . import grid_ensemble, grid_transitions
+    if "member" in result.dims:
+        result = grid_ensemble.ensemble_view(result)
     try:
         areas = grid_transitions.cell_areas_km2(result)
     except ValueError as fault:
         warnings.warn(f"{source}: the transition table gives cells only: {fault}", stacklevel=2)
         areas = None
-    grid_transitions.write_transitions(result, path, areas)
+    grid_transitions.write_transitions(result, staging.file(transitions_path(arguments.paths[-1])), areas)
+    if arguments.geotiff:
+        from . import grid_geotiff
+        folder = staging.folder(arguments.geotiff)
+        for index, label in enumerate(result["period"].values):
+            grid_geotiff.write_geotiff(result.isel(period=index), folder, suffix=f"_{label}")
+        grid_geotiff.write_change_geotiff(result, folder)
+    if arguments.map:
+        from . import maps_change
+        maps_change.draw_change_maps(result, staging.file(arguments.map), title, regime=arguments.map_regime,
+                                     format=os.path.splitext(arguments.map)[1].lstrip(".").lower())
 
 
 def _say(line):
@@ -301,8 +333,7 @@ def _report_coverage(result, with_data):
     if with_data is None:  # a store already complete
         return
     complete = result["complete_years"]
-    if "period" in complete.dims:
-        complete = complete.max("period")
+    complete = complete.max([dim for dim in complete.dims if dim in ("period", "member")])
     simulated = int((complete.values > 0).sum())
     if simulated == 0:
         raise GridFault("no cell holds a whole year without a missing month: nothing could be simulated")

@@ -22,6 +22,8 @@ observed climate as the model's future would have it.
 
 import numpy as np
 
+from .grid_summaries import xarray_module
+
 PRECIPITATION_FLOOR_MM = 1.0
 RATIO_BOUND = 3.0
 LATITUDE_NAMES = ("lat", "latitude")
@@ -64,17 +66,35 @@ def _on_grid(change, observed):
     return change.interp(targets, method="linear", kwargs={"fill_value": "extrapolate"})
 
 
-def delta_scenario(observed_temperature, observed_precipitation, historical_temperature, historical_precipitation,
-                   future_temperature, future_precipitation):
-    """The observed climate (deg C and mm a month, monthly ``time``) with the model's change
-    from its historical to its future run applied month by month (see the module's
-    description). Returns (temperature, precipitation) on the observed grid and months."""
-    warming = monthly_means(future_temperature, "future temperature") - \
-        monthly_means(historical_temperature, "historical temperature")
-    ratio = precipitation_ratio(monthly_means(historical_precipitation, "historical precipitation"),
-                                monthly_means(future_precipitation, "future precipitation"))
+def monthly_change(historical_temperature, historical_precipitation, future_temperature, future_precipitation):
+    """The model's change of each calendar month along ``month``: (the warming in deg C, the
+    precipitation ratio), on the model's grid."""
+    means = [monthly_means(run, what) for run, what in (
+        (historical_temperature, "historical temperature"), (future_temperature, "future temperature"),
+        (historical_precipitation, "historical precipitation"), (future_precipitation, "future precipitation"))]
+    try:
+        # One grid for all four: a difference of two grids would keep only the cells they share.
+        means = xarray_module().align(*means, join="exact")
+    except ValueError:
+        raise ValueError("the model's historical and future runs must lie on one grid") from None
+    return means[1] - means[0], precipitation_ratio(means[2], means[3])
+
+
+def apply_change(observed_temperature, observed_precipitation, warming, ratio):
+    """The observed climate with a monthly change from `monthly_change` applied, the change
+    put on the observed grid first."""
     warming, ratio = _on_grid(warming, observed_temperature), _on_grid(ratio, observed_precipitation)
     temperature = (observed_temperature.groupby("time.month") + warming).drop_vars("month")
     precipitation = (observed_precipitation.groupby("time.month") * ratio).drop_vars("month")
     return (temperature.transpose(*observed_temperature.dims).assign_attrs(observed_temperature.attrs),
             precipitation.transpose(*observed_precipitation.dims).assign_attrs(observed_precipitation.attrs))
+
+
+def delta_scenario(observed_temperature, observed_precipitation, historical_temperature, historical_precipitation,
+                   future_temperature, future_precipitation):
+    """The observed climate (deg C and mm a month, monthly ``time``) with the model's change
+    from its historical to its future run applied month by month (see the module's
+    description). Returns (temperature, precipitation) on the observed grid and months."""
+    return apply_change(observed_temperature, observed_precipitation,
+                        *monthly_change(historical_temperature, historical_precipitation, future_temperature,
+                                        future_precipitation))

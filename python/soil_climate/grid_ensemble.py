@@ -80,3 +80,36 @@ def _sign_agreement(compared, field_name):
         units="percent")
     compared[f"{field_name}_agreement"] = agreement
     compared[f"{field_name}_robust"] = _robust(agreement, f"the sign of the change of {field_name}")
+
+
+def ensemble_view(compared):
+    """An ensemble's comparison read as two sides, as the maps, GeoTIFFs and transition
+    table read two periods: the baseline, and the ensemble's most frequent regimes with the
+    share of the members behind each (as ``*_percent``); changed where they differ; each
+    change the members' mean; the robust flags kept."""
+    xarray = xarray_module()
+    baseline = compared.isel(member=0, period=0, drop=True)
+    view = xarray.Dataset(attrs=dict(compared.attrs))
+    sides = ("baseline", "ensemble")
+    for field in year_fields():
+        if field.kind != "category":
+            view[f"{field.name}_change"] = compared[f"{field.name}_change"].mean("member").assign_attrs(
+                compared[f"{field.name}_change"].attrs)
+            view[f"{field.name}_robust"] = compared[f"{field.name}_robust"]
+            continue
+        kind = field.name
+        most = xarray.concat([baseline[f"most_frequent_{kind}"], compared[f"ensemble_most_frequent_{kind}"]],
+                             dim="period", coords="minimal", compat="override")
+        view[f"most_frequent_{kind}"] = most.assign_attrs(compared[f"most_frequent_{kind}"].attrs)
+        view[f"{kind}_percent"] = xarray.concat([baseline[f"{kind}_percent"], compared[f"{kind}_member_share"]],
+                                                dim="period", coords="minimal", compat="override")
+        before, after = most.isel(period=0), most.isel(period=1)
+        view[f"{kind}_changed"] = (before != after).astype(np.int8).where((before >= 0) & (after >= 0), -1).astype(
+            np.int8).assign_attrs(compared[f"{kind}_changed"].attrs)
+        view[f"{kind}_percent_change"] = compared[f"{kind}_percent_change"].mean("member").assign_attrs(
+            compared[f"{kind}_percent_change"].attrs)
+        view[f"{kind}_change_robust"] = compared[f"{kind}_change_robust"]
+    view["complete_years"] = xarray.concat([baseline["complete_years"],
+                                            compared["complete_years"].isel(period=1, drop=True).max("member")], dim="period",
+                                           coords="minimal", compat="override")
+    return view.assign_coords(period=("period", list(sides)))

@@ -280,11 +280,12 @@ def write_change_geotiff(dataset, folder):
     kind K ``K_changed.tif`` (Byte: 0 unchanged, 1 changed, 255 where a period has no
     regime, with a colour table and category names) and ``K_percent_change.tif`` (Float32,
     a band a class, percentage points), and for each field's change in mean
-    ``F_change.tif`` (Float32, in the field's units). Written as `write_geotiff` writes,
+    ``F_change.tif`` (Float32, in the field's units), and an ensemble's ``K_change_robust.tif``
+    (Byte: 1 where two thirds of the members agree). Written as `write_geotiff` writes,
     all or nothing; returns the paths."""
     wkt = grid_crs(dataset)
     dims, transform, flips = _layout(dataset)
-    changes = [name for name in dataset.data_vars if name.endswith("_change") or name.endswith("_changed")]
+    changes = [name for name in dataset.data_vars if name.endswith(("_change", "_changed", "_change_robust"))]
     dataset = dataset[changes].compute()
     rasters = []
     for kind in REGIME_KINDS:
@@ -292,6 +293,11 @@ def write_change_geotiff(dataset, folder):
         rasters.append((f"{kind}_changed.tif", "byte", [
             (np.where(flag < 0, NODATA_CODE, flag).astype(np.uint8), f"most frequent {kind.replace('_', ' ')} "
              "changed", NODATA_CODE, "", list(CHANGE_COLOURS), ["unchanged", "changed"])]))
+        if f"{kind}_change_robust" in dataset:
+            flag = _north_up(dataset[f"{kind}_change_robust"], dims, flips).astype(np.int64)
+            rasters.append((f"{kind}_change_robust.tif", "byte", [
+                (np.where(flag < 0, NODATA_CODE, flag).astype(np.uint8), "two thirds of the members agree on the "
+                 "change", NODATA_CODE, "", list(CHANGE_COLOURS), ["not robust", "robust"])]))
         names = [str(name) for name in dataset[f"{kind}_class"].values]
         percent = _north_up(dataset[f"{kind}_percent_change"].transpose(f"{kind}_class", ...), dims, flips)
         rasters.append((f"{kind}_percent_change.tif", "float", [

@@ -11,6 +11,7 @@ from . import maps
 from .palettes import regime_colours
 
 UNCHANGED_COLOUR = "#FFFFFF"
+ROBUST_COLOUR = "#000000"
 SHARE_CHANGE_COLOURMAP = "RdBu_r"
 
 
@@ -55,6 +56,15 @@ def plot_changed_map(dataset, kind="moisture_regime", ax=None):
     present = sorted({int(code) for code in codes[np.isfinite(codes) & (codes < len(names))].ravel()})
     handles = [Patch(facecolor=colours[code], edgecolor="#555555", label=f"now {names[code]}") for code in present]
     handles.append(Patch(facecolor=UNCHANGED_COLOUR, edgecolor="#555555", label="unchanged"))
+    if f"{kind}_change_robust" in dataset:
+        # An ensemble's cells where two thirds of the members agree on the change, outlined.
+        from matplotlib.collections import PolyCollection
+        robust = (layout.arrange(dataset[f"{kind}_change_robust"]) == 1) & (flags == 1)
+        if robust.any():
+            ax.add_collection(PolyCollection(layout.cells(robust), facecolors="none", edgecolors=ROBUST_COLOUR,
+                                             linewidths=1.2))
+        handles.append(Patch(facecolor="none", edgecolor=ROBUST_COLOUR, linewidth=1.2,
+                             label="changed, two thirds of\nthe members agree"))
     if np.isnan(codes).any():
         handles.append(maps._no_data_handle())
     maps._legend(ax, handles)

@@ -125,3 +125,51 @@ def test_an_ensemble_of_identical_members_agrees_everywhere_and_of_opposite_ones
     assert (opposite.mean_soil_temperature_c_agreement <= 50.0).all()
     shares = opposite.temperature_regime_member_share.max("temperature_regime_class")
     assert (shares >= 50.0).all() and (opposite.temperature_regime_change_agreement >= 50.0).all()
+
+
+def test_soil_grid_runs_a_baseline_and_a_two_model_scenario_end_to_end(tmp_path):
+    import csv
+    import os
+    import pathlib
+    import subprocess
+    pytest.importorskip("osgeo.gdal", reason="GeoTIFFs need python3-gdal")
+    soil_grid = pathlib.Path(os.environ.get("SOIL_GRID", "soil_grid"))
+    temperature, precipitation = observed(5)
+    xarray.Dataset({"tas": temperature.assign_attrs(units="degC"),
+                    "pr": precipitation.assign_attrs(units="mm")}).to_netcdf(tmp_path / "obs.nc")
+    runs = {}
+    for model, (offset, factor) in {"a": (2.0, 0.7), "b": (1.0, 1.2)}.items():
+        for name, run in (("historical", model_run(20)), ("future", model_run(20, offset, factor))):
+            runs[model, name] = run
+            # The model's files as CMIP6 publishes them: K and kg m-2 s-1 on a 360-day calendar.
+            xarray.Dataset({"tas": (run[0] + 273.15).assign_attrs(units="K"),
+                            "pr": (run[1] / 86400.0 / 30.0).assign_attrs(units="kg m-2 s-1")}).to_netcdf(
+                tmp_path / f"{name}_{model}.nc")
+    models = ["--historical", "historical_a.nc", "--future", "future_a.nc",
+              "--historical", "historical_b.nc", "--future", "future_b.nc"]
+    for output, extra in (("out.nc", ["--geotiff", "tifs", "--map", "change.png"]), ("out.zarr", [])):
+        run = subprocess.run([str(soil_grid), "--capacity-mm", "110", "--chunks", "lat=2", "--baseline", "obs.nc",
+                              *models, *extra, output], cwd=tmp_path, capture_output=True, text=True)
+        assert run.returncode == 0, run.stderr
+    netcdf = xarray.open_dataset(tmp_path / "out.nc", mask_and_scale=False)
+    store = xarray.open_zarr(tmp_path / "out.zarr", mask_and_scale=False)
+    baseline = soil_climate.simulate_grid(temperature, precipitation, units="metric", capacity_mm=110.0)
+    members = [soil_climate.simulate_grid(*soil_climate.delta_scenario(
+        temperature, precipitation, *runs[model, "historical"], *runs[model, "future"]), units="metric",
+        capacity_mm=110.0) for model in ("a", "b")]
+    expected = soil_climate.compare_ensemble(baseline, members)
+    assert list(netcdf.member.values) == ["future_a", "future_b"]
+    for name in ("ensemble_most_frequent_moisture_regime", "moisture_regime_change_robust",
+                 "mean_soil_temperature_c_change", "mean_soil_temperature_c_agreement", "dry_days_change"):
+        np.testing.assert_array_equal(netcdf[name].values, store[name].values, err_msg=name)
+        np.testing.assert_allclose(netcdf[name].values, expected[name].values, rtol=1e-5, err_msg=name)
+    with open(tmp_path / "out.transitions.csv") as file:
+        rows = [row for row in csv.DictReader(file) if row["kind"] == "temperature_regime"]
+    assert {(row["from_period"], row["to_period"]) for row in rows} == {("baseline", "ensemble")}
+    assert sum(int(row["cells"]) for row in rows) == 20
+    assert {"temperature_regime_change_robust.tif", "most_frequent_moisture_regime_ensemble.tif"} <= \
+        set(os.listdir(tmp_path / "tifs"))
+    assert (tmp_path / "change.png").exists()
+    unpaired = subprocess.run([str(soil_grid), "--capacity-mm", "110", "--baseline", "obs.nc", *models[:6], "x.nc"],
+                              cwd=tmp_path, capture_output=True, text=True)
+    assert unpaired.returncode == 2 and "one of each for every member" in unpaired.stderr
