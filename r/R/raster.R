@@ -101,7 +101,7 @@ check_months <- function(x, name) {
 
 simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil_temp_offset = 2.5,
                             amplitude_factor = 0.66, phase_shift = NULL, latitude = NULL, threads = 0L,
-                            cold_regimes = FALSE) {
+                            cold_regimes = FALSE, periods = NULL) {
   if (!requireNamespace("terra", quietly = TRUE)) {
     stop("simulate_raster needs the package terra (Debian: r-cran-terra)", call. = FALSE)
   }
@@ -112,6 +112,15 @@ simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil
     stop("temperature and precipitation must be SpatRasters of monthly layers", call. = FALSE)
   }
   temperature_months <- check_months(temperature, "temperature")
+  if (!is.null(periods)) {
+    if (length(periods) != 2L) {
+      stop("periods must be two periods, e.g. c(\"1961:1990\", \"1991:2020\")", call. = FALSE)
+    }
+    periods <- lapply(periods, parse_period)
+    if (is.null(temperature_months) || anyNA(temperature_months$year)) {
+      stop("periods need the years of the raster's layers: set them with terra::time", call. = FALSE)
+    }
+  }
   layers <- terra::nlyr(temperature)
   if (layers == 0L || layers %% 12L != 0L) {
     stop("temperature must hold 12 layers a year, January first, not ", layers, call. = FALSE)
@@ -157,20 +166,66 @@ simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil
                              raster_values(amplitude_factor, "amplitude_factor", temperature), as.double(phase_shift),
                              one_word(units, "units"), as.integer(threads), one_flag(cold_regimes, "cold_regimes"))
   tables <- library_tables(cold_regimes)
+  if (!is.null(periods)) {
+    return(period_rasters(outputs, temperature, temperature_months$year[seq(1L, layers, by = 12L)], periods, tables))
+  }
   layers <- list()
   for (name in regime_layers) {
     names <- tables$categories[[match(name, tables$fields$name)]]
-    gathered <- gather_regime(outputs, match(name, tables$grid_fields), names)
-    most <- terra::rast(temperature, nlyrs = 1L, names = name, vals = gathered$most)
-    levels(most) <- stats::setNames(data.frame(seq_along(names) - 1L, names), c("value", name))
-    # The colours of the station page and the index of stations.
-    terra::coltab(most) <- data.frame(value = seq_along(names) - 1L,
-                                      col = tables[[paste0(name, "_colours")]][seq_along(names)])
-    percent <- terra::rast(temperature, nlyrs = length(names), vals = gathered$percent)
-    names(percent) <- share_layer_names(name, names)
-    layers <- c(layers, most, percent)
+    layers <- c(layers, regime_rasters(gather_regime(outputs, match(name, tables$grid_fields), names), name, names,
+                                       temperature, name, tables))
   }
   terra::rast(layers)
+}
+
+# A regime's layers: the most frequent regime, categorical with the station page's colours
+# (the colours of the index of stations too), named `layer`, and the share of the years in
+# each regime, named after `layer`.
+regime_rasters <- function(gathered, name, names, template, layer, tables) {
+  most <- terra::rast(template, nlyrs = 1L, names = layer, vals = gathered$most)
+  levels(most) <- stats::setNames(data.frame(seq_along(names) - 1L, names), c("value", layer))
+  terra::coltab(most) <- data.frame(value = seq_along(names) - 1L,
+                                    col = tables[[paste0(name, "_colours")]][seq_along(names)])
+  percent <- terra::rast(template, nlyrs = length(names), vals = gathered$percent)
+  names(percent) <- share_layer_names(layer, names)
+  list(most, percent)
+}
+
+# Two periods of the raster's years compared: each period's regime layers, their names
+# ending in the period ("moisture_regime_1961-1990"), then for each regime whether the most
+# frequent one changed (0 or 1, NA where a period has none), the change in each regime's
+# share in percentage points, and the change in the mean soil temperature (K).
+period_rasters <- function(outputs, template, years, periods, tables) {
+  chosen <- lapply(periods, function(period) {
+    rows <- which(years >= period[1] & years <= period[2])
+    if (length(rows) == 0L) {
+      stop("the raster holds no year of the period ", period[1], ":", period[2], call. = FALSE)
+    }
+    rows
+  })
+  labels <- vapply(periods, function(period) paste(period, collapse = "-"), "")
+  layers <- list()
+  for (name in regime_layers) {
+    names <- tables$categories[[match(name, tables$fields$name)]]
+    gathered <- lapply(chosen, function(rows) {
+      gather_regime(outputs[, rows, , drop = FALSE], match(name, tables$grid_fields), names)
+    })
+    for (k in 1:2) {
+      layers <- c(layers, regime_rasters(gathered[[k]], name, names, template, paste0(name, "_", labels[k]), tables))
+    }
+    changed <- as.integer(gathered[[2]]$most != gathered[[1]]$most)
+    layers <- c(layers, terra::rast(template, nlyrs = 1L, names = paste0(name, "_changed"), vals = changed))
+    change <- terra::rast(template, nlyrs = length(names), vals = gathered[[2]]$percent - gathered[[1]]$percent)
+    names(change) <- paste0(share_layer_names(name, names), "_change")
+    layers <- c(layers, change)
+  }
+  field <- match("mean_soil_temperature_c", tables$grid_fields)
+  means <- lapply(chosen, function(rows) {
+    values <- matrix(outputs[field, rows, ], nrow = length(rows))
+    ifelse(colSums(!is.na(values)) > 0L, colMeans(values, na.rm = TRUE), NA_real_)
+  })
+  c(terra::rast(layers), terra::rast(template, nlyrs = 1L, names = "mean_soil_temperature_c_change",
+                                     vals = means[[2]] - means[[1]]))
 }
 
 regime_layers <- c("moisture_regime", "temperature_regime")

@@ -160,3 +160,33 @@ test_that("a raster without a coordinate reference system needs latitude", {
   expect_identical(terra::values(simulate_raster(bare$temperature, bare$precipitation, 150, "us", latitude = 38.5)),
                    terra::values(simulate_raster(placed$temperature, placed$precipitation, 150, "us", latitude = 38.5)))
 })
+
+test_that("two periods of a raster are each the raster of that period's years alone, and their change", {
+  skip_if_not_installed("terra")
+  grid <- small_grid(years = 4L)
+  when <- seq(as.Date("2000-01-15"), by = "month", length.out = 48L)
+  terra::time(grid$temperature) <- when
+  terra::time(grid$precipitation) <- when
+  compared <- simulate_raster(grid$temperature, grid$precipitation, capacity_mm = 150, units = "us",
+                              periods = c("2000:2001", "2002:2003"))
+  for (k in 1:2) {
+    span <- if (k == 1) 1:24 else 25:48
+    alone <- simulate_raster(grid$temperature[[span]], grid$precipitation[[span]], capacity_mm = 150, units = "us")
+    label <- if (k == 1) "2000-2001" else "2002-2003"
+    for (name in names(alone)) {
+      renamed <- sub("^(moisture_regime|temperature_regime)", paste0("\\1_", label), name)
+      expect_equal(as.vector(terra::values(compared[[renamed]])), as.vector(terra::values(alone[[name]])),
+                   label = renamed)
+    }
+  }
+  same <- simulate_raster(grid$temperature, grid$precipitation, capacity_mm = 150, units = "us",
+                          periods = list(c(2001, 2002), "2001:2002"))
+  changes <- grep("_change(d)?$", names(same), value = TRUE)
+  expect_true("mean_soil_temperature_c_change" %in% changes && "moisture_regime_changed" %in% changes)
+  expect_true(all(terra::values(same[[changes]]) == 0, na.rm = TRUE))
+  expect_error(simulate_raster(grid$temperature, grid$precipitation, capacity_mm = 150, units = "us",
+                               periods = c("2000:2001", "2050:2060")), "no year of the period 2050:2060")
+  plain <- small_grid(years = 2L)
+  expect_error(simulate_raster(plain$temperature, plain$precipitation, capacity_mm = 150, units = "us",
+                               periods = c("2000:2000", "2001:2001")), "terra::time")
+})
