@@ -40,6 +40,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cinttypes>
 #include <climits>
 #include <cmath>
@@ -659,12 +660,31 @@ station_place place_of(const station_listed& station) {
     return place;
 }
 
+// A year counted in each period that holds it: its label must be a year and its mean soil
+// temperature a number, else the station fails.
+void add_to_periods(station_entry& station, const compared_periods& periods, const std::string& label,
+                    const std::string& soil_temperature, soil_moisture_regime moisture, const std::string& where) {
+    int year = 0;
+    const auto [end, fault] = std::from_chars(label.data(), label.data() + label.size(), year);
+    const std::optional<double> celsius = number_in(soil_temperature);
+    if (label.empty() || fault != std::errc() || end != label.data() + label.size() || !celsius) {
+        throw station_fault{"years.csv", where + ": comparing periods needs a year as the label and a mean soil "
+                                                 "temperature, not \"" + label.substr(0, 16) + "\""};
+    }
+    for (std::size_t k = 0; k < periods.size(); ++k) {
+        if (year >= periods[k].first && year <= periods[k].last) {
+            station.periods[k].add_year(moisture, *celsius);
+        }
+    }
+}
+
 // One station's years.csv: its rows appended to the table of all stations, its regimes
 // counted, its labels (the names of its reports) collected, its bytes kept. A file that
 // is not a whole table of years of this program, or that holds no year, fails the
 // station. The table names the station by its folder, wherever its outputs are.
 void read_station_years(station_entry& station, const std::string& outputs, std::string& table,
-                        std::string& header_line, std::vector<std::string>& labels, std::string& bytes) {
+                        std::string& header_line, std::vector<std::string>& labels, std::string& bytes,
+                        const std::optional<compared_periods>& periods) {
     const std::string name = outputs + "/years.csv";
     file_text text = read_bounded(name, largest_file);
     if (!text.bytes) {
@@ -682,6 +702,7 @@ void read_station_years(station_entry& station, const std::string& outputs, std:
     static const std::size_t station_name = column_of("station_name");
     static const std::size_t latitude = column_of("latitude");
     static const std::size_t hemisphere = column_of("hemisphere");
+    static const std::size_t soil_temperature = column_of("mean_soil_temperature_c");
     std::string row;
     for (int record = 0;; ++record) {
         const std::string where = name + ": record " + std::to_string(record + 1);
@@ -728,6 +749,10 @@ void read_station_years(station_entry& station, const std::string& outputs, std:
         }
         station.tally.add_year(static_cast<soil_moisture_regime>(m), static_cast<moisture_subdivision>(s),
                                static_cast<soil_temperature_regime>(t));
+        if (periods) {
+            add_to_periods(station, *periods, fields.front(), fields[soil_temperature], static_cast<soil_moisture_regime>(m),
+                           where);
+        }
         labels.push_back(fields.front());
         append_csv_quoted(table, station.folder);
         table += ',';
@@ -811,7 +836,8 @@ void check_against_record(const station_listed& station, const std::string& year
     }
 }
 
-int tables(const std::string& output, const std::string& logs, bool html, bool reports) {
+int tables(const std::string& output, const std::string& logs, bool html, bool reports,
+           const std::optional<compared_periods>& periods) {
     const std::vector<station_listed> listed = read_station_list(std::cin, logs);
     temporary_files::remove_on_signals();
     const std::string prefix = output + "/";
@@ -823,7 +849,17 @@ int tables(const std::string& output, const std::string& logs, bool html, bool r
     if (html) {
         index.emplace(prefix + "index.html", prefix, "Output file of index.html opening failed.", "of index.html");
     }
+    std::optional<output_file> changes;
+    if (periods) {
+        changes.emplace(prefix + "stations_periods.csv", prefix, "Output file of stations_periods.csv opening failed.",
+                        "of stations_periods.csv");
+    }
     std::string text;
+    if (changes) {
+        text.clear();
+        append_station_periods_header(text);
+        changes->write(text);
+    }
 
     std::vector<station_entry> stations;
     stations.reserve(listed.size());
@@ -848,7 +884,7 @@ int tables(const std::string& output, const std::string& logs, bool html, bool r
                 }
             }
             if (status == "exit 0") {
-                read_station_years(station, from.outputs, text, header, labels, years_bytes);
+                read_station_years(station, from.outputs, text, header, labels, years_bytes, periods);
                 const file_text planned = read_bounded(from.log + ".planned", largest_file);
                 if (!planned.fault.empty()) {
                     throw station_fault{"logs", from.log + ".planned " + planned.fault};
@@ -866,6 +902,7 @@ int tables(const std::string& output, const std::string& logs, bool html, bool r
             station.status = "failed (" + fault.part + ")";
             station.message = fault.message;
             station.tally = station_tally{};
+            station.periods = {};
         }
         if (station.failed()) {
             std::fprintf(stderr, "run_stations: %s %s: %s\n", station.folder.c_str(), station.status.c_str(),
@@ -886,17 +923,24 @@ int tables(const std::string& output, const std::string& logs, bool html, bool r
         text.clear();
         append_station_summary_row(text, station, temperature_regimes);
         summary.write(text);
+        if (changes) {
+            text.clear();
+            append_station_periods_row(text, station, *periods);
+            changes->write(text);
+        }
     }
     if (index) {
         text.clear();
-        page::append_index(text, stations);
+        page::append_index(text, stations, periods);
         index->write(text);
     }
 
     // Every table complete before the first replaces its earlier version.
     std::vector<output_file*> outputs{&table, &summary};
-    if (index) {
-        outputs.push_back(&*index);
+    for (std::optional<output_file>* file : {&index, &changes}) {
+        if (*file) {
+            outputs.push_back(&**file);
+        }
     }
     for (output_file* file : outputs) {
         file->finish();
@@ -918,7 +962,7 @@ int main(int argc, char** argv) {
     static constexpr const char* usage =
         "Usage: gather_stations list [--in-place] OUTPUT_DIR < folders > stations\n"
         "       gather_stations plan [--resume] [--html] LOGS_DIR SALT < stations\n"
-        "       gather_stations tables [--html] [--no-reports] OUTPUT_DIR LOGS_DIR < stations\n"
+        "       gather_stations tables [--html] [--no-reports] [--periods A:B,C:D] OUTPUT_DIR LOGS_DIR < stations\n"
         "       gather_stations --help\n"
         "The steps of run_stations around the runs of the stations; see gather_stations(1).\n";
     std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -942,6 +986,15 @@ int main(int argc, char** argv) {
     const bool html = take("--html");
     const bool in_place = take("--in-place");
     const bool no_reports = take("--no-reports");
+    std::optional<soil_climate::compared_periods> periods;
+    if (const auto at = std::find(arguments.begin(), arguments.end(), "--periods"); at != arguments.end()) {
+        periods = at + 1 == arguments.end() ? std::nullopt : soil_climate::parse_periods(*(at + 1));
+        if (!periods || step != "tables") {
+            std::fprintf(stderr, "run_stations: --periods needs two periods of years, e.g. 1961:1990,1991:2020\n");
+            return 2;
+        }
+        arguments.erase(at, at + 2);
+    }
     try {
         if (step == "list" && arguments.size() == 1 && !resume && !html && !no_reports) {
             return soil_climate::list(arguments[0], in_place);
@@ -950,7 +1003,7 @@ int main(int argc, char** argv) {
             return soil_climate::plan(arguments[0], arguments[1], resume, html);
         }
         if (step == "tables" && arguments.size() == 2 && !resume && !in_place) {
-            return soil_climate::tables(arguments[0], arguments[1], html, !no_reports);
+            return soil_climate::tables(arguments[0], arguments[1], html, !no_reports, periods);
         }
     } catch (const soil_climate::run_failure& failure) {
         std::fprintf(stderr, "run_stations: %s The earlier tables are kept.\n", failure.what());

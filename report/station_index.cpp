@@ -1,6 +1,7 @@
 #include "report/station_index.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -13,7 +14,8 @@ namespace soil_climate {
 namespace {
 
 // The columns of one regime table: "moisture_typic_xeric_percent" and the like.
-void append_percent_columns(std::string& text, std::string_view kind, std::span<const std::string_view> names) {
+void append_percent_columns(std::string& text, std::string_view kind, std::span<const std::string_view> names,
+                            std::string_view ending = "_percent") {
     for (const std::string_view name : names) {
         text += ',';
         text += kind;
@@ -21,7 +23,7 @@ void append_percent_columns(std::string& text, std::string_view kind, std::span<
         for (const char c : name) {
             text += c == ' ' ? '_' : c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
         }
-        text += "_percent";
+        text += ending;
     }
 }
 
@@ -30,6 +32,11 @@ void append_percentages(std::string& text, std::span<const int> tally, int years
         text += ',';
         append_fixed(text, years > 0 ? count * 100.0 / years : 0.0, 0, 2);
     }
+}
+
+// A table's cells left empty, one for each name of the regime tables.
+void append_empty(std::string& text, std::size_t count) {
+    text.append(count, ',');
 }
 
 // The most frequent name of a regime table, the first in table order on a tie.
@@ -55,6 +62,109 @@ void station_tally::add_year(soil_moisture_regime moisture, moisture_subdivision
     }
     ++years;
 }
+
+std::optional<compared_periods> parse_periods(std::string_view text) {
+    compared_periods periods;
+    std::string_view rest = text;
+    for (std::size_t k = 0; k < periods.size(); ++k) {
+        const std::size_t comma = k + 1 < periods.size() ? rest.find(',') : rest.size();
+        if (comma == std::string_view::npos) {
+            return std::nullopt;
+        }
+        const std::string_view part = rest.substr(0, comma);
+        rest = rest.substr(std::min(comma + 1, rest.size()));
+        const std::size_t colon = part.find(':');
+        int* ends[2] = {&periods[k].first, &periods[k].last};
+        const std::string_view pieces[2] = {part.substr(0, colon),
+                                            colon == std::string_view::npos ? "" : part.substr(colon + 1)};
+        for (int e = 0; e < 2; ++e) {
+            const auto [end, fault] = std::from_chars(pieces[e].data(), pieces[e].data() + pieces[e].size(), *ends[e]);
+            if (pieces[e].empty() || fault != std::errc() || end != pieces[e].data() + pieces[e].size()) {
+                return std::nullopt;
+            }
+        }
+        if (periods[k].first > periods[k].last) {
+            return std::nullopt;
+        }
+    }
+    return periods;
+}
+
+void period_tally::add_year(soil_moisture_regime moisture, double mean_soil_temperature_c) {
+    ++moisture_regimes[index_of(moisture)];
+    soil_temperature_sum_c += mean_soil_temperature_c;
+    ++years;
+}
+
+void append_station_periods_header(std::string& text) {
+    text += "station,first_period,first_years,second_period,second_years,first_moisture_regime,"
+            "second_moisture_regime";
+    append_percent_columns(text, "moisture", moisture_regime_names, "_change_pp");
+    text += ",mean_soil_temperature_change_k,status\n";
+}
+
+namespace {
+
+void append_period(std::string& text, const year_period& period) {
+    text += ',';
+    append_integer(text, period.first, 0);
+    text += '-';
+    append_integer(text, period.last, 0);
+}
+
+bool both_held(const station_entry& station) {
+    return !station.failed() && station.periods[0].years > 0 && station.periods[1].years > 0;
+}
+
+double mean_soil_temperature_change(const station_entry& station) {
+    const auto mean = [](const period_tally& tally) { return tally.soil_temperature_sum_c / tally.years; };
+    return mean(station.periods[1]) - mean(station.periods[0]);
+}
+
+}  // namespace
+
+void append_station_periods_row(std::string& text, const station_entry& station, const compared_periods& periods) {
+    append_csv_quoted(text, station.folder);
+    for (std::size_t k = 0; k < periods.size(); ++k) {
+        append_period(text, periods[k]);
+        text += ',';
+        append_integer(text, station.failed() ? 0 : station.periods[k].years, 0);
+    }
+    if (both_held(station)) {
+        for (const period_tally& tally : station.periods) {
+            text += ',';
+            text += moisture_regime_names[most_frequent(tally.moisture_regimes)];
+        }
+        for (std::size_t i = 0; i < moisture_regime_names.size(); ++i) {
+            const auto share = [i](const period_tally& tally) { return tally.moisture_regimes[i] * 100.0 / tally.years; };
+            text += ',';
+            append_fixed(text, share(station.periods[1]) - share(station.periods[0]), 0, 2);
+        }
+        text += ',';
+        append_fixed(text, mean_soil_temperature_change(station), 0, 2);
+    } else {
+        append_empty(text, 2 + moisture_regime_names.size() + 1);
+    }
+    text += ',';
+    append_csv_field(text, station.status);
+    text += '\n';
+}
+
+std::string period_change_words(const station_entry& station) {
+    if (!both_held(station)) {
+        return {};
+    }
+    const std::string_view before = moisture_regime_names[most_frequent(station.periods[0].moisture_regimes)];
+    const std::string_view after = moisture_regime_names[most_frequent(station.periods[1].moisture_regimes)];
+    std::string words(before);
+    words += before == after ? " unchanged, " : " to " + std::string(after) + ", ";
+    const double change = mean_soil_temperature_change(station);
+    words += change >= 0.0 ? "+" : "";
+    append_fixed(words, change, 0, 2);
+    words += " K";
+    return words;
+}
+
 
 std::size_t gathered_temperature_regimes(std::span<const station_entry> stations) {
     for (const station_entry& station : stations) {
@@ -83,10 +193,6 @@ void append_optional(std::string& text, const std::optional<double>& value) {
     }
 }
 
-// A table's cells left empty, one for each name of the regime tables.
-void append_empty(std::string& text, std::size_t count) {
-    text.append(count, ',');
-}
 
 }  // namespace
 
@@ -279,7 +385,8 @@ constexpr std::string_view sort_script =
 
 }  // namespace
 
-void append_index(std::string& text, std::span<const station_entry> stations) {
+void append_index(std::string& text, std::span<const station_entry> stations,
+                  const std::optional<compared_periods>& periods) {
     const auto failed = std::count_if(stations.begin(), stations.end(),
                                       [](const station_entry& station) { return station.failed(); });
     text += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>Soil climates of the "
@@ -321,7 +428,19 @@ void append_index(std::string& text, std::span<const station_entry> stations) {
     }
     text += "<h2>Stations</h2>\n<table class=\"sortable\">\n<thead><tr><th>station</th><th>name</th>"
             "<th class=\"number\">latitude</th><th class=\"number\">years</th><th>most frequent moisture regime</th>"
-            "<th>most frequent temperature regime</th><th>moisture regime by year</th></tr></thead>\n<tbody>\n";
+            "<th>most frequent temperature regime</th><th>moisture regime by year</th>";
+    if (periods) {
+        text += "<th>";
+        for (std::size_t k = 0; k < periods->size(); ++k) {
+            text += k == 0 ? "moisture regime " : " to ";
+            append_integer(text, (*periods)[k].first, 0);
+            text += "&ndash;";
+            append_integer(text, (*periods)[k].last, 0);
+        }
+        text += ", change of mean soil temperature</th>";
+    }
+    text += "</tr></thead>\n<tbody>\n";
+    const std::string change_cell_empty = periods ? "<td></td>" : "";
     for (const station_entry& station : stations) {
         const station_tally& tally = station.tally;
         text += station.failed() ? "<tr class=\"failed\"><td>" : "<tr><td>";
@@ -344,7 +463,7 @@ void append_index(std::string& text, std::span<const station_entry> stations) {
         }
         text += "</td>";
         if (station.failed()) {
-            text += "<td colspan=\"3\">";
+            text += periods ? "<td colspan=\"4\">" : "<td colspan=\"3\">";
             append_escaped(text, station.status);
             text += ": ";
             append_escaped(text, station.message);
@@ -352,7 +471,7 @@ void append_index(std::string& text, std::span<const station_entry> stations) {
             continue;
         }
         if (tally.years == 0) {
-            text += "<td></td><td></td><td></td></tr>\n";
+            text += "<td></td><td></td><td></td>" + change_cell_empty + "</tr>\n";
             continue;
         }
         const auto moisture = static_cast<soil_moisture_regime>(most_frequent(tally.moisture_regimes));
@@ -363,7 +482,13 @@ void append_index(std::string& text, std::span<const station_entry> stations) {
         text += temperature_regime_names[most_frequent(tally.temperature_regimes)];
         text += "</td><td>";
         append_strip(text, tally);
-        text += "</td></tr>\n";
+        text += "</td>";
+        if (periods) {
+            text += "<td>";
+            text += period_change_words(station);
+            text += "</td>";
+        }
+        text += "</tr>\n";
     }
     text += "</tbody>\n</table>\n";
     text += sort_script;

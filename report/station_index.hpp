@@ -33,6 +33,27 @@ struct station_tally {
                   soil_temperature_regime temperature);
 };
 
+// Two periods of years compared, each from its first to its last year, both included.
+struct year_period {
+    int first = 0;
+    int last = 0;
+};
+using compared_periods = std::array<year_period, 2>;
+
+// "A:B,C:D" read as two periods, or nullopt where the text is not two periods of years
+// each in order ("1961:1990,1991:2020").
+std::optional<compared_periods> parse_periods(std::string_view text);
+
+// What one period of a station's years holds: its years, their moisture regimes and the
+// sum of their mean soil temperatures (deg C).
+struct period_tally {
+    int years = 0;
+    std::array<int, moisture_regime_names.size()> moisture_regimes{};
+    double soil_temperature_sum_c = 0.0;
+
+    void add_year(soil_moisture_regime moisture, double mean_soil_temperature_c);
+};
+
 // Where a station stands, where known: from its station.csv, else the latitude of its
 // table of years.
 struct station_place {
@@ -50,6 +71,7 @@ struct station_entry {
     std::string page_link;
     station_tally tally;
     station_place place;
+    std::array<period_tally, 2> periods{};  // with run_stations --periods
     std::string status = "ok";
     std::string message;
 
@@ -67,6 +89,18 @@ std::size_t gathered_temperature_regimes(std::span<const station_entry> stations
 void append_station_summary_header(std::string& text, std::size_t temperature_regimes);
 void append_station_summary_row(std::string& text, const station_entry& station, std::size_t temperature_regimes);
 
+// stations_periods.csv, with run_stations --periods: "station", each period and its
+// years, each period's most frequent moisture regime, then for each moisture regime
+// "moisture_<name>_change_pp", the change of its share of the years from the first period
+// to the second in percentage points, "mean_soil_temperature_change_k" and "status". A
+// failed station, or one without a year in a period, has its cells of changes empty.
+void append_station_periods_header(std::string& text);
+void append_station_periods_row(std::string& text, const station_entry& station, const compared_periods& periods);
+
+// The change of one station in words, for the index: "XERIC to USTIC, +0.42 K", or
+// "XERIC unchanged, -0.10 K"; empty where a period holds none of its years.
+std::string period_change_words(const station_entry& station);
+
 // The columns that stations.csv adds after each row of years.csv, and their values.
 inline constexpr std::string_view station_table_place_columns = ",longitude,elevation";
 void append_station_table_place(std::string& text, const station_place& place);
@@ -79,7 +113,9 @@ namespace page {
 // station (its name as given, a link to its page, latitude, years, most frequent
 // regimes and a strip of its moisture regime year by year) whose columns sort on a click
 // (a small script; the page reads the same without it). Self-contained and offline.
-void append_index(std::string& text, std::span<const station_entry> stations);
+// With `periods`, a column of each station's change from the first period to the second.
+void append_index(std::string& text, std::span<const station_entry> stations,
+                  const std::optional<compared_periods>& periods = std::nullopt);
 
 // A relative link from the folder `from` to the file `to`, both absolute paths: "../" for
 // each folder of `from` that `to` does not share, then the rest of `to`, with every byte

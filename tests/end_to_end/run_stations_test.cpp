@@ -423,3 +423,37 @@ TEST(SlurmArray, TheGatheringJobReportsFailedTasksAndStations) {
 
 }  // namespace
 }  // namespace soil_climate::testing
+
+namespace soil_climate::testing {
+namespace {
+
+TEST(RunStationsPeriods, APeriodAgainstItselfChangesNothingAndEachSideCountsItsYears) {
+    station_folder root;
+    lay_out(root, {{"davis", "davis"}, {"southern", "southern"}, {"contrasts", "contrasts"}});
+    // The contrasts station's years are labelled by their regimes, not by years.
+    const auto same_run = root.shell(run_stations("--html --periods 1981:1995,1981:1995 -o same davis southern contrasts"));
+    EXPECT_EQ(same_run.status, 1);
+    EXPECT_NE(same_run.err.find("comparing periods needs a year as the label"), std::string::npos) << same_run.err;
+    const std::vector<std::string> same = lines_of(root.read("same/stations_periods.csv"));
+    ASSERT_EQ(same.size(), 4u);
+    for (std::size_t row = 1; row < 3; ++row) {
+        EXPECT_NE(same[row].find(",0.00,0.00,0.00,0.00,0.00,0.00,0.00,ok"), std::string::npos) << same[row];
+    }
+    EXPECT_EQ(same[3], quoted(root, "contrasts") + ",1981-1995,0,1981-1995,0,,,,,,,,,,failed (years.csv)");
+    EXPECT_NE(root.read("same/index.html").find(" unchanged, +0.00 K</td>"), std::string::npos);
+
+    ASSERT_EQ(root.shell(run_stations("--periods 1981:1995,1996:2010 -o split davis")).status, 0);
+    const std::vector<std::string> split = lines_of(root.read("split/stations_periods.csv"));
+    ASSERT_EQ(split.size(), 2u);
+    EXPECT_EQ(split[1].rfind(quoted(root, "davis") + ",1981-1995,15,1996-2010,15,", 0), 0u) << split[1];
+    EXPECT_FALSE(root.exists("split/index.html"));
+
+    for (const char* wrong : {"--periods 1981:1995", "--periods 1995:1981,1996:2010", "--periods"}) {
+        const auto refused = root.shell(run_stations(std::string(wrong) + " -o other davis"));
+        EXPECT_EQ(refused.status, 2) << wrong;
+        EXPECT_NE(refused.err.find("--periods"), std::string::npos) << wrong << ": " << refused.err;
+    }
+}
+
+}  // namespace
+}  // namespace soil_climate::testing

@@ -33,6 +33,44 @@ TEST(StationIndex, LinksLeadFromTheOutputFolderToEachPage) {
     }
 }
 
+TEST(StationIndex, PeriodsAreTwoOrderedSpansOfYears) {
+    const std::optional<compared_periods> read = parse_periods("1961:1990,1991:2020");
+    ASSERT_TRUE(read);
+    EXPECT_EQ((*read)[0].first, 1961);
+    EXPECT_EQ((*read)[1].last, 2020);
+    EXPECT_TRUE(parse_periods("-50:-1,1990:1990"));
+    for (const char* wrong : {"1961:1990", "1961:1990,", "1990:1961,1991:2020", "1961:1990,1991:2020,2021:2050",
+                              "1961-1990,1991-2020", "1961:1990,1991:20x0", ":1990,1991:2020", "1961:1990;1991:2020"}) {
+        EXPECT_FALSE(parse_periods(wrong)) << wrong;
+    }
+}
+
+TEST(StationIndex, APeriodsRowGivesEachSidesYearsAndTheChange) {
+    std::string header;
+    append_station_periods_header(header);
+    EXPECT_EQ(header, "station,first_period,first_years,second_period,second_years,first_moisture_regime,"
+                      "second_moisture_regime,moisture_aridic_change_pp,moisture_xeric_change_pp,"
+                      "moisture_ustic_change_pp,moisture_perudic_change_pp,moisture_udic_change_pp,"
+                      "moisture_undefined_change_pp,mean_soil_temperature_change_k,status\n");
+    const compared_periods periods{{{1961, 1990}, {1991, 2020}}};
+    station_entry station;
+    station.folder = "/st/a";
+    station.periods[0].add_year(soil_moisture_regime::xeric, 14.0);
+    station.periods[0].add_year(soil_moisture_regime::xeric, 15.0);
+    station.periods[1].add_year(soil_moisture_regime::ustic, 15.5);
+    station.periods[1].add_year(soil_moisture_regime::ustic, 16.5);
+    station.periods[1].add_year(soil_moisture_regime::xeric, 16.0);
+    std::string row;
+    append_station_periods_row(row, station, periods);
+    EXPECT_EQ(row, "\"/st/a\",1961-1990,2,1991-2020,3,XERIC,USTIC,0.00,-66.67,66.67,0.00,0.00,0.00,1.50,ok\n");
+    EXPECT_EQ(period_change_words(station), "XERIC to USTIC, +1.50 K");
+    station.periods[1] = {};
+    row.clear();
+    append_station_periods_row(row, station, periods);
+    EXPECT_EQ(row, "\"/st/a\",1961-1990,2,1991-2020,0,,,,,,,,,,ok\n");
+    EXPECT_EQ(period_change_words(station), "");
+}
+
 TEST(StationIndex, SummaryColumnsAndRowsOfAStation) {
     const std::size_t bands = listed_temperature_regimes(false);
     std::string header;
