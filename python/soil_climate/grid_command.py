@@ -219,7 +219,9 @@ def run(arguments, command_line, staging):
                         f"along {', '.join(spatial)}")
     try:
         # The grid's warnings, said once here, since each block keeps its own to itself.
-        grid.whole_years(temperature)
+        _, years = grid.whole_years(temperature)
+        for period in arguments.periods or []:
+            grid_periods.held_years(years, period, stacklevel=2)
         if arguments.phase_shift is not None:
             grid.warn_of_phase_shift(grid.find_coordinate(temperature, grid.LATITUDE_NAMES, "latitude"),
                                      arguments.phase_shift)

@@ -62,14 +62,16 @@ def select_years(array, periods):
     return array.isel(time=np.flatnonzero(np.isin(years, years_of(periods))))
 
 
-def _period_years(dataset, period):
-    years = np.asarray(dataset.year.values)
+def held_years(years, period, stacklevel=4):
+    """The years of `period` among `years` (whole years simulated), with a warning where the
+    climate holds only some of them; ValueError where it holds none."""
+    years = np.asarray(years)
     held = years[(years >= period[0]) & (years <= period[1])]
     if len(held) == 0:
         raise ValueError(f"the climate holds no whole year of the period {period[0]}:{period[1]}")
-    if held[0] > period[0] or held[-1] < period[1] or len(held) < period[1] - period[0] + 1:
+    if len(held) < period[1] - period[0] + 1:
         warnings.warn(f"the period {period[0]}:{period[1]} has {len(held)} of its {period[1] - period[0] + 1} "
-                      "years in the climate; those are compared", stacklevel=4)
+                      "years in the climate; those are compared", stacklevel=stacklevel)
     return held
 
 
@@ -120,7 +122,7 @@ def compare_periods(dataset, periods):
     xarray = xarray_module()
     periods = parse_periods(periods)
     fields = _fields()
-    held = [_period_years(dataset, period) for period in periods]
+    held = [held_years(dataset.year.values, period) for period in periods]
     per_period = [_summaries(xarray, dataset, fields, years) for years in held]
     coords = {"period": ("period", [period_label(period) for period in periods],
                          {"long_name": "period of years compared"}),

@@ -165,3 +165,14 @@ def test_soil_grid_writes_each_periods_geotiffs_the_change_layers_and_the_change
                              capture_output=True, text=True)
     assert refused.returncode == 1 and "--map-regime: no regime 'SOGGY'" in refused.stderr
     assert not (tmp_path / "other.nc").exists()
+
+
+def test_a_period_the_climate_holds_in_part_is_compared_over_its_years_held_with_a_warning(tmp_path):
+    temperature, precipitation = climate(rows=2, columns=2)
+    xarray.Dataset({"tas": temperature.assign_attrs(units="degC"),
+                    "pr": precipitation.assign_attrs(units="mm")}).to_netcdf(tmp_path / "in.nc")
+    run = subprocess.run([str(SOIL_GRID), "--capacity-mm", "120", "--periods", "1989:1993,1994:1996", "in.nc",
+                          "out.nc"], cwd=tmp_path, capture_output=True, text=True)
+    assert run.returncode == 0, run.stderr
+    assert "warning: the period 1989:1993 has 3 of its 5 years in the climate" in run.stderr
+    assert list(xarray.open_dataset(tmp_path / "out.nc").year.values) == list(range(1991, 1997))
