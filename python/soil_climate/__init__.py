@@ -122,6 +122,7 @@ class StationResult:
         chosen = object.__new__(StationResult)
         chosen.labels = [self.labels[row] for row in rows]
         chosen.station = dict(self.station)
+        chosen.cold_regimes = self.cold_regimes
         for name in ("monthly_temperature", "monthly_precipitation", "monthly_pet", "moisture_profile",
                      "moisture_calendar", "temperature_calendar", "equilibrium_passes"):
             setattr(chosen, name, np.asarray(getattr(self, name))[rows])

@@ -17,7 +17,7 @@ change has the sign of the members' mean change (a change of 0 its own sign), an
 import numpy as np
 
 from .grid_periods import compare_grids
-from .grid_summaries import class_summaries, mark_missing_codes, xarray_module, year_fields
+from .grid_summaries import class_summaries, fields_of, mark_missing_codes, xarray_module
 
 ROBUST_SHARE = 2.0 / 3.0
 
@@ -43,7 +43,7 @@ def compare_ensemble(baseline, members, labels=None):
     compared = xarray.concat([compare_grids(baseline, member) for member in members], dim="member",
                              coords="minimal", compat="override", combine_attrs="override")
     compared = compared.assign_coords(member=("member", labels, {"long_name": "member of the ensemble"}))
-    for field in year_fields():
+    for field in fields_of(compared):
         if field.kind == "category":
             _regime_agreement(xarray, compared, field)
         else:
@@ -91,7 +91,7 @@ def ensemble_view(compared):
     baseline = compared.isel(member=0, period=0, drop=True)
     view = xarray.Dataset(attrs=dict(compared.attrs))
     sides = ("baseline", "ensemble")
-    for field in year_fields():
+    for field in fields_of(compared):
         if field.kind != "category":
             view[f"{field.name}_change"] = compared[f"{field.name}_change"].mean("member").assign_attrs(
                 compared[f"{field.name}_change"].attrs)

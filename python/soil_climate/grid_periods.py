@@ -12,7 +12,7 @@ import warnings
 
 import numpy as np
 
-from .grid_summaries import class_summaries, complete_years, mark_missing_codes, xarray_module, year_fields
+from .grid_summaries import class_summaries, complete_years, fields_of, mark_missing_codes, xarray_module
 
 # Units of a change in a field's mean: a temperature difference is in kelvin, which CF
 # reads unambiguously (a difference of 1 K is one of 1 degC); the others keep theirs.
@@ -89,9 +89,10 @@ def _summaries(xarray, dataset, fields, held):
     return variables
 
 
-def _fields():
-    """The grid's fields, a regime last: its codes count the years simulated."""
-    return sorted(year_fields(), key=lambda field: field.kind == "category")
+def _fields(dataset):
+    """The grid's fields as `dataset` holds them, a regime last: its codes count the years
+    simulated."""
+    return sorted(fields_of(dataset), key=lambda field: field.kind == "category")
 
 
 def _compared(xarray, per_period, coords, fields):
@@ -121,7 +122,7 @@ def compare_periods(dataset, periods):
     period to the second (see the module's description)."""
     xarray = xarray_module()
     periods = parse_periods(periods)
-    fields = _fields()
+    fields = _fields(dataset)
     held = [held_years(dataset.year.values, period) for period in periods]
     per_period = [_summaries(xarray, dataset, fields, years) for years in held]
     coords = {"period": ("period", [period_label(period) for period in periods],
@@ -145,7 +146,7 @@ def compare_grids(first, second, labels=("baseline", "scenario")):
     ``period``, labelled by `labels`, and the change from the first to the second. The
     years' own fields are left out, since the two may share their years."""
     xarray = xarray_module()
-    fields = _fields()
+    fields = _fields(first)
     per_period = [_summaries(xarray, dataset, fields, dataset.year.values) for dataset in (first, second)]
     coords = {"period": ("period", [str(label) for label in labels], {"long_name": "climate compared"})}
     return _compared(xarray, per_period, coords, fields)

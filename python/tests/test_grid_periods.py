@@ -72,7 +72,8 @@ def test_each_period_is_a_single_run_of_its_years_and_the_change_is_their_differ
 def test_a_period_compared_with_itself_changes_nothing_and_its_transitions_are_diagonal(tmp_path):
     temperature, precipitation = climate(warming=3.0)
     same = soil_climate.simulate_grid(temperature, precipitation, units="metric", capacity_mm=120,
-                                      periods=[(1992, 1995), "1992:1995"])
+                                      periods=[(1992, 1995), "1992:1995"], cold_regimes=True)
+    assert "Cryic" in same.temperature_regime_percent_change.temperature_regime_class
     for name in change_fields(same):
         values = same[name].values
         assert (values[np.isfinite(values) & (values != -1)] == 0).all(), name

@@ -32,7 +32,7 @@ compare_periods <- function(result, first, second) {
   })
   fields <- year_fields()
   frequencies <- do.call(rbind, lapply(c("moisture_regime", "subdivision", "temperature_regime"), function(kind) {
-    names <- fields$categories[[match(kind, fields$name)]]
+    names <- levels(result[[kind]])  # with the cold regimes where the run gave them
     counts <- lapply(rows, function(chosen) as.vector(table(factor(result[[kind]][chosen], levels = names))))
     share <- Map(function(count, chosen) count * 100 / length(chosen), counts, rows)
     data.frame(kind = kind, regime = names, years_first = counts[[1]], percent_first = share[[1]],
