@@ -173,3 +173,29 @@ def test_soil_grid_runs_a_baseline_and_a_two_model_scenario_end_to_end(tmp_path)
     unpaired = subprocess.run([str(soil_grid), "--capacity-mm", "110", "--baseline", "obs.nc", *models[:6], "x.nc"],
                               cwd=tmp_path, capture_output=True, text=True)
     assert unpaired.returncode == 2 and "one of each for every member" in unpaired.stderr
+
+
+def test_a_member_dimension_in_the_models_files_gives_the_members_of_an_ensemble(tmp_path):
+    import os
+    import pathlib
+    import subprocess
+    soil_grid = pathlib.Path(os.environ.get("SOIL_GRID", "soil_grid"))
+    temperature, precipitation = observed(6)
+    xarray.Dataset({"tas": temperature.assign_attrs(units="degC"),
+                    "pr": precipitation.assign_attrs(units="mm")}).to_netcdf(tmp_path / "obs.nc")
+    historical = model_run(30)
+    for name, offsets in (("historical", [0.0, 0.0]), ("future", [2.0, -2.0])):
+        members = xarray.DataArray(offsets, dims="member", coords={"member": ["warm", "cold"]})
+        xarray.Dataset({"tas": (historical[0] + members).assign_attrs(units="degC"),
+                        "pr": (historical[1] + 0.0 * members).assign_attrs(units="mm")}).to_netcdf(
+            tmp_path / f"{name}.nc")
+    run = subprocess.run([str(soil_grid), "--capacity-mm", "110", "--baseline", "obs.nc", "--historical",
+                          "historical.nc", "--future", "future.nc", "out.nc"], cwd=tmp_path, capture_output=True,
+                         text=True)
+    assert run.returncode == 0, run.stderr
+    out = xarray.open_dataset(tmp_path / "out.nc")
+    assert list(out.member.values) == ["future warm", "future cold"]
+    np.testing.assert_allclose(out.mean_soil_temperature_c_change.values,
+                               np.broadcast_to([[[2.0]], [[-2.0]]], out.mean_soil_temperature_c_change.shape),
+                               atol=1e-5)
+    assert (out.mean_soil_temperature_c_robust == 0).all()
