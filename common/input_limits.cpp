@@ -31,7 +31,7 @@ std::optional<input_problem> check_station(const station_parameters& station) {
     if (station.hemisphere != earth_hemisphere::north && station.hemisphere != earth_hemisphere::south) {
         return input_problem{input_fault::unknown_hemisphere, nullptr};
     }
-    for (const parameter_range& parameter : station_parameter_ranges) {
+    for (const station_parameter& parameter : station_parameter_table) {
         if (auto problem = check_parameter(*parameter.range, station.*parameter.value)) {
             return problem;
         }

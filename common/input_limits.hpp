@@ -31,17 +31,31 @@ inline constexpr value_range soil_temp_offset_range{"soil_temp_offset", -30.0, 3
 inline constexpr value_range amplitude_factor_range{"amplitude_factor", -3.0, 3.0, "(no unit)"};
 inline constexpr value_range phase_shift_range{"phase_shift", -100000.0, 100000.0, "days"};
 
-// The numeric station parameters with their ranges, in the order of the parameter file.
-struct parameter_range {
+// The numeric station parameters, in the order of the parameter file: the name the
+// command lines and the Python and R modules give each, its range, its default where it
+// has one, and what it is. The phase shift's default is 0 days in the north and 90 in the
+// south (a southern soil warmest in February); latitude and capacity have none. Every
+// front end takes its defaults from here.
+struct station_parameter {
+    const char* name;
     const value_range* range;
     double station_parameters::*value;
+    bool has_default;
+    double default_value;   // in the north, where there is one
+    double southern_value;  // in the south
+    const char* meaning;
 };
-inline constexpr std::array<parameter_range, 5> station_parameter_ranges{{
-    {&latitude_range, &station_parameters::latitude},
-    {&capacity_range, &station_parameters::water_holding_capacity},
-    {&soil_temp_offset_range, &station_parameters::soil_temp_offset},
-    {&amplitude_factor_range, &station_parameters::amplitude_factor},
-    {&phase_shift_range, &station_parameters::phase_shift},
+inline constexpr std::array<station_parameter, 5> station_parameter_table{{
+    {"latitude", &latitude_range, &station_parameters::latitude, false, 0.0, 0.0,
+     "the station's latitude, degrees (a magnitude with the hemisphere, or negative in the south)"},
+    {"capacity_mm", &capacity_range, &station_parameters::water_holding_capacity, false, 0.0, 0.0,
+     "the soil's water-holding capacity, mm"},
+    {"soil_temp_offset", &soil_temp_offset_range, &station_parameters::soil_temp_offset, true, 2.5, 2.5,
+     "degrees C added to the annual mean air temperature for the soil's mean"},
+    {"amplitude_factor", &amplitude_factor_range, &station_parameters::amplitude_factor, true, 0.66, 0.66,
+     "the soil's seasonal amplitude as a share of half the air's summer-winter difference"},
+    {"phase_shift", &phase_shift_range, &station_parameters::phase_shift, true, 0.0, 90.0,
+     "days by which the soil temperature curve is shifted earlier"},
 }};
 
 // The longest word (a label, a number, the station's name) the input files may hold, bytes.

@@ -81,7 +81,7 @@ station_parameters read_station_parameters(text_scanner& scanner, warning_list& 
     // temperature parameters beyond their ranges would make days of the calendar
     // non-finite or meaningless. The capacity is checked where the capacity in force is
     // known: the command line's replaces this one.
-    for (const parameter_range& parameter : station_parameter_ranges) {
+    for (const station_parameter& parameter : station_parameter_table) {
         if (parameter.range != &capacity_range) {
             check_range(scanner, *parameter.range, station.*parameter.value);
         }

@@ -542,6 +542,20 @@ PYBIND11_MODULE(_model, module) {
         py::arg("value"), py::arg("quantity"),
         "The library's check of one monthly value in the given units: None, or what is wrong.");
     module.attr("longest_input_word") = longest_input_word;
+    {
+        // The station parameters: name, unit, lowest, highest, default in the north and
+        // in the south (None where there is none), meaning.
+        py::list parameters;
+        for (const station_parameter& parameter : station_parameter_table) {
+            const py::object north =
+                parameter.has_default ? py::object(py::float_(parameter.default_value)) : py::none();
+            const py::object south =
+                parameter.has_default ? py::object(py::float_(parameter.southern_value)) : py::none();
+            parameters.append(py::make_tuple(parameter.name, parameter.range->unit, parameter.range->lowest,
+                                             parameter.range->highest, north, south, parameter.meaning));
+        }
+        module.attr("station_parameters") = parameters;
+    }
     module.attr("largest_capacity_mm") = capacity_range.highest;
     {
         py::list colours;

@@ -19,7 +19,7 @@ import numpy as np
 
 from . import _model
 
-__all__ = ["simulate", "compare_periods", "simulate_grid", "delta_scenario", "compare_grids", "compare_ensemble", "write_grid", "write_geotiff", "read_station", "StationResult", "YearField", "YEAR_FIELDS", "COUNT_FIELDS", "SUM_FIELDS"]
+__all__ = ["simulate", "compare_periods", "simulate_grid", "delta_scenario", "compare_grids", "compare_ensemble", "write_grid", "write_geotiff", "read_station", "StationResult", "YearField", "YEAR_FIELDS", "COUNT_FIELDS", "SUM_FIELDS", "Parameter", "PARAMETERS"]
 
 
 class YearField(NamedTuple):
@@ -40,6 +40,8 @@ YEAR_FIELDS = tuple(YearField(*field) for field in _model.year_fields)
 COUNT_FIELDS = tuple(field.name for field in YEAR_FIELDS if field.kind == "count")
 SUM_FIELDS = tuple(field.name for field in YEAR_FIELDS
                    if field.source == "year" and field.kind == "number" and field.unit == "mm")
+
+from .parameters import PARAMETERS, Parameter, default_phase_shift  # noqa: E402
 
 MOISTURE_REGIME_NAMES = tuple(_model.moisture_regime_names)
 SUBDIVISION_NAMES = tuple(_model.subdivision_names)
@@ -176,8 +178,10 @@ def _switch(name, value):
     return bool(value)
 
 
-def simulate(temperature, precipitation, *, units, latitude, capacity_mm, hemisphere=None, soil_temp_offset=2.5,
-             amplitude_factor=0.66, phase_shift=None, labels=None, station_name="", cold_regimes=False):
+def simulate(temperature, precipitation, *, units, latitude, capacity_mm, hemisphere=None,
+             soil_temp_offset=PARAMETERS["soil_temp_offset"].default,
+             amplitude_factor=PARAMETERS["amplitude_factor"].default, phase_shift=None, labels=None,
+             station_name="", cold_regimes=False):
     """Simulates a station's years and returns a StationResult.
 
     ``temperature`` and ``precipitation`` are arrays of shape (years, 12), January first:
@@ -218,7 +222,7 @@ def simulate(temperature, precipitation, *, units, latitude, capacity_mm, hemisp
     elif latitude < 0.0 and hemisphere != "S":
         raise ValueError(f"a negative latitude is southern, but hemisphere is {hemisphere!r}")
     if phase_shift is None:
-        phase_shift = 90.0 if hemisphere == "S" else 0.0
+        phase_shift = default_phase_shift(hemisphere == "S")
     elif hemisphere == "S" and phase_shift == 0:
         warnings.warn("a southern station with phase_shift 0 has its warmest soil on 15 May; a phase_shift of "
                       "about +90 days puts it in February", stacklevel=2)

@@ -13,6 +13,7 @@ import warnings
 import numpy as np
 
 from . import _model, grid_periods, grid_summaries
+from .parameters import PARAMETERS, default_phase_shift
 
 MONTH_NAMES = tuple(calendar.month_name[1:])
 LATITUDE_NAMES = ("lat", "latitude", "nav_lat", "y_lat")
@@ -145,7 +146,9 @@ def _parameter(xarray, value, name):
     return xarray.DataArray(float(value))
 
 
-def simulate_grid(temperature, precipitation, *, units, capacity_mm, soil_temp_offset=2.5, amplitude_factor=0.66,
+def simulate_grid(temperature, precipitation, *, units, capacity_mm,
+                  soil_temp_offset=PARAMETERS["soil_temp_offset"].default,
+                  amplitude_factor=PARAMETERS["amplitude_factor"].default,
                   phase_shift=None, threads=None, cold_regimes=False, periods=None):
     """Simulates every cell of a monthly climate grid and returns an xarray Dataset.
 
@@ -197,7 +200,7 @@ def simulate_grid(temperature, precipitation, *, units, capacity_mm, soil_temp_o
         ("capacity_mm", capacity_mm), ("soil_temp_offset", soil_temp_offset),
         ("amplitude_factor", amplitude_factor))}
     if phase_shift is None:
-        shift = xarray.where(latitude < 0, 90.0, 0.0)
+        shift = xarray.where(latitude < 0, default_phase_shift(True), default_phase_shift(False))
     else:
         shift = _parameter(xarray, phase_shift, "phase_shift")
         warn_of_phase_shift(latitude, shift)

@@ -17,6 +17,7 @@ import numpy as np
 
 from . import grid, grid_blocks, grid_climate, grid_inputs, grid_periods, grid_staging
 from .maps import MAP_KINDS
+from .parameters import PARAMETERS, default_phase_shift
 
 
 class GridFault(Exception):
@@ -105,9 +106,13 @@ def options(argv):
                         help="the depth of soil that a map of volumetric water content holds over")
     parser.add_argument("--capacity-regrid", choices=("nearest",),
                         help="put a map on another grid onto the climate's, each cell's nearest")
-    parser.add_argument("--soil-temp-offset", type=_finite, default=2.5, metavar="C", help="default 2.5")
-    parser.add_argument("--amplitude-factor", type=_finite, default=0.66, metavar="F", help="default 0.66")
-    parser.add_argument("--phase-shift", type=_finite, metavar="DAYS", help="default 0 in the north, 90 in the south")
+    for name, metavar in (("soil_temp_offset", "C"), ("amplitude_factor", "F")):
+        default = PARAMETERS[name].default
+        parser.add_argument(f"--{name.replace('_', '-')}", type=_finite, default=default, metavar=metavar,
+                            help=f"default {default:g}")
+    parser.add_argument("--phase-shift", type=_finite, metavar="DAYS",
+                        help=f"default {default_phase_shift(False):g} in the north, {default_phase_shift(True):g} in "
+                        "the south")
     parser.add_argument("--baseline", action="append", metavar="FILES",
                         help="the observed climate (files or a quoted glob, repeatable) that a model's change "
                              "goes onto by the delta method; the output alone follows the options")
@@ -248,7 +253,8 @@ def run(arguments, command_line, staging):
         "capacity": capacity_text,
         "soil_temp_offset": arguments.soil_temp_offset,
         "amplitude_factor": arguments.amplitude_factor,
-        "phase_shift": "0 days in the north, 90 in the south" if arguments.phase_shift is None
+        "phase_shift": f"{default_phase_shift(False):g} days in the north, {default_phase_shift(True):g} in the south"
+        if arguments.phase_shift is None
         else arguments.phase_shift,
     })
     cell_years = int(np.prod([temperature.sizes[dim] for dim in spatial], dtype=np.int64)) * \
