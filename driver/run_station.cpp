@@ -137,7 +137,7 @@ void write_year(const std::string& year_label, const year_result& year, const st
 void close_run(const run_files& files, const std::string& file_prefix, run_tables& tables,
                const run_tallies& tallies, std::string& text) {
     text.clear();
-    append_average_line(text, tallies.sums, tallies.year_count);
+    append_average_line(text, tallies.sums, tallies.years);
     tables.summary.write(text);
     tables.finish(tallies);
 
@@ -147,13 +147,13 @@ void close_run(const run_files& files, const std::string& file_prefix, run_table
     output_file wsmr(files.wsmr, file_prefix, "Output file of WSMR opening failed.", "of WSMR", whole);
 
     text.clear();
-    append_frequency_table(text, tallies.moisture_regime_tally, moisture_regime_names, tallies.year_count);
+    append_frequency_table(text, tallies.moisture_regimes, moisture_regime_names, tallies.years);
     smr.write(text);
     text.clear();
-    append_frequency_list(text, tallies.moisture_regime_tally, moisture_regime_names, tallies.year_count);
+    append_frequency_list(text, tallies.moisture_regimes, moisture_regime_names, tallies.years);
     wsmr.write(text);
     text.clear();
-    append_frequency_table(text, tallies.subdivision_tally, subdivision_names, tallies.year_count);
+    append_frequency_table(text, tallies.subdivisions, subdivision_names, tallies.years);
     smrs.write(text);
 
     smr.finish();

@@ -18,9 +18,7 @@ year_summary summarize_year(const monthly_series& monthly_precipitation, const m
 }
 
 void tally_year(run_tallies& tallies, const year_result& year) {
-    ++tallies.subdivision_tally[index_of(year.subdivision)];
-    ++tallies.moisture_regime_tally[index_of(year.moisture_regime)];
-    ++tallies.temperature_regime_tally[index_of(year.temperature_regime)];
+    tallies.add(year.moisture_regime, year.subdivision, year.temperature_regime);
 
     // The summary's columns are the fields of the table of years that carry a sum.
     const station_parameters no_station;
@@ -30,7 +28,6 @@ void tally_year(run_tallies& tallies, const year_result& year) {
             tallies.sums.*field.summed += field.read(row).number;
         }
     }
-    ++tallies.year_count;
 }
 
 }  // namespace soil_climate

@@ -5,6 +5,7 @@
 #include "common/model_year.hpp"
 #include "common/regime_names.hpp"
 #include "common/year_summary.hpp"
+#include "model/regime_tally.hpp"
 #include "model/year_result.hpp"
 
 namespace soil_climate {
@@ -24,14 +25,9 @@ struct summary_sums {
     bool operator==(const summary_sums&) const = default;
 };
 
-// What the run gathers over all its years: a tally per moisture regime, per subdivision
-// and per temperature regime, in the order of their name tables, the number of years and
-// the sums for the summary's average line.
-struct run_tallies {
-    std::array<int, moisture_regime_names.size()> moisture_regime_tally{};
-    std::array<int, subdivision_names.size()> subdivision_tally{};
-    std::array<int, temperature_regime_names.size()> temperature_regime_tally{};
-    int year_count = 0;
+// What the run gathers over all its years: the tally of its regimes and the sums for the
+// summary's average line.
+struct run_tallies : regime_tally {
     summary_sums sums{};
 };
 

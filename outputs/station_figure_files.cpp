@@ -37,8 +37,8 @@ void station_figure_files::finish(const run_tallies& tallies) {
     temperature_.write(text_);
     text_.clear();
     figures::append_frequency_figure(
-        text_, figures::target::file, station_name_, tallies.moisture_regime_tally, tallies.subdivision_tally,
-        std::span(tallies.temperature_regime_tally).first(calendars_.layout().temperature_regimes), tallies.year_count);
+        text_, figures::target::file, station_name_, tallies.moisture_regimes, tallies.subdivisions,
+        std::span(tallies.temperature_regimes).first(calendars_.layout().temperature_regimes), tallies.years);
     frequencies_.write(text_);
     moisture_.finish();
     temperature_.finish();

@@ -117,13 +117,13 @@ void station_page_file::finish(const run_tallies& tallies) {
     temperature_rows_.copy_to(page_);
     text_.clear();
     figures::close_temperature_calendar(text_, calendars_.layout(), calendars_.scale());
-    page::append_frequencies(text_, tallies.moisture_regime_tally, tallies.subdivision_tally,
-                             std::span(tallies.temperature_regime_tally).first(calendars_.layout().temperature_regimes),
-                             tallies.year_count);
+    page::append_frequencies(text_, tallies.moisture_regimes, tallies.subdivisions,
+                             std::span(tallies.temperature_regimes).first(calendars_.layout().temperature_regimes),
+                             tallies.years);
     page_.write(text_);
     summary_rows_.copy_to(page_);
     text_.clear();
-    page::append_tail(text_, tallies.sums, tallies.year_count);
+    page::append_tail(text_, tallies.sums, tallies.years);
     page_.write(text_);
     page_.finish();
 }

@@ -39,28 +39,14 @@ void append_empty(std::string& text, std::size_t count) {
     text.append(count, ',');
 }
 
-// The most frequent name of a regime table, the first in table order on a tie.
-std::size_t most_frequent(std::span<const int> tally) {
-    std::size_t best = 0;
-    for (std::size_t i = 1; i < tally.size(); ++i) {
-        if (tally[i] > tally[best]) {
-            best = i;
-        }
-    }
-    return best;
-}
-
 }  // namespace
 
 void station_tally::add_year(soil_moisture_regime moisture, moisture_subdivision subdivision,
                              soil_temperature_regime temperature) {
-    ++moisture_regimes[index_of(moisture)];
-    ++subdivisions[index_of(subdivision)];
-    ++temperature_regimes[index_of(temperature)];
     if (moisture_runs.empty() || moisture_runs.back().regime != moisture) {
         moisture_runs.push_back({years, moisture});
     }
-    ++years;
+    add(moisture, subdivision, temperature);
 }
 
 std::optional<compared_periods> parse_periods(std::string_view text) {

@@ -12,16 +12,13 @@
 #include <vector>
 
 #include "common/regime_names.hpp"
+#include "model/regime_tally.hpp"
 
 namespace soil_climate {
 
 // What the gathering step counts of one station's years.
-struct station_tally {
+struct station_tally : regime_tally {
     std::string station_name;  // of its first year
-    int years = 0;
-    std::array<int, moisture_regime_names.size()> moisture_regimes{};
-    std::array<int, subdivision_names.size()> subdivisions{};
-    std::array<int, temperature_regime_names.size()> temperature_regimes{};
     // The moisture regime year by year, as runs of equal years: the first year of each run.
     struct regime_run {
         int first_year;

@@ -42,14 +42,14 @@ TEST(TallyYear, EachYearAddsOneToEachTallyAndItsSums) {
     year.summary = {50.0, 90.0, -40.0, -30.0};
     tally_year(tallies, year);
 
-    EXPECT_EQ(tallies.moisture_regime_tally[4], 1);
-    EXPECT_EQ(tallies.subdivision_tally[13], 1);
-    EXPECT_EQ(tallies.moisture_regime_tally[0], 1);
-    EXPECT_EQ(tallies.subdivision_tally[4], 1);
-    EXPECT_EQ(tallies.temperature_regime_tally[2], 2);
-    EXPECT_EQ(std::accumulate(tallies.moisture_regime_tally.begin(), tallies.moisture_regime_tally.end(), 0), 2);
-    EXPECT_EQ(std::accumulate(tallies.subdivision_tally.begin(), tallies.subdivision_tally.end(), 0), 2);
-    EXPECT_EQ(tallies.year_count, 2);
+    EXPECT_EQ(tallies.moisture_regimes[4], 1);
+    EXPECT_EQ(tallies.subdivisions[13], 1);
+    EXPECT_EQ(tallies.moisture_regimes[0], 1);
+    EXPECT_EQ(tallies.subdivisions[4], 1);
+    EXPECT_EQ(tallies.temperature_regimes[2], 2);
+    EXPECT_EQ(std::accumulate(tallies.moisture_regimes.begin(), tallies.moisture_regimes.end(), 0), 2);
+    EXPECT_EQ(std::accumulate(tallies.subdivisions.begin(), tallies.subdivisions.end(), 0), 2);
+    EXPECT_EQ(tallies.years, 2);
     const summary_sums expected{150.0, 170.0, -20.0, -35.0, 6.0, 0.0, 0.0, 400.0};
     EXPECT_EQ(tallies.sums, expected);
 }
