@@ -9,13 +9,13 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "bindings/station_adapter.hpp"
 #include "common/hemisphere_check.hpp"
 #include "common/input_limits.hpp"
 #include "evapotranspiration/day_length_limit.hpp"
-#include "inputs/input_records.hpp"
-#include "inputs/station_inputs.hpp"
 #include "model/grid_simulation.hpp"
 #include "model/year_fields.hpp"
 #include "report/palette.hpp"
@@ -29,20 +29,13 @@ namespace {
 
 using input_array = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
+using bindings::station_arguments;
+
 // How the caller's monthly values are read: °F and inches as in the input files, or the
 // model's own °C and mm.
-struct units {
-    bool us;
-    const value_range& temperature;
-    const value_range& precipitation;
-};
-
-units units_named(const std::string& name) {
-    if (name == "us") {
-        return {true, air_temperature_fahrenheit, precipitation_inches};
-    }
-    if (name == "metric") {
-        return {false, air_temperature_celsius, precipitation_mm};
+bindings::monthly_units units_named(const std::string& name) {
+    if (const auto units = bindings::units_named(name)) {
+        return *units;
     }
     throw py::value_error("units must be \"us\" (deg F and inches) or \"metric\" (deg C and mm), not \"" + name +
                           "\"");
@@ -77,37 +70,19 @@ std::size_t years_of(const input_array& values, const char* name) {
     return static_cast<std::size_t>(values.shape(0));
 }
 
-struct station_arguments {
-    double latitude;
-    std::string hemisphere;
-    double capacity_mm;
-    double soil_temp_offset;
-    double amplitude_factor;
-    double phase_shift;
-    std::string station_name;
-};
-
-station_parameters station_from(const station_arguments& given) {
-    if (given.hemisphere != "N" && given.hemisphere != "S") {
+station_parameters checked_station(const station_arguments& given) {
+    const bindings::station_check check = bindings::station_from(given);
+    if (!check.hemisphere_known) {
         throw py::value_error("hemisphere must be \"N\" or \"S\", not \"" + given.hemisphere + "\"");
     }
-    station_parameters station;
-    station.latitude = given.latitude;
-    station.hemisphere = static_cast<earth_hemisphere>(given.hemisphere[0]);
-    station.water_holding_capacity = given.capacity_mm;
-    station.soil_temp_offset = given.soil_temp_offset;
-    station.amplitude_factor = given.amplitude_factor;
-    station.phase_shift = given.phase_shift;
-    station.station_name = given.station_name;
-    if (const auto problem = check_station(station)) {
-        const value_range& range = *problem->range;
-        const char* field = &range == &capacity_range ? "capacity_mm" : range.field;
+    if (check.problem) {
+        const value_range& range = *check.problem->range;
         char text[160];
-        std::snprintf(text, sizeof text, "%s must be a number from %g to %g %s", field, range.lowest, range.highest,
-                      range.unit);
+        std::snprintf(text, sizeof text, "%s must be a number from %g to %g %s",
+                      bindings::argument_name(*check.problem), range.lowest, range.highest, range.unit);
         throw py::value_error(text);
     }
-    return station;
+    return check.station;
 }
 
 template <typename T>
@@ -173,7 +148,7 @@ constexpr std::size_t signal_check_years = 4096;
 // simulated, then runs the years with the GIL released.
 py::dict simulate(const input_array& temperature, const input_array& precipitation, const station_arguments& given,
                   const std::vector<std::string>& labels, const std::string& units_name, classification_rules rules) {
-    const units chosen = units_named(units_name);
+    const bindings::monthly_units chosen = units_named(units_name);
     const std::size_t years = years_of(temperature, "temperature");
     if (years_of(precipitation, "precipitation") != years) {
         throw py::value_error("temperature and precipitation must hold the same number of years");
@@ -181,7 +156,7 @@ py::dict simulate(const input_array& temperature, const input_array& precipitati
     if (labels.size() != years) {
         throw py::value_error("labels must name every year, one label a year");
     }
-    const station_parameters station = station_from(given);
+    const station_parameters station = checked_station(given);
     const double* t = temperature.data();
     const double* p = precipitation.data();
     for (std::size_t y = 0; y < years; ++y) {
@@ -214,16 +189,10 @@ py::dict simulate(const input_array& temperature, const input_array& precipitati
         py::gil_scoped_release released;
         try {
             station_simulation simulation(station, rules);
-            monthly_series year_t{};
-            monthly_series year_p{};
-            for (std::size_t y = 0; y < years; ++y) {
-                for (int m = 0; m < months_per_year; ++m) {
-                    const double tv = t[y * months_per_year + m];
-                    const double pv = p[y * months_per_year + m];
-                    year_t[m] = chosen.us ? fahrenheit_to_celsius(tv) : tv;
-                    year_p[m] = chosen.us ? inches_to_mm(pv) : pv;
-                }
-                const year_result& r = simulation.simulate_year(year_t, year_p);
+            const auto monthly = [&](std::size_t y, int m) {
+                return std::pair{t[y * months_per_year + m], p[y * months_per_year + m]};
+            };
+            bindings::simulate_years(simulation, chosen.us, years, monthly, [&](std::size_t y, const year_result& r) {
                 std::copy(r.monthly_temperature.begin(), r.monthly_temperature.end(), out_t + y * months_per_year);
                 std::copy(r.monthly_precipitation.begin(), r.monthly_precipitation.end(),
                           out_p + y * months_per_year);
@@ -245,10 +214,11 @@ py::dict simulate(const input_array& temperature, const input_array& precipitati
                     py::gil_scoped_acquire held;
                     if (PyErr_CheckSignals() != 0) {
                         interrupted = true;
-                        break;
+                        return false;
                     }
                 }
-            }
+                return true;
+            });
         } catch (const invalid_input& refusal) {
             failure = refusal.what();
             bad_input = true;
@@ -354,9 +324,7 @@ py::array_t<double> simulate_cells(const strided_array& temperature, const strid
         if (found.range == nullptr) {
             what = "the hemisphere is not north or south";
         } else {
-            const value_range& range = *found.range;
-            const char* field = &range == &capacity_range ? "capacity_mm" : range.field;
-            what = std::string(field) + " " + shown(found.value) + " " + problem_words(found);
+            what = std::string(bindings::argument_name(found)) + " " + shown(found.value) + " " + problem_words(found);
         }
         PyErr_SetObject(PyExc_ValueError,
                         py::make_tuple(what, problem->cell, found.month < 0 ? -1 : static_cast<long>(problem->year),
@@ -372,31 +340,14 @@ py::array_t<double> simulate_cells(const strided_array& temperature, const strid
 // converted as run_station converts them, in °C and mm. A fault raises ValueError with
 // run_station's own message.
 py::dict read_station_files(const std::string& file_prefix, std::optional<double> capacity_mm) {
-    std::optional<capacity_argument> capacity;
-    if (capacity_mm) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.17g", *capacity_mm);
-        capacity = capacity_argument{*capacity_mm, text};
-    }
-    py::list warnings;
     try {
-        const run_files files = name_run_files(file_prefix);
-        station_inputs inputs(files, file_prefix, file_prefix, capacity,
-                              [&](const std::string& warning) { warnings.append(warning); });
-        const auto years = static_cast<std::size_t>(inputs.checked.year_count);
+        const bindings::station_read read = bindings::read_station_folder(file_prefix, capacity_mm);
+        const std::size_t years = read.labels.size();
         auto temperature = array_of<double>(years, months_per_year);
         auto precipitation = array_of<double>(years, months_per_year);
-        py::list labels;
-        year_record record;
-        for (std::size_t y = 0; y < years; ++y) {
-            read_year(*inputs.temperature, *inputs.precipitation, static_cast<int>(y) + 1, record);
-            std::copy(record.inputs.monthly_temperature.begin(), record.inputs.monthly_temperature.end(),
-                      temperature.mutable_data() + y * months_per_year);
-            std::copy(record.inputs.monthly_precipitation.begin(), record.inputs.monthly_precipitation.end(),
-                      precipitation.mutable_data() + y * months_per_year);
-            labels.append(record.year_label);
-        }
-        const station_parameters& station = inputs.station;
+        std::copy(read.temperature.begin(), read.temperature.end(), temperature.mutable_data());
+        std::copy(read.precipitation.begin(), read.precipitation.end(), precipitation.mutable_data());
+        const station_parameters& station = read.station;
         py::dict found;
         found["temperature"] = temperature;
         found["precipitation"] = precipitation;
@@ -407,13 +358,12 @@ py::dict read_station_files(const std::string& file_prefix, std::optional<double
         found["soil_temp_offset"] = station.soil_temp_offset;
         found["amplitude_factor"] = station.amplitude_factor;
         found["phase_shift"] = station.phase_shift;
-        found["labels"] = labels;
+        found["labels"] = py::cast(read.labels);
         found["station_name"] = station.station_name;
-        found["warnings"] = warnings;
+        found["warnings"] = py::cast(read.warnings);
         return found;
     } catch (const run_failure& failure) {
-        throw py::value_error(failure.detail().empty() ? std::string(failure.what())
-                                                       : failure.what() + std::string(" (") + failure.detail() + ")");
+        throw py::value_error(bindings::failure_text(failure));
     }
 }
 

@@ -6,14 +6,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "bindings/station_adapter.hpp"
 #include "common/hemisphere_check.hpp"
 #include "common/input_limits.hpp"
 #include "evapotranspiration/day_length_limit.hpp"
-#include "inputs/input_records.hpp"
-#include "inputs/station_inputs.hpp"
 #include "model/grid_simulation.hpp"
 #include "model/year_fields.hpp"
 #include "report/palette.hpp"
@@ -38,34 +39,25 @@ std::string shown(double value) {
     return text;
 }
 
-// The monthly ranges in the caller's units: deg F and inches ("us") or deg C and mm.
-bool us_units(const std::string& units) {
-    if (units != "us" && units != "metric") {
+// The caller's units: deg F and inches ("us") or deg C and mm ("metric").
+bindings::monthly_units units_named(const std::string& units) {
+    const auto named = bindings::units_named(units);
+    if (!named) {
         Rcpp::stop("units must be \"metric\" (deg C and mm) or \"us\" (deg F and inches), not \"" + units + "\"");
     }
-    return units == "us";
+    return *named;
 }
 
-station_parameters station_from(double latitude, const std::string& hemisphere, double capacity_mm,
-                                double soil_temp_offset, double amplitude_factor, double phase_shift,
-                                const std::string& station_name) {
-    if (hemisphere != "N" && hemisphere != "S") {
-        Rcpp::stop("hemisphere must be \"N\" or \"S\", not \"" + hemisphere + "\"");
+station_parameters checked_station(const bindings::station_arguments& given) {
+    const bindings::station_check check = bindings::station_from(given);
+    if (!check.hemisphere_known) {
+        Rcpp::stop("hemisphere must be \"N\" or \"S\", not \"" + given.hemisphere + "\"");
     }
-    station_parameters station;
-    station.latitude = latitude;
-    station.hemisphere = static_cast<earth_hemisphere>(hemisphere[0]);
-    station.water_holding_capacity = capacity_mm;
-    station.soil_temp_offset = soil_temp_offset;
-    station.amplitude_factor = amplitude_factor;
-    station.phase_shift = phase_shift;
-    station.station_name = station_name;
-    if (const auto problem = check_station(station)) {
-        const value_range& range = *problem->range;
-        const char* field = &range == &capacity_range ? "capacity_mm" : range.field;
-        Rcpp::stop(std::string(field) + " " + shown(problem->value) + " " + problem_words(*problem));
+    if (check.problem) {
+        Rcpp::stop(std::string(bindings::argument_name(*check.problem)) + " " + shown(check.problem->value) + " " +
+                   problem_words(*check.problem));
     }
-    return station;
+    return check.station;
 }
 
 }  // namespace
@@ -75,12 +67,12 @@ Rcpp::List simulate_years(const Rcpp::NumericMatrix& temperature, const Rcpp::Nu
                           double latitude, const std::string& hemisphere, double capacity_mm, double soil_temp_offset,
                           double amplitude_factor, double phase_shift, const std::vector<std::string>& labels,
                           const std::string& units, const std::string& station_name, bool cold_regimes) {
-    const bool us = us_units(units);
-    const value_range& t_range = us ? air_temperature_fahrenheit : air_temperature_celsius;
-    const value_range& p_range = us ? precipitation_inches : precipitation_mm;
+    const bindings::monthly_units chosen = units_named(units);
+    const value_range& t_range = chosen.temperature;
+    const value_range& p_range = chosen.precipitation;
     const auto years = static_cast<std::size_t>(temperature.nrow());
-    const station_parameters station =
-        station_from(latitude, hemisphere, capacity_mm, soil_temp_offset, amplitude_factor, phase_shift, station_name);
+    const station_parameters station = checked_station(
+        {latitude, hemisphere, capacity_mm, soil_temp_offset, amplitude_factor, phase_shift, station_name});
     // Every value is checked before any year is simulated, each refusal naming its year
     // and month.
     for (std::size_t y = 0; y < years; ++y) {
@@ -121,14 +113,10 @@ Rcpp::List simulate_years(const Rcpp::NumericMatrix& temperature, const Rcpp::Nu
     }
 
     station_simulation simulation(station, {.cold_regimes = cold_regimes});
-    monthly_series year_t{};
-    monthly_series year_p{};
-    for (std::size_t y = 0; y < years; ++y) {
-        for (int m = 0; m < months_per_year; ++m) {
-            year_t[m] = us ? fahrenheit_to_celsius(temperature(y, m)) : temperature(y, m);
-            year_p[m] = us ? inches_to_mm(precipitation(y, m)) : precipitation(y, m);
-        }
-        const year_result& r = simulation.simulate_year(year_t, year_p);
+    const auto monthly = [&](std::size_t y, int m) {
+        return std::pair{temperature(static_cast<int>(y), m), precipitation(static_cast<int>(y), m)};
+    };
+    bindings::simulate_years(simulation, chosen.us, years, monthly, [&](std::size_t y, const year_result& r) {
         for (int m = 0; m < months_per_year; ++m) {
             out_t(y, m) = r.monthly_temperature[m];
             out_p(y, m) = r.monthly_precipitation[m];
@@ -163,7 +151,8 @@ Rcpp::List simulate_years(const Rcpp::NumericMatrix& temperature, const Rcpp::Nu
         if (y % interrupt_check_years == interrupt_check_years - 1) {
             Rcpp::checkUserInterrupt();
         }
-    }
+        return true;
+    });
     Rcpp::List columns(year_fields.size());
     for (std::size_t f = 0; f < year_fields.size(); ++f) {
         const field_kind kind = year_fields[f].kind;
@@ -183,32 +172,22 @@ Rcpp::List simulate_years(const Rcpp::NumericMatrix& temperature, const Rcpp::Nu
 // and mm. A fault stops with run_station's own message.
 // [[Rcpp::export(.read_station_files)]]
 Rcpp::List read_station_files(const std::string& file_prefix, Rcpp::Nullable<double> capacity_mm) {
-    std::optional<capacity_argument> capacity;
+    std::optional<double> capacity;
     if (capacity_mm.isNotNull()) {
-        const double mm = Rcpp::as<double>(capacity_mm);
-        char text[32];
-        std::snprintf(text, sizeof text, "%.17g", mm);
-        capacity = capacity_argument{mm, text};
+        capacity = Rcpp::as<double>(capacity_mm);
     }
-    std::vector<std::string> warnings;
     std::string failure;
     try {
-        const run_files files = name_run_files(file_prefix);
-        station_inputs inputs(files, file_prefix, file_prefix, capacity,
-                              [&](const std::string& warning) { warnings.push_back(warning); });
-        const int years = inputs.checked.year_count;
+        const bindings::station_read read = bindings::read_station_folder(file_prefix, capacity);
+        const int years = static_cast<int>(read.labels.size());
         Rcpp::NumericMatrix temperature(years, months_per_year), precipitation(years, months_per_year);
-        std::vector<std::string> labels;
-        year_record record;
         for (int y = 0; y < years; ++y) {
-            read_year(*inputs.temperature, *inputs.precipitation, y + 1, record);
             for (int m = 0; m < months_per_year; ++m) {
-                temperature(y, m) = record.inputs.monthly_temperature[m];
-                precipitation(y, m) = record.inputs.monthly_precipitation[m];
+                temperature(y, m) = read.temperature[y * months_per_year + m];
+                precipitation(y, m) = read.precipitation[y * months_per_year + m];
             }
-            labels.push_back(record.year_label);
         }
-        const station_parameters& station = inputs.station;
+        const station_parameters& station = read.station;
         return Rcpp::List::create(
             Rcpp::Named("temperature") = temperature, Rcpp::Named("precipitation") = precipitation,
             Rcpp::Named("units") = "metric", Rcpp::Named("latitude") = station.latitude,
@@ -216,10 +195,10 @@ Rcpp::List read_station_files(const std::string& file_prefix, Rcpp::Nullable<dou
             Rcpp::Named("capacity_mm") = station.water_holding_capacity,
             Rcpp::Named("soil_temp_offset") = station.soil_temp_offset,
             Rcpp::Named("amplitude_factor") = station.amplitude_factor,
-            Rcpp::Named("phase_shift") = station.phase_shift, Rcpp::Named("labels") = labels,
-            Rcpp::Named("station_name") = station.station_name, Rcpp::Named("warnings") = warnings);
+            Rcpp::Named("phase_shift") = station.phase_shift, Rcpp::Named("labels") = read.labels,
+            Rcpp::Named("station_name") = station.station_name, Rcpp::Named("warnings") = read.warnings);
     } catch (const run_failure& fault) {
-        failure = fault.detail().empty() ? fault.what() : fault.what() + std::string(" (") + fault.detail() + ")";
+        failure = bindings::failure_text(fault);
     }
     Rcpp::stop(failure);
 }
@@ -235,7 +214,7 @@ Rcpp::NumericVector simulate_cells(const Rcpp::NumericMatrix& temperature, const
                                    const Rcpp::NumericVector& soil_temp_offset,
                                    const Rcpp::NumericVector& amplitude_factor, const Rcpp::NumericVector& phase_shift,
                                    const std::string& units, int threads, bool cold_regimes) {
-    const bool us = us_units(units);
+    const bool us = units_named(units).us;
     const auto cells = static_cast<std::size_t>(temperature.nrow());
     const auto layers = static_cast<std::size_t>(temperature.ncol());
     if (layers == 0 || layers % months_per_year != 0 || precipitation.nrow() != temperature.nrow() ||
@@ -294,10 +273,8 @@ Rcpp::NumericVector simulate_cells(const Rcpp::NumericMatrix& temperature, const
             if (found.month >= 0) {
                 where += ", year " + std::to_string(problem->year + 1) + ", " + std::string(month_names[found.month]);
             }
-            const char* field = found.range == nullptr              ? "hemisphere"
-                                : found.range == &capacity_range ? "capacity_mm"
-                                                                  : found.range->field;
-            Rcpp::stop(where + ": " + field + " " + shown(found.value) + " " + problem_words(found));
+            Rcpp::stop(where + ": " + bindings::argument_name(found) + " " + shown(found.value) + " " +
+                       problem_words(found));
         }
         Rcpp::checkUserInterrupt();
     }

@@ -26,9 +26,11 @@ MAY_INCLUDE = {
     "inputs": MODEL | {"station_files"},
     "outputs": MODEL | {"report", "station_files"},
     "driver": MODEL | {"report", "station_files", "inputs", "outputs"},
-    # The bindings read station folders, the model and the palette; they write no file.
-    "python": MODEL | {"station_files", "inputs", "report/palette.hpp"},
-    "r/src": MODEL | {"station_files", "inputs", "report/palette.hpp"},
+    # The adapter both bindings share, and the bindings: they read station folders, the
+    # model and the palette; they write no file.
+    "bindings": MODEL | {"station_files", "inputs"},
+    "python": MODEL | {"station_files", "bindings", "report/palette.hpp"},
+    "r/src": MODEL | {"station_files", "bindings", "report/palette.hpp"},
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s*[<"]([^>"]+)[>"]', re.MULTILINE)
 
