@@ -23,8 +23,9 @@ struct value_range {
 };
 
 // Station parameters. The capacity's bound keeps the sum of the 64 slants finite; the
-// soil temperature parameters' bounds are far outside what a soil is given (offsets of 1
-// to 2.5 °C, factors near 0.66, shifts of 0 or about 90 days) and keep every day finite.
+// soil temperature parameters' bounds lie far outside what a soil is given (offsets of a
+// few degrees, factors below one, shifts of a season at most; the defaults are in the
+// table below) and keep every day finite.
 inline constexpr value_range latitude_range{"latitude", 0.0, 90.0, "degrees"};
 inline constexpr value_range capacity_range{"water_holding_capacity", 0.0, 1.0e6, "mm"};
 inline constexpr value_range soil_temp_offset_range{"soil_temp_offset", -30.0, 30.0, "degrees C"};
