@@ -26,4 +26,12 @@ std::optional<std::string> hemisphere_doubt(earth_hemisphere hemisphere, const m
     return std::nullopt;
 }
 
+std::optional<std::string> phase_shift_doubt(earth_hemisphere hemisphere, double phase_shift) {
+    if (hemisphere == earth_hemisphere::south && phase_shift == 0.0) {
+        return "a southern station (S) with phase_shift 0 has its warmest soil on 15 May; a phase_shift of about "
+               "+90 days puts it in February (user guide: \"The soil temperature parameters\")";
+    }
+    return std::nullopt;
+}
+
 }  // namespace soil_climate

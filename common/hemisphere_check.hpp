@@ -15,4 +15,8 @@ namespace soil_climate {
 // temperature.
 std::optional<std::string> hemisphere_doubt(earth_hemisphere hemisphere, const monthly_series& mean_temperature);
 
+// A southern station given a phase_shift of 0 days has its warmest soil on 15 May, which
+// suits no real southern station. Returns the warning's words, or nothing.
+std::optional<std::string> phase_shift_doubt(earth_hemisphere hemisphere, double phase_shift);
+
 }  // namespace soil_climate

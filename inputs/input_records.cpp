@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdio>
 
+#include "common/hemisphere_check.hpp"
 #include "station_files/run_failure.hpp"
 #include "station_files/run_files.hpp"
 
@@ -92,11 +93,8 @@ station_parameters read_station_parameters(text_scanner& scanner, warning_list& 
                            "\", is not read; the station is named \"" + printable(station.station_name) +
                            "\" (a name is one word: join its words with underscores).");
     }
-    if (station.hemisphere == earth_hemisphere::south && station.phase_shift == 0.0) {
-        warnings.push_back(scanner.file_name() +
-                           ": a southern station (S) with phase_shift 0 has its warmest soil on 15 May; a "
-                           "phase_shift of about +90 days puts it in February (README: \"The soil temperature "
-                           "parameters\").");
+    if (const auto doubt = phase_shift_doubt(station.hemisphere, station.phase_shift)) {
+        warnings.push_back(scanner.file_name() + ": " + *doubt + ".");
     }
     return station;
 }

@@ -467,6 +467,10 @@ PYBIND11_MODULE(_model, module) {
         py::arg("hemisphere"), py::arg("mean_temperature"),
         "The warning for a station whose warmest months belong to the other hemisphere, or None.");
     module.def(
+        "phase_shift_doubt",
+        []() { return *phase_shift_doubt(earth_hemisphere::south, 0.0); },
+        "The warning for a southern station given a phase shift of 0 days.");
+    module.def(
         "day_length_limit_notice",
         [](double latitude) -> py::object {
             const auto notice = day_length_limit_notice(latitude);

@@ -3,12 +3,16 @@ in every format gives the same station, each archive's flags count as they shoul
 of many stations give one folder each, and plain tables in other layouts import without
 being edited first."""
 
+import bz2
 import calendar
 import csv
 import datetime
+import gzip
+import lzma
 import os
 import subprocess
 import sys
+import zipfile
 
 import pytest
 
@@ -110,8 +114,126 @@ def metoffice(folder):
         f"   {y}  {m:2d}   {x:4.1f}    {n:4.1f}       0   {r:5.1f}    ---" for y, m, x, n, r in months()])]
 
 
+def tenths(value):
+    return round(value * 10)
+
+
+def ghcnd_dly(folder):
+    lines = []
+    for year in YEARS:
+        for month in range(1, 13):
+            length = calendar.monthrange(year, month)[1]
+            for element, value in (("TMAX", MAXIMUM[month - 1]), ("TMIN", MINIMUM[month - 1]), ("PRCP", None)):
+                days = ""
+                for day in range(1, 32):
+                    if day > length:
+                        days += "-9999   "
+                    elif value is None:
+                        rain = HALF_RAIN[month - 1] if day in (3, 17) else 0.0
+                        days += f"{tenths(rain):5d}  7"
+                    else:
+                        days += f"{tenths(value):5d}  7"
+                lines.append(f"USC00000001{year}{month:02d}{element}{days}")
+    return [write(folder / "USC00000001.dly", lines)]
+
+
+def ghcnd_by_station(folder):
+    rows = []
+    for d, x, n, r in days():
+        rows += [f"USC00000001,{d:%Y%m%d},TMAX,{tenths(x)},,,7,0700", f"USC00000001,{d:%Y%m%d},TMIN,{tenths(n)},,,7,",
+                 f"USC00000001,{d:%Y%m%d},PRCP,{tenths(r)},{'T' if r == 0 else ''},,7,",
+                 f"USC00000001,{d:%Y%m%d},SNOW,0,,,7,"]
+    return [write(folder / "USC00000001.csv", rows)]
+
+
+def ghcnm(folder):
+    lines = []
+    for year in YEARS:
+        months_text = ""
+        for month in range(1, 13):
+            months_text += f"{round((MAXIMUM[month - 1] + MINIMUM[month - 1]) / 2 * 100):5d}  K"
+        lines.append(f"USW00000001{year}TAVG{months_text}")
+    inventory = write(folder / "ghcnm.tavg.v4.qcf.inv",
+                      ["USW00000001  40.0000 -105.2500 1650.0 TEST"])
+    return [write(folder / "ghcnm.tavg.v4.qcf.dat", lines), inventory]
+
+
+def ghcnm_rain(folder):
+    """GHCN-D's precipitation of the station, given with --precipitation."""
+    rows = [f"USC00000001,{d:%Y%m%d},PRCP,{tenths(r)},,,7," for d, _, _, r in days()]
+    return write(folder / "rain.csv", rows)
+
+
+def meteostat_daily(folder):
+    return [write(folder / "72469.csv", [f"{d},{(x + n) / 2},{n},{x},{r},,,,,," for d, x, n, r in days()])]
+
+
+def meteostat_monthly(folder):
+    return [write(folder / "72469.csv", [f"{y},{m},{(x + n) / 2},{n},{x},{r:.1f},,," for y, m, x, n, r in months()])]
+
+
+def meteostat_with_header(folder):
+    return [write(folder / "export.csv", ["date,tavg,tmin,tmax,prcp,wspd,pres,tsun"] + [
+        f"{y}-{m:02d}-01,{(x + n) / 2},{n},{x},{r:.1f},,," for y, m, x, n, r in months()])]
+
+
+DWD_HEADER = "STATIONS_ID;MESS_DATUM_BEGINN;MESS_DATUM_ENDE;QN_4;MO_N;MO_TT;MO_TX;MO_TN;MO_FK;MX_TX;MX_FX;MX_TN;" \
+             "MO_SD_S;QN_6;MO_RR;MX_RS;eor"
+
+
+def dwd(folder):
+    rows = [f"         44;{y}{m:02d}01;{y}{m:02d}{calendar.monthrange(y, m)[1]};    5;   -999;{(x + n) / 2:6.2f};"
+            f"{x:6.2f};{n:6.2f};   -999;   -999;   -999;   -999;   -999;    9;{r:7.1f};   -999;eor"
+            for y, m, x, n, r in months()]
+    product = write(folder / "produkt_klima_monat_19900101_19911231_00044.txt", [DWD_HEADER] + rows)
+    geography = write(folder / "Metadaten_Geographie_00044.txt", [
+        "Stations_id;Stationshoehe;Geogr.Breite;Geogr.Laenge;von_datum;bis_datum;Stationsname",
+        "         44;    1650.00;   40.0000;   -105.2500;19710301;        ;Test"])
+    return [product, geography]
+
+
+ECCC_HEADER = ('"Longitude (x)","Latitude (y)","Station Name","Climate ID","Date/Time","Year","Month","Day",'
+               '"Data Quality","Max Temp (°C)","Max Temp Flag","Min Temp (°C)","Min Temp Flag","Mean Temp (°C)",'
+               '"Mean Temp Flag","Total Precip (mm)","Total Precip Flag"')
+
+
+def eccc(folder):
+    files = []
+    for year in YEARS:
+        rows = [f'"-105.25","40.00","TEST","1100001","{d}","{d.year}","{d.month:02d}","{d.day:02d}","","{x}","",'
+                f'"{n}","","{(x + n) / 2}","","{r}",""' for d, x, n, r in days() if d.year == year]
+        files.append(write(folder / f"en_climate_daily_XX_1100001_{year}_P1D.csv", [ECCC_HEADER] + rows))
+    return files
+
+
 FORMATS = {"csv": (plain, []), "csv ; and ,": (european, ["--date-format", "%d.%m.%Y"]), "ncei": (ncei_daily, []),
-           "ncei monthly": (ncei_monthly, []), "bom": (bom, []), "ecad": (ecad, []), "metoffice": (metoffice, [])}
+           "ncei monthly": (ncei_monthly, []), "bom": (bom, []), "ecad": (ecad, []), "metoffice": (metoffice, []),
+           "ghcnd dly": (ghcnd_dly, []), "ghcnd by_station": (ghcnd_by_station, []),
+           "ghcnm": (ghcnm, [lambda folder: ["--precipitation", ghcnm_rain(folder)]]),
+           "meteostat daily": (meteostat_daily, []), "meteostat monthly": (meteostat_monthly, []),
+           "meteostat with header": (meteostat_with_header, []), "dwd": (dwd, []), "eccc": (eccc, [])}
+# Each format's files compressed in place (their names unchanged: the kind is told by the
+# bytes), or bundled into one zip archive.
+COMPRESSIONS = (gzip.compress, bz2.compress, lzma.compress, "zip")
+
+
+def compressed(files, how, folder):
+    if how == "zip":
+        archive = folder / "records.zip"
+        with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as bundle:
+            for path in files:
+                bundle.write(path, path.name)
+            if any(path.name.startswith("produkt_") for path in files):
+                # The German Weather Service's archives document the product beside it.
+                bundle.writestr("Metadaten_Parameter_klima_monat_00044.html", "<html>\xe4</html>".encode("latin-1"))
+        return [archive]
+    for path in files:
+        path.write_bytes(how(path.read_bytes()))
+    return files
+
+
+def option_values(options, folder):
+    return [value for option in options for value in (option(folder) if callable(option) else [option])]
 
 
 def station_import(*arguments, cwd):
@@ -130,15 +252,20 @@ def station_facts(folder):
 
 def test_every_format_gives_the_same_station_for_the_same_observations(tmp_path):
     stations = {}
-    for name, (writer, options) in FORMATS.items():
-        source = tmp_path / name.replace(" ", "_").replace(";", "").replace(",", "")
-        source.mkdir()
-        result = station_import("--capacity-mm", 150, "--latitude", 40, "--name", "Test", *options,
-                                *writer(source), source / "station", cwd=tmp_path)
-        assert result.returncode == 0, (name, result.stderr)
-        assert result.stderr == "", name
-        stations[name] = folder_bytes(source / "station")
-    reference = stations.pop("csv")
+    for number, (name, (writer, options)) in enumerate(FORMATS.items()):
+        for how in ("plain", "zip" if name == "dwd" else COMPRESSIONS[number % len(COMPRESSIONS)]):
+            source = tmp_path / (name.replace(" ", "_").replace(";", "").replace(",", "") + ("" if how == "plain"
+                                                                                             else "_packed"))
+            source.mkdir()
+            files = writer(source)
+            if how != "plain":
+                files = compressed(files, how, source)
+            result = station_import("--capacity-mm", 150, "--latitude", 40, "--name", "Test",
+                                    *option_values(options, source), *files, source / "station", cwd=tmp_path)
+            assert result.returncode == 0, (name, how, result.stderr)
+            assert result.stderr == "", (name, how)
+            stations[name, how] = folder_bytes(source / "station")
+    reference = stations.pop(("csv", "plain"))
     assert reference["monthly_T"].count(b"\n") == 2
     for name, files in stations.items():
         assert files == reference, name
@@ -148,9 +275,13 @@ def test_every_format_gives_the_same_station_for_the_same_observations(tmp_path)
     (ncei_daily, "ncei-daily", ("USC00000001", "TEST, XX US", "40.0", "-105.25", "1650.2")),
     (ecad, "ecad", ("4711", "TEST", "40.0", "-105.25", "1650.0")),
     (metoffice, "metoffice", ("", "Test", "40.0", "-105.25", "1650.0")),
+    (ghcnm, "ghcnm", ("USW00000001", "TEST", "40.0", "-105.25", "1650.0")),
+    (dwd, "dwd", ("44", "Test", "40.0", "-105.25", "1650.0")),
+    (eccc, "eccc", ("1100001", "TEST", "40.0", "-105.25", "")),
 ])
 def test_what_each_archive_says_of_its_station_reaches_station_csv(tmp_path, writer, source, coordinates):
-    result = station_import("--capacity-mm", 150, *writer(tmp_path), tmp_path / "station", cwd=tmp_path)
+    rain = ["--precipitation", ghcnm_rain(tmp_path)] if writer is ghcnm else []
+    result = station_import("--capacity-mm", 150, *rain, *writer(tmp_path), tmp_path / "station", cwd=tmp_path)
     assert result.returncode == 0, result.stderr
     facts = station_facts(tmp_path / "station")
     assert (facts["id"], facts["name"], facts["latitude"], facts["longitude"], facts["elevation"]) == coordinates
@@ -199,6 +330,33 @@ FLAG_CASES = {
         metoffice, 0, lambda lines: [line.replace(" 57.8 ", "  --- ") if "1990   5" in line else line
                                      for line in lines],
         "1990,dropped,5,precipitation,,"),
+    "ghcnd quality flag is missing": (
+        ghcnd_dly, 0, lambda lines: [line.replace(f"{170:5d}  7", f"{170:5d} I7", 9)
+                                     if line.startswith("USC00000001199005TMAX") else line for line in lines],
+        "1990,dropped,5,temperature,9,"),
+    "ghcnd missing presumed zero": (
+        ghcnd_by_station, 0, lambda lines: [line.replace(",T,,", ",P,,") if ",1990050" in line else line
+                                            for line in lines],
+        "1990,dropped,5,precipitation,8,"),
+    "ghcnm quality flag is missing": (
+        ghcnm, 0, lambda lines: [line[:19 + 4 * 8 + 6] + "O" + line[19 + 4 * 8 + 7:] if "1990TAVG" in line else line
+                                 for line in lines],
+        "1990,dropped,5,temperature,,"),
+    "ghcnm days missing": (
+        ghcnm, 0, lambda lines: [line[:19 + 4 * 8 + 5] + "d" + line[19 + 4 * 8 + 6:] if "1990TAVG" in line else line
+                                 for line in lines],
+        "1990,dropped,5,temperature,4,"),
+    "eccc missing": (
+        eccc, 0, lambda lines: [line[:-2] + '"M"' if '"1990-05-0' in line else line for line in lines],
+        "1990,dropped,5,precipitation,9,"),
+    "eccc estimated kept": (
+        eccc, 0, lambda lines: [line.replace('"17.0",""', '"17.0","E"') if '"1990-05-01"' in line else line
+                                for line in lines],
+        '1990,kept,5,temperature,,"1 estimated value, kept"'),
+    "dwd -999": (
+        dwd, 0, lambda lines: [line.replace("   57.8;", "   -999;") if ";19900501;" in line else line
+                               for line in lines],
+        "1990,dropped,5,precipitation,,"),
 }
 
 
@@ -207,7 +365,9 @@ def test_each_archives_flags_count_as_they_should(tmp_path, case):
     writer, index, change, row = FLAG_CASES[case]
     files = writer(tmp_path)
     edited(files, index, change)
-    result = station_import("--capacity-mm", 150, "--latitude", 40, *files, tmp_path / "station", cwd=tmp_path)
+    options = next(options for maker, options in FORMATS.values() if maker is writer)
+    result = station_import("--capacity-mm", 150, "--latitude", 40, *option_values(options, tmp_path), *files,
+                            tmp_path / "station", cwd=tmp_path)
     assert result.returncode == 0, result.stderr
     assert row in (tmp_path / "station" / "import_report.csv").read_text()
 
@@ -334,6 +494,11 @@ def bom_rain_over_a_billion_days(folder):
     return files
 
 
+def zstd(folder):
+    (folder / "records.csv.zst").write_bytes(b"\x28\xb5\x2f\xfd\x00")
+    return [folder / "records.csv.zst"]
+
+
 def ncei_monthly_missing_days(count):
     def writer(folder):
         files = ncei_monthly(folder)
@@ -359,6 +524,12 @@ BAD_FILES = {
         ecad_listing_a_station_twice, [],
         "{0}: line 4 and line 5 both list station 4711, with different names, coordinates or heights"),
     "latin-1 text": (latin1_at_line_501, [], "{0}: line 501 is not UTF-8 text"),
+    "zstd": (zstd, [],
+             "{0}: is compressed with zstd, which station_import does not read; give it decompressed, or as .gz, "
+             ".bz2, .xz or .zip"),
+    "ghcnm without its precipitation": (
+        ghcnm, [], "{0} (station USW00000001): no precipitation; GHCN-M carries temperature only: give the "
+                   "station's precipitation with --precipitation FILE"),
     "ncei monthly negative missing days": (
         ncei_monthly_missing_days(-2), [], '{0}: line 6, column PRCP_ATTRIBUTES: "-2" is not a number of missing days'),
 }
@@ -377,6 +548,17 @@ def test_a_bad_file_is_one_line_naming_it_and_nothing_written(tmp_path, case):
         os.close(descriptor)
     assert (result.returncode, result.stderr) == (1, f"station_import: {message.format(*files)}\n")
     assert sorted(tmp_path.iterdir()) == before
+
+
+def test_a_compressed_file_cut_short_is_one_line_and_nothing_written(tmp_path):
+    files = plain(tmp_path)
+    packed = gzip.compress(files[0].read_bytes())
+    files[0].write_bytes(packed[:len(packed) // 2])
+    result = station_import("--capacity-mm", 150, "--latitude", 40, *files, tmp_path / "station", cwd=tmp_path)
+    assert result.returncode == 1
+    assert result.stderr.startswith(f"station_import: {files[0]}: after line ")
+    assert "the compressed data is damaged or cut short" in result.stderr and result.stderr.count("\n") == 1
+    assert not (tmp_path / "station").exists()
 
 
 def peak_kilobytes(*arguments, cwd):

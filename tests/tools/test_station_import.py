@@ -8,6 +8,7 @@ import itertools
 import datetime
 import os
 import pathlib
+import re
 import runpy
 import signal
 import subprocess
@@ -385,3 +386,24 @@ def test_a_signal_while_reading_ends_the_import_with_one_line_and_its_status(tmp
     assert (process.returncode, errors) == (128 + number, f"station_import: interrupted by {number.name}; no "
                                                           "station folder was changed\n")
     assert sorted(path.name for path in tmp_path.iterdir()) == ["d.csv"]
+
+
+def test_a_southern_station_given_phase_shift_0_is_warned_of_and_every_pointer_leads_to_the_guide(tmp_path):
+    rows = [f"1990-{m:02d},{10 + (8 if m in (1, 2, 12) else 0)},50" for m in range(1, 13)]
+    result = station_import("--capacity-mm", 150, "--latitude", -32, "--phase-shift", 0,
+                            monthly_csv(tmp_path / "m.csv", rows), "station", cwd=tmp_path)
+    assert result.returncode == 0, result.stderr
+    ran = subprocess.run([RUN_STATION, "station/"], cwd=tmp_path, capture_output=True, text=True)
+    for stderr in (result.stderr, ran.stderr):
+        assert "a southern station (S) with phase_shift 0 has its warmest soil on 15 May" in stderr
+    # Every pointer a warning gives, as printed and as written in the sources, names a
+    # section of the guide.
+    root = pathlib.Path(os.environ["DOC_DIR"]).parent
+    guide = (root / "doc" / "guide.md").read_text()
+    sections = {line.lstrip("#").strip() for line in guide.splitlines() if line.startswith("#")}
+    pointer = re.compile(r'user guide: \\?"([^"\\]+)')
+    printed = set(pointer.findall(result.stderr + ran.stderr))
+    written = {found for folder in ("common", "inputs", "driver", "python", "r") for path in (root / folder).rglob("*")
+               if path.suffix in (".cpp", ".hpp", ".py", ".R") for found in pointer.findall(path.read_text())}
+    assert printed and printed <= written
+    assert written <= sections, written - sections

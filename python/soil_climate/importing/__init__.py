@@ -16,13 +16,14 @@ import sys
 from dataclasses import dataclass
 
 from .faults import BadInput
-from .formats import FORMATS, read_stations
+from .formats import FORMATS, checked_elements, precipitation_of, read_stations
 from .formats.table import COLUMN_KINDS
-from .gaps import report_rows
+from .gaps import report_rows, settle_years
+from .months import with_precipitation
 from .folders import write_stations
 from .interrupts import Interrupted, interruptible
 from .station import (clean_name, csv_text, day_length_notice, hemisphere_doubt, monthly_files, parameters_of,
-                      station_csv, usable_name)
+                      phase_shift_doubt, station_csv, usable_name)
 
 __all__ = ["main", "BadInput"]
 
@@ -36,17 +37,25 @@ def options(argv=None):
                     "them, into station folders for run_station (monthly_T in deg F, monthly_P in inches, "
                     "parameter), and reports every year kept, dropped or filled.",
         epilog="Formats, recognised from their first lines: csv (a header row; a date column or YEAR, MONTH and "
-               "DAY columns; mean temperature or maximum and minimum; precipitation), ncei (Climate Data Online "
-               "daily and monthly summaries with *_ATTRIBUTES flags), bom (Bureau of Meteorology daily files, one "
-               "element each, given together), ecad (ECA&D daily series, one element each, with stations.txt if "
-               "wished), metoffice (Met Office historic station data). A file of several stations gives one "
-               "folder per station under STATION_DIR. Empty cells, NA, --- and missing-value codes such as -99.9 "
-               "or -9999 are gaps.")
+               "DAY columns; mean temperature or maximum and minimum; precipitation; a table dated on the first "
+               "of every month is monthly), ncei (Climate Data Online daily and monthly summaries with "
+               "*_ATTRIBUTES flags), bom (Bureau of Meteorology daily files, one element each, given together), "
+               "ecad (ECA&D daily series, one element each, with stations.txt if wished), metoffice (Met Office "
+               "historic station data), ghcnd (GHCN-Daily .dly or by_station CSV, with ghcnd-stations.txt if "
+               "wished), ghcnm (GHCN-Monthly v4 .dat with its .inv; precipitation from --precipitation), "
+               "meteostat (Meteostat's bulk files without a header), dwd (DWD produkt_klima_monat or _tag, with "
+               "Metadaten_Geographie), eccc (Environment Canada's daily or monthly files, one per year, given "
+               "together). Files compressed with gzip, bzip2 or xz, and zip archives (each member a file), are "
+               "read as they are. A file of several stations gives one folder per station under STATION_DIR. "
+               "Empty cells, NA, --- and missing-value codes such as -99.9 or -9999 are gaps.")
     capacity = parser.add_mutually_exclusive_group(required=True)
     capacity.add_argument("--capacity-mm", type=float, metavar="MM", help="the soil's water-holding capacity, mm")
     capacity.add_argument("--capacity-in", type=float, metavar="IN", help="the same in inches")
     parser.add_argument("--format", choices=tuple(FORMATS), help="the files' format (default: recognised)")
     parser.add_argument("--station", metavar="ID", help="import only this station (its identifier or name)")
+    parser.add_argument("--precipitation", metavar="FILE",
+                        help="the station's precipitation from this file (of one station, in any format), for "
+                             "records of temperature only such as GHCN-M")
     parser.add_argument("--latitude", type=float, metavar="LAT",
                         help="degrees, negative in the south (default: the file's latitude)")
     parser.add_argument("--name", help="the station's name (default: the file's, else its identifier)")
@@ -110,6 +119,22 @@ def chosen(stations, wanted):
     return found
 
 
+def with_precipitation_file(stations, arguments):
+    """The one station chosen, its precipitation from --precipitation's file."""
+    if len(stations) > 1:
+        raise BadInput(f"the files hold {len(stations)} stations: --precipitation gives the precipitation of one, "
+                       "chosen with --station")
+    series = stations[0]
+    if "precipitation" in series.readings:
+        raise BadInput(f"{series.files[0]} and --precipitation {arguments.precipitation} both give the "
+                       "precipitation of the station")
+    rain = precipitation_of(arguments.precipitation, arguments)
+    series.records = with_precipitation(series.records, rain.records)
+    series.readings.add("precipitation")
+    series.files += rain.files
+    return stations
+
+
 def folder_names(stations, arguments):
     """One folder per station: STATION_DIR itself for one station, else a folder in it
     named by the station's cleaned name (or identifier). Where two names clean to the same
@@ -138,7 +163,7 @@ def folder_names(stations, arguments):
 def plan(series, arguments, folder):
     label = ", ".join(series.files) + (f" (station {series.facts.id})" if series.facts.id else "")
     parameter = parameters_of(arguments, series.facts, series.files)
-    outcomes, means = series.years
+    outcomes, means = settle_years(series.records, arguments.max_missing_days, arguments.fill_months)
     rows, lines = report_rows(outcomes, means, series)
     kept = [result for result in outcomes if result.values is not None]
     if not kept:
@@ -151,7 +176,8 @@ def plan(series, arguments, folder):
              "import_report.csv": csv_text(rows), "station.csv": station_csv(arguments, series)}
     summary = (f"{len(kept)} years written to {folder} ({filled} with filled months), {dropped} dropped; "
                f"parameter: {parameter.strip()}")
-    doubts = tuple(doubt for doubt in (hemisphere_doubt(parameter, kept), day_length_notice(parameter)) if doubt)
+    doubts = tuple(doubt for doubt in (phase_shift_doubt(parameter), hemisphere_doubt(parameter, kept),
+                                       day_length_notice(parameter)) if doubt)
     return StationImport(label, folder, files, lines, summary, doubts)
 
 
@@ -170,6 +196,9 @@ def run(argv):
     arguments = options(argv)
     try:
         stations = chosen(read_stations(arguments.files, arguments), arguments.station)
+        if arguments.precipitation:
+            stations = with_precipitation_file(stations, arguments)
+        checked_elements(stations)
         if len(stations) > 1 and (arguments.name or arguments.latitude is not None):
             raise BadInput(f"the files hold {len(stations)} stations: --name and --latitude apply to one, chosen "
                            "with --station")

@@ -73,3 +73,17 @@ def months_of(series):
             for element in ELEMENTS:
                 month[element].missing = length - len(month[element].days)
     return MonthlyRecords(months, series.daily)
+
+
+def with_precipitation(records, rain):
+    """The months of `records` with their precipitation taken from the months of `rain`
+    (another file's): a month of `records` that `rain` lacks has its precipitation
+    missing."""
+    def absent(key, daily):
+        return Month(missing=calendar.monthrange(*key)[1]) if daily else Month(missing=None)
+    months = {}
+    for key, mine in records.months.items():
+        theirs = rain.months.get(key)
+        months[key] = {"temperature": mine["temperature"],
+                       "precipitation": theirs["precipitation"] if theirs else absent(key, rain.daily)}
+    return MonthlyRecords(months, records.daily)

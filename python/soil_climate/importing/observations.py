@@ -120,7 +120,7 @@ class Series:
     observations: list = field(default_factory=list)
     sorted_rows: int = 0
     duplicate_rows: int = 0
-    years: tuple | None = None  # settle_years' outcomes and means, once the observations are let go
+    records: object = None  # the MonthlyRecords, once the observations are let go
 
 
 def put_in_order(series):
@@ -148,7 +148,10 @@ def put_in_order(series):
 
 def join(parts):
     """One series per station from the series of each file: the files of one station
-    (found by its identifier) are joined by date, each reading from one file only."""
+    (found by its identifier) are joined by date, as files of one element each, or as
+    files of one period each (an archive's files of one station and year). A date that
+    two files give the same is counted a duplicate; with different values it is a fault
+    that names both lines."""
     stations = {}
     for part in parts:
         key = part.facts.id
@@ -160,19 +163,21 @@ def join(parts):
             raise BadInput(f"{part.files[0]} holds monthly records and {whole.files[0]} daily ones, or the other "
                            "way round; they cannot be joined")
         both = whole.readings & part.readings
-        if both:
-            raise BadInput(f"{whole.files[-1]} and {part.files[0]} both give the "
-                           f"{READING_NAMES[sorted(both)[0]]} of station {key or '(unnamed)'}")
         by_date = {observation.date: observation for observation in whole.observations}
         for observation in part.observations:
             mine = by_date.get(observation.date)
             if mine is None:
                 by_date[observation.date] = observation
-            else:
-                by_date[observation.date] = Observation(
-                    mine.where, mine.date, {**mine.values, **observation.values},
-                    {**mine.missing_days, **observation.missing_days}, max(mine.covers, observation.covers),
-                    mine.estimated | observation.estimated)
+                continue
+            if any(mine.values.get(name) != observation.values.get(name) for name in both):
+                raise BadInput(f"{mine.where} and {observation.where} both give {observation.date} with different "
+                               "values")
+            if both and part.readings <= both:
+                whole.duplicate_rows += 1
+            by_date[observation.date] = Observation(
+                mine.where, mine.date, {**mine.values, **observation.values},
+                {**mine.missing_days, **observation.missing_days}, max(mine.covers, observation.covers),
+                mine.estimated | observation.estimated)
         whole.observations = [by_date[date] for date in sorted(by_date)]
         whole.files += part.files
         whole.readings |= part.readings
@@ -187,6 +192,8 @@ def check_elements(series):
     label = " and ".join(series.files)
     station = f" (station {series.facts.id})" if series.facts.id else ""
     if "precipitation" not in series.readings:
-        raise BadInput(f"{label}{station}: no precipitation")
+        hint = ("GHCN-M carries temperature only: give the station's precipitation with --precipitation FILE"
+                if series.format == "ghcnm" else "give it with --precipitation FILE")
+        raise BadInput(f"{label}{station}: no precipitation; {hint}")
     if "mean" not in series.readings and not {"maximum", "minimum"} <= series.readings:
         raise BadInput(f"{label}{station}: no temperature (a mean, or a maximum and a minimum)")

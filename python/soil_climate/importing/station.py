@@ -47,7 +47,7 @@ def name_of(arguments, facts, files):
     identifier and the file's stem that cleans to a word."""
     if arguments.name:
         return arguments.name
-    stem = pathlib.Path(files[0]).stem
+    stem = pathlib.Path(re.sub(r"\.(gz|bz2|xz)$", "", os.path.basename(files[0]))).stem
     return usable_name(facts.name, facts.id, stem) or facts.name or facts.id or stem
 
 
@@ -81,6 +81,15 @@ def parameters_of(arguments, facts, files):
     fields = (abs(latitude), hemisphere, capacity_in, arguments.soil_temp_offset, arguments.amplitude_factor,
               phase_shift, name)
     return " ".join(repr(float(value)) if isinstance(value, float) else value for value in fields) + "\n"
+
+
+def phase_shift_doubt(parameter):
+    """The warning for a southern station given a phase shift of 0 days, as run_station
+    gives it, or None."""
+    fields = parameter.split()
+    if fields[1] == "S" and float(fields[5]) == 0.0:
+        return _model.phase_shift_doubt()
+    return None
 
 
 def hemisphere_doubt(parameter, kept):

@@ -1,12 +1,12 @@
 """Reading an archive's file as text: bounded lines, and numbers as the archives write
 them."""
 
+import io
 import math
-import os
-import stat
 
 from ... import _model
 from ..faults import BadInput
+from .compressed import DAMAGED, open_bytes
 
 # The longest line a file of records may hold, characters: far beyond any row of an
 # archive's export, and a bound on what a file that is no text table (/dev/zero, a binary
@@ -18,24 +18,8 @@ TRACE_WORDS = {"T", "TR", "TRACE"}
 
 
 def open_text(path):
-    """The file as text. A pipe or a FIFO is refused: the importer reads each file more
-    than once (to tell its format, then to read it), and a FIFO that no one writes would
-    keep it waiting; opened without waiting, it is told apart before any read."""
-    try:
-        descriptor = os.open(path, os.O_RDONLY | os.O_NONBLOCK | os.O_CLOEXEC)
-    except OSError as error:
-        raise BadInput(f"{path}: cannot be read: {error.strerror}") from error
-    try:
-        mode = os.fstat(descriptor).st_mode
-        if stat.S_ISFIFO(mode) or stat.S_ISSOCK(mode):
-            raise BadInput(f"{path}: is a pipe, not a file; save the records to a file and give that")
-        if stat.S_ISDIR(mode):
-            raise BadInput(f"{path}: cannot be read: Is a directory")
-        os.set_blocking(descriptor, True)
-    except BaseException:
-        os.close(descriptor)
-        raise
-    return open(descriptor, newline="", encoding="utf-8-sig")
+    """The file as text, decompressed where it is compressed."""
+    return io.TextIOWrapper(open_bytes(path), newline="", encoding="utf-8-sig")
 
 
 def bounded_lines(file, path):
@@ -53,6 +37,9 @@ def bounded_lines(file, path):
             yield line
     except UnicodeDecodeError as error:
         raise BadInput(f"{path}: line {undecodable_line(path, number + 1)} is not UTF-8 text") from error
+    except DAMAGED as error:
+        raise BadInput(f"{path}: after line {number}: the compressed data is damaged or cut short ({error})") \
+            from error
 
 
 def undecodable_line(path, guess):
@@ -61,7 +48,7 @@ def undecodable_line(path, guess):
     fails may lie well before the bad byte: the file is read again as bytes to find it,
     counting line ends as the text reading does (\n, \r\n and a lone \r)."""
     try:
-        with open(path, "rb") as file:
+        with open_bytes(path) as file:
             number, carried = 1, b""
             while True:
                 read = file.readline(4 * LONGEST_LINE + 4)
@@ -78,7 +65,7 @@ def undecodable_line(path, guess):
                         before = block[:error.start]
                         return number + before.count(b"\r") - before.count(b"\r\n")
                 number += block.count(b"\n") + block.count(b"\r") - block.count(b"\r\n")
-    except OSError:
+    except (BadInput, *DAMAGED):
         return guess
 
 
