@@ -678,6 +678,40 @@ void add_to_periods(station_entry& station, const compared_periods& periods, con
     }
 }
 
+// What a station was warned of: each "Warning: " line its run printed (its log), and the
+// years its import dropped (its import_report.csv, where it has one), so that the tables
+// and the index say what only the logs did.
+std::vector<std::string> warnings_of(const station_listed& station) {
+    std::vector<std::string> warnings;
+    static constexpr std::string_view mark = "Warning: ";
+    const file_text log = read_bounded(station.log + ".out", largest_station_file);
+    if (log.bytes) {
+        for (const std::string& line : lines_of(*log.bytes)) {
+            if (line.starts_with(mark)) {
+                warnings.push_back(line.substr(mark.size()));
+            }
+        }
+    }
+    const file_text report = read_bounded(station.folder + "/import_report.csv", largest_station_file);
+    if (report.bytes) {
+        std::string_view rest = *report.bytes;
+        std::vector<std::string> fields;
+        std::set<std::string> dropped;
+        while (read_csv_record(rest, fields)) {
+            if (fields.size() > 1 && fields[1] == "dropped") {
+                dropped.insert(fields[0]);
+            }
+        }
+        if (!dropped.empty()) {
+            warnings.push_back(std::to_string(dropped.size()) + (dropped.size() == 1 ? " year" : " years") +
+                               " dropped on import for incomplete months (" + (dropped.size() > 1 ? "between " : "") +
+                               *dropped.begin() +
+                               (dropped.size() > 1 ? " and " + *dropped.rbegin() : "") + "; see import_report.csv)");
+        }
+    }
+    return warnings;
+}
+
 // One station's years.csv: its rows appended to the table of all stations, its regimes
 // counted, its labels (the names of its reports) collected, its bytes kept. A file that
 // is not a whole table of years of this program, or that holds no year, fails the
@@ -885,6 +919,7 @@ int tables(const std::string& output, const std::string& logs, bool html, bool r
             }
             if (status == "exit 0") {
                 read_station_years(station, from.outputs, text, header, labels, years_bytes, periods);
+                station.warnings = warnings_of(from);
                 const file_text planned = read_bounded(from.log + ".planned", largest_file);
                 if (!planned.fault.empty()) {
                     throw station_fault{"logs", from.log + ".planned " + planned.fault};

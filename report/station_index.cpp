@@ -167,7 +167,7 @@ void append_station_summary_header(std::string& text, std::size_t temperature_re
     append_percent_columns(text, "moisture", moisture_regime_names);
     append_percent_columns(text, "subdivision", subdivision_names);
     append_percent_columns(text, "temperature", std::span(temperature_regime_names).first(temperature_regimes));
-    text += ",latitude,longitude,elevation,status,message\n";
+    text += ",latitude,longitude,elevation,status,message,warnings\n";
 }
 
 namespace {
@@ -179,6 +179,13 @@ void append_optional(std::string& text, const std::optional<double>& value) {
     }
 }
 
+std::string joined(const std::vector<std::string>& parts, std::string_view between) {
+    std::string all;
+    for (const std::string& part : parts) {
+        all += (all.empty() ? "" : std::string(between)) + part;
+    }
+    return all;
+}
 
 }  // namespace
 
@@ -201,6 +208,8 @@ void append_station_summary_row(std::string& text, const station_entry& station,
     append_csv_field(text, station.status);
     text += ',';
     append_csv_field(text, station.message);
+    text += ',';
+    append_csv_field(text, joined(station.warnings, "; "));
     text += '\n';
 }
 
@@ -265,7 +274,21 @@ void append_map(std::string& text, std::span<const station_entry> stations) {
             ++placed;
         }
     }
+    const int unplaced = static_cast<int>(stations.size()) - placed;
+    const auto append_unplaced = [&] {
+        if (unplaced == 0) {
+            return;
+        }
+        text += "<p class=\"unplaced\">";
+        append_integer(text, unplaced, 0);
+        text += unplaced == 1 ? " station is" : " stations are";
+        text += " not on the map: no latitude and longitude are known of ";
+        text += unplaced == 1 ? "it" : "them";
+        text += " (a station.csv in the station's folder, as station_import writes it or by hand with "
+                "latitude and longitude columns, places a station).</p>\n";
+    };
     if (placed == 0) {
+        append_unplaced();
         return;
     }
     // A frame of whole 5-degree steps around the stations, at least 10 degrees each way.
@@ -346,6 +369,7 @@ void append_map(std::string& text, std::span<const station_entry> stations) {
     text += "\" font-size=\"11\" text-anchor=\"middle\" transform=\"rotate(-90 12 ";
     append_integer(text, height / 2, 0);
     text += ")\">latitude (degrees north)</text>\n</svg>\n";
+    append_unplaced();
 }
 
 // Sorts the table of stations by a column on a click on its heading, numbers as numbers;
@@ -412,6 +436,21 @@ void append_index(std::string& text, std::span<const station_entry> stations,
         }
         text += "</table>\n";
     }
+    const auto warned = std::count_if(stations.begin(), stations.end(),
+                                      [](const station_entry& station) { return !station.warnings.empty(); });
+    if (warned > 0) {
+        text += "<h2>Stations with warnings</h2>\n<table class=\"warned\">\n<tr><th>station</th><th>warning</th></tr>\n";
+        for (const station_entry& station : stations) {
+            for (const std::string& warning : station.warnings) {
+                text += "<tr><td>";
+                append_escaped(text, station.given);
+                text += "</td><td>";
+                append_escaped(text, warning);
+                text += "</td></tr>\n";
+            }
+        }
+        text += "</table>\n";
+    }
     text += "<h2>Stations</h2>\n<table class=\"sortable\">\n<thead><tr><th>station</th><th>name</th>"
             "<th class=\"number\">latitude</th><th class=\"number\">years</th><th>most frequent moisture regime</th>"
             "<th>most frequent temperature regime</th><th>moisture regime by year</th>";
@@ -438,6 +477,13 @@ void append_index(std::string& text, std::span<const station_entry> stations,
             text += "\">";
             append_escaped(text, station.given);
             text += "</a>";
+        }
+        if (!station.warnings.empty()) {
+            text += " <span class=\"warning\" title=\"";
+            append_escaped(text, joined(station.warnings, "\n"));
+            text += "\" style=\"color:#b60\">&#9888; ";
+            append_integer(text, static_cast<int>(station.warnings.size()), 0);
+            text += station.warnings.size() == 1 ? " warning</span>" : " warnings</span>";
         }
         text += "</td><td>";
         append_escaped(text, tally.station_name);

@@ -60,8 +60,9 @@ struct station_place {
 };
 
 // One station of the gathered tables: as given on the command line, its folder, the link
-// to its page, what its years hold, where it stands, and how its run ended ("ok", or
-// "failed (exit 1)" and the last line it printed).
+// to its page, what its years hold, where it stands, how its run ended ("ok", or
+// "failed (exit 1)" and the last line it printed), and the warnings of its run and its
+// import.
 struct station_entry {
     std::string given;
     std::string folder;
@@ -71,6 +72,7 @@ struct station_entry {
     std::array<period_tally, 2> periods{};  // with run_stations --periods
     std::string status = "ok";
     std::string message;
+    std::vector<std::string> warnings;
 
     bool failed() const { return status != "ok"; }
 };
@@ -81,8 +83,8 @@ std::size_t gathered_temperature_regimes(std::span<const station_entry> stations
 
 // stations_summary.csv: "station,years", then a column "<kind>_<name>_percent" for each
 // name of each regime table (the first `temperature_regimes` of the temperature regimes),
-// then latitude, longitude, elevation, status and message. A failed station's row has no
-// years and no percentages.
+// then latitude, longitude, elevation, status, message and warnings ("; " between them).
+// A failed station's row has no years and no percentages.
 void append_station_summary_header(std::string& text, std::size_t temperature_regimes);
 void append_station_summary_row(std::string& text, const station_entry& station, std::size_t temperature_regimes);
 
@@ -106,8 +108,9 @@ namespace page {
 
 // index.html, for people: how many stations ran and failed, a map of the stations that
 // have coordinates (points on a longitude/latitude frame coloured by their most frequent
-// moisture regime), the failed stations with their messages, and a table of every
-// station (its name as given, a link to its page, latitude, years, most frequent
+// moisture regime) with the count of those it could not place, the failed stations with
+// their messages, the warnings of each station that had one, and a table of every
+// station (a warning mark by a station that had a warning) (its name as given, a link to its page, latitude, years, most frequent
 // regimes and a strip of its moisture regime year by year) whose columns sort on a click
 // (a small script; the page reads the same without it). Self-contained and offline.
 // With `periods`, a column of each station's change from the first period to the second.

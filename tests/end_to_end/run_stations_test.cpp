@@ -98,7 +98,7 @@ void expect_tables(const station_folder& root, const std::string& results, const
             cells.push_back(cell);
         }
         const std::string latitude = cells.size() > 3 ? (cells[3] == "S" ? "-" : "") + cells[2] : "";
-        expected_summary.push_back(summary_row(root, folder, outputs) + "," + latitude + ",,,ok,");
+        expected_summary.push_back(summary_row(root, folder, outputs) + "," + latitude + ",,,ok,,");
     }
     std::vector<std::string> rows = lines_of(root.read(results + "/stations.csv"));
     ASSERT_FALSE(rows.empty());
@@ -137,7 +137,7 @@ TEST(RunStations, EachStationAsIfRunAloneAndFailuresReportedAtTheEnd) {
         }
     }
     const std::string summary = root.read("results/stations_summary.csv");
-    EXPECT_NE(summary.find(quoted(root, "bad") + "," + std::string(34, ',') + "failed (exit 1),\"parameter: field hemisphere \"\"n\"\" is not N or S.\"\n"),
+    EXPECT_NE(summary.find(quoted(root, "bad") + "," + std::string(34, ',') + "failed (exit 1),\"parameter: field hemisphere \"\"n\"\" is not N or S.\",\n"),
               std::string::npos)
         << summary;
     // Captured output goes below the output folder, never into a station's folder.
@@ -284,6 +284,16 @@ TEST(RunStationsResume, LeanOutputsAreTheFullOnesLessTheReports) {
     }
     EXPECT_TRUE(root.exists("full/stations/a/1981"));
     EXPECT_FALSE(root.exists("lean/stations/a/1981"));
+    // The figures and the temperature scale reach every run, as run_station alone writes them.
+    ASSERT_EQ(root.shell(run_stations_apart("--html --figures --temperature-scale -5:35 -o scaled a")).status, 0);
+    ASSERT_EQ(root.shell(std::string("cd a && '") + RUN_STATION_PATH + "'" +
+                         " --csv --html --figures --temperature-scale -5:35 --output-dir ../alone > /dev/null")
+                  .status,
+              0);
+    for (const char* name : {"temperature_calendar.svg", "station.html"}) {
+        EXPECT_EQ(root.read(std::string("scaled/stations/a/") + name), root.read(std::string("alone/") + name))
+            << name;
+    }
 }
 
 // A station.csv beside the inputs places the station: its longitude and elevation in both
@@ -295,15 +305,49 @@ TEST(RunStationsResume, StationsWithCoordinatesAreOnTheMap) {
                                       "USC00042294,\"DAVIS 2 WSW, CA US\",38.5,-121.7761,18.3,ncei,davis.csv\n");
     ASSERT_EQ(root.shell(run_stations_apart("--html -o results x/davis y/davis")).status, 0);
     const std::string summary = root.read("results/stations_summary.csv");
-    EXPECT_NE(summary.find(",38.5,-121.7761,18.3,ok,\n"), std::string::npos) << summary;
-    EXPECT_NE(summary.find(",38.5,,,ok,\n"), std::string::npos) << "no station.csv: the latitude of its years";
+    EXPECT_NE(summary.find(",38.5,-121.7761,18.3,ok,,\n"), std::string::npos) << summary;
+    EXPECT_NE(summary.find(",38.5,,,ok,,\n"), std::string::npos) << "no station.csv: the latitude of its years";
     EXPECT_NE(root.read("results/stations.csv").find(",Thermic,-121.7761,18.3\n"), std::string::npos);
     const std::string index = root.read("results/index.html");
     EXPECT_NE(index.find("<title>x/davis</title></circle>"), std::string::npos);
     EXPECT_EQ(index.find("<title>y/davis</title></circle>"), std::string::npos) << "no longitude, no point";
+    EXPECT_NE(index.find("<p class=\"unplaced\">1 station is not on the map: no latitude and longitude are known"),
+              std::string::npos);
     // Two folders named davis: each its own outputs.
     EXPECT_EQ(std::distance(fs::directory_iterator(root.path() / "results" / "stations"), fs::directory_iterator()),
               2);
+}
+
+// What a station's run and its import warned of reaches both tables: a southern station
+// with phase_shift 0, and years its import dropped; a station.csv written by hand with
+// only latitude and longitude places it.
+TEST(RunStations, EveryStationsWarningsReachTheSummaryAndTheIndex) {
+    station_folder root;
+    lay_out(root, {{"perth", "southern"}, {"davis", "davis"}});
+    root.write("perth/parameter", "31.9 S 5.0 2.5 0.66 0 Perth\n");
+    root.write("perth/import_report.csv", "year,outcome,month,element,missing_days,note\n1989,dropped,3,temperature,"
+                                          "5,month incomplete\n1989,dropped,4,temperature,6,month incomplete\n"
+                                          "1990,dropped,7,precipitation,,month incomplete\n1991,kept,,,,\n");
+    root.write("perth/station.csv", "latitude,longitude\n-31.9,115.97\n");
+    const auto run = root.shell(run_stations_apart("--html -o results perth davis"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string warning = "parameter: a southern station (S) with phase_shift 0 has its warmest soil on "
+                                "15 May";
+    const std::string dropped = "2 years dropped on import for incomplete months (between 1989 and 1990; see "
+                                "import_report.csv)";
+    const std::vector<std::string> summary = lines_of(root.read("results/stations_summary.csv"));
+    ASSERT_EQ(summary.size(), 3u);
+    EXPECT_NE(summary[1].find(",-31.9,115.97,,ok,,\""), std::string::npos) << summary[1];
+    EXPECT_NE(summary[1].find(warning), std::string::npos) << summary[1];
+    EXPECT_TRUE(summary[1].ends_with("; " + dropped + "\"")) << summary[1];
+    EXPECT_TRUE(summary[2].ends_with(",ok,,")) << summary[2];
+    const std::string index = root.read("results/index.html");
+    EXPECT_NE(index.find("<h2>Stations with warnings</h2>"), std::string::npos);
+    EXPECT_NE(index.find(warning), std::string::npos);
+    EXPECT_NE(index.find("<td>" + dropped + "</td>"), std::string::npos);
+    EXPECT_NE(index.find("&#9888; 2 warnings</span>"), std::string::npos);
+    EXPECT_EQ(index.find("&#9888; 1 warning"), std::string::npos) << "davis has none";
+    EXPECT_NE(index.find("<p class=\"unplaced\">1 station is not on the map"), std::string::npos);
 }
 
 TEST(RunStations, FoldersThatAreNotStationsAreSkipped) {
@@ -336,6 +380,7 @@ TEST(RunStations, UsageErrorsEndBeforeAnythingRuns) {
         {"-j 3000000000 davis", "-j takes at most 4096 stations at once, not '3000000000'"},
         {"--sshloginfile nowhere davis", "cannot read the ssh login file 'nowhere'"},
         {"nothing", "no station folder among the arguments"},
+        {"--temperature-scale '0 30' davis", "--temperature-scale takes MIN:MAX in whole degrees, not '0 30'"},
     };
     for (const usage_case& c : cases) {
         const auto result = root.shell(run_stations("-o results " + c.arguments));

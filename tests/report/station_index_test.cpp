@@ -77,8 +77,9 @@ TEST(StationIndex, SummaryColumnsAndRowsOfAStation) {
     append_station_summary_header(header, bands);
     EXPECT_EQ(header.rfind("station,years,moisture_aridic_percent,moisture_xeric_percent,", 0), 0u);
     EXPECT_NE(header.find(",subdivision_extreme_aridic_percent,"), std::string::npos);
-    EXPECT_NE(header.find(",temperature_isohyperthermic_percent,latitude,longitude,elevation,status,message\n"),
-              std::string::npos);
+    EXPECT_NE(
+        header.find(",temperature_isohyperthermic_percent,latitude,longitude,elevation,status,message,warnings\n"),
+        std::string::npos);
 
     station_entry station;
     station.folder = "/st/\"a\"";
@@ -94,7 +95,7 @@ TEST(StationIndex, SummaryColumnsAndRowsOfAStation) {
                         "0.00,0.00,0.00,0.00,33.33,33.33,33.33,0.00,",
                         0),
               0u);
-    EXPECT_TRUE(row.ends_with(",0.00,-33.9,18.4,,ok,\n")) << row;
+    EXPECT_TRUE(row.ends_with(",0.00,-33.9,18.4,,ok,,\n")) << row;
     EXPECT_EQ(std::count(row.begin(), row.end(), ','), std::count(header.begin(), header.end(), ','));
 
     station_entry failed;
@@ -104,7 +105,7 @@ TEST(StationIndex, SummaryColumnsAndRowsOfAStation) {
     row.clear();
     append_station_summary_row(row, failed, bands);
     EXPECT_EQ(row, "\"/st/b\"," + std::string(34, ',') +
-                       "failed (exit 1),\"parameter: field hemisphere \"\"n\"\" is not N or S.\"\n");
+                       "failed (exit 1),\"parameter: field hemisphere \"\"n\"\" is not N or S.\",\n");
     EXPECT_EQ(std::count(row.begin(), row.end(), ','), std::count(header.begin(), header.end(), ','));
 
     // The cold regimes' columns come only when a station has a cold year.
