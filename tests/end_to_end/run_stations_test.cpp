@@ -445,7 +445,38 @@ TEST(SlurmArray, EveryStationRunsExactlyOnceWhateverTheRange) {
         EXPECT_EQ(stations, every) << range.first << "-" << range.last;
         const std::vector<std::string> rows = lines_of(root.read("results/stations.csv"));
         EXPECT_EQ(rows.size(), 1u + 30 + 3 + 2 + 30 + 3) << range.first << "-" << range.last;
+        // Every link of the index leads to a page that the tasks wrote.
+        const std::string index = root.read("results/index.html");
+        int links = 0;
+        for (std::size_t at = index.find("<a href=\""); at != std::string::npos; at = index.find("<a href=\"", at + 1)) {
+            const std::size_t start = at + 9;
+            const std::string link = index.substr(start, index.find('"', start) - start);
+            EXPECT_TRUE(root.exists("results/" + link)) << link;
+            ++links;
+        }
+        EXPECT_EQ(links, 5);
     }
+}
+
+// Submitted from a login node, the script sends the array and then its own gathering job
+// as a job of this same script, which keeps the script's #SBATCH lines.
+TEST(SlurmArray, TheGatheringJobIsTheScriptItselfAfterTheArray) {
+    station_folder root;
+    lay_out(root, {{"stations/s1", "davis"}});
+    fs::create_directories(root.path() / "bin");
+    root.write("bin/sbatch", "#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$(dirname \"$0\")/calls\"\necho 4711\n");
+    fs::permissions(root.path() / "bin" / "sbatch", fs::perms::owner_all);
+    const std::string script = std::string(EXAMPLES_DIR) + "/slurm_stations.sbatch";
+    const auto submitted = root.shell("PATH=\"$PWD/bin:$PATH\" bash '" + script + "' --submit stations results 3");
+    ASSERT_EQ(submitted.status, 0) << submitted.err;
+    const std::vector<std::string> calls = lines_of(root.read("bin/calls"));
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_NE(calls[0].find("--array=0-2 " + fs::canonical(script).string()), std::string::npos) << calls[0];
+    EXPECT_NE(calls[1].find("--dependency=afterany:4711 "), std::string::npos) << calls[1];
+    EXPECT_TRUE(calls[1].ends_with(fs::canonical(script).string() + " --gather " +
+                                   fs::canonical(root.path() / "results").string() + " 3"))
+        << calls[1];
+    EXPECT_EQ(calls[1].find("--wrap"), std::string::npos);
 }
 
 // The gathering job says which tasks left nothing and which stations failed, and ends
