@@ -377,11 +377,20 @@ std::vector<std::string> lines_of(const std::string& text) {
     return lines;
 }
 
+// What the runs were asked to write beyond the tables: the pages, the drawings alone.
+struct asked_outputs {
+    bool html = false;
+    bool figures = false;
+};
+
 // The fixed outputs of a station's run (its reports come on top).
-std::vector<std::string> fixed_outputs(bool html) {
+std::vector<std::string> fixed_outputs(asked_outputs asked) {
     std::vector<std::string> names{"summary", "SMRS", "SMR", "WSMR", "years.csv"};
-    if (html) {
+    if (asked.html) {
         names.push_back("station.html");
+    }
+    if (asked.figures) {
+        names.insert(names.end(), {"moisture_calendar.svg", "temperature_calendar.svg", "regime_frequencies.svg"});
     }
     return names;
 }
@@ -414,7 +423,7 @@ bool report_name(const std::string& name) {
 // Whether a station's record of its last complete run still stands: made from the
 // inputs as they are now (`current`), every output it lists (the ones this run asks for
 // among them) reading back as it was written.
-bool record_stands(const station_listed& station, const std::string& current, bool html) {
+bool record_stands(const station_listed& station, const std::string& current, asked_outputs asked) {
     const file_text text = read_bounded(station.log + ".fingerprint", largest_file);
     if (!text.bytes) {
         return false;
@@ -432,7 +441,7 @@ bool record_stands(const station_listed& station, const std::string& current, bo
         }
         listed.insert(name);
     }
-    const std::vector<std::string> wanted = fixed_outputs(html);
+    const std::vector<std::string> wanted = fixed_outputs(asked);
     return std::all_of(wanted.begin(), wanted.end(), [&](const std::string& name) { return listed.contains(name); });
 }
 
@@ -532,7 +541,7 @@ int list(const std::string& output, bool in_place) {
 // Plans the run. A fingerprint becomes a station's record only through `tables`, after
 // its run in this same run_stations ended with status 0: so every station to run first
 // loses its status and record, and every station drops a plan an interrupted run left.
-int plan(const std::string& logs, const std::string& salt, bool resume, bool html) {
+int plan(const std::string& logs, const std::string& salt, bool resume, asked_outputs asked) {
     const std::vector<station_listed> stations = read_station_list(std::cin, logs);
     const auto clear = [](const std::string& name) {
         if (const std::string fault = remove_log_entry(name); !fault.empty()) {
@@ -542,7 +551,7 @@ int plan(const std::string& logs, const std::string& salt, bool resume, bool htm
     for (const station_listed& station : stations) {
         const std::string current = fingerprint_of(station, salt);
         clear(station.log + ".planned");
-        if (resume && run_status(station) == "exit 0" && record_stands(station, current, html)) {
+        if (resume && run_status(station) == "exit 0" && record_stands(station, current, asked)) {
             continue;
         }
         // The reports the outputs hold now, by the last record and by the table of years:
@@ -807,11 +816,11 @@ void read_station_years(station_entry& station, const std::string& outputs, std:
 // are one set), and the planned fingerprint with each output's size and hash recorded as
 // the station's record, in place of the plan.
 void record_run(const station_listed& station, const std::string& planned, const std::vector<std::string>& labels,
-                const std::string& years_bytes, bool html, bool reports) {
+                const std::string& years_bytes, asked_outputs asked, bool reports) {
     const std::vector<std::string> plan_lines = lines_of(planned);
     std::string record = (plan_lines.empty() ? std::string() : plan_lines.front()) + "\n";
     std::set<std::string> written;
-    for (const std::string& name : fixed_outputs(html)) {
+    for (const std::string& name : fixed_outputs(asked)) {
         written.insert(name);
     }
     if (reports) {
@@ -870,7 +879,7 @@ void check_against_record(const station_listed& station, const std::string& year
     }
 }
 
-int tables(const std::string& output, const std::string& logs, bool html, bool reports,
+int tables(const std::string& output, const std::string& logs, asked_outputs asked, bool reports,
            const std::optional<compared_periods>& periods) {
     const std::vector<station_listed> listed = read_station_list(std::cin, logs);
     temporary_files::remove_on_signals();
@@ -880,7 +889,7 @@ int tables(const std::string& output, const std::string& logs, bool html, bool r
     output_file summary(prefix + "stations_summary.csv", prefix,
                         "Output file of stations_summary.csv opening failed.", "of stations_summary.csv");
     std::optional<output_file> index;
-    if (html) {
+    if (asked.html) {
         index.emplace(prefix + "index.html", prefix, "Output file of index.html opening failed.", "of index.html");
     }
     std::optional<output_file> changes;
@@ -925,7 +934,7 @@ int tables(const std::string& output, const std::string& logs, bool html, bool r
                     throw station_fault{"logs", from.log + ".planned " + planned.fault};
                 }
                 if (planned.bytes) {
-                    record_run(from, *planned.bytes, labels, years_bytes, html, reports);
+                    record_run(from, *planned.bytes, labels, years_bytes, asked, reports);
                 } else {
                     check_against_record(from, years_bytes);
                 }
@@ -996,8 +1005,9 @@ int tables(const std::string& output, const std::string& logs, bool html, bool r
 int main(int argc, char** argv) {
     static constexpr const char* usage =
         "Usage: gather_stations list [--in-place] OUTPUT_DIR < folders > stations\n"
-        "       gather_stations plan [--resume] [--html] LOGS_DIR SALT < stations\n"
-        "       gather_stations tables [--html] [--no-reports] [--periods A:B,C:D] OUTPUT_DIR LOGS_DIR < stations\n"
+        "       gather_stations plan [--resume] [--html] [--figures] LOGS_DIR SALT < stations\n"
+        "       gather_stations tables [--html] [--figures] [--no-reports] [--periods A:B,C:D] OUTPUT_DIR LOGS_DIR "
+        "< stations\n"
         "       gather_stations --help\n"
         "The steps of run_stations around the runs of the stations; see gather_stations(1).\n";
     std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -1018,7 +1028,7 @@ int main(int argc, char** argv) {
         arguments.erase(arguments.begin());
     }
     const bool resume = take("--resume");
-    const bool html = take("--html");
+    const soil_climate::asked_outputs asked{take("--html"), take("--figures")};
     const bool in_place = take("--in-place");
     const bool no_reports = take("--no-reports");
     std::optional<soil_climate::compared_periods> periods;
@@ -1031,14 +1041,14 @@ int main(int argc, char** argv) {
         arguments.erase(at, at + 2);
     }
     try {
-        if (step == "list" && arguments.size() == 1 && !resume && !html && !no_reports) {
+        if (step == "list" && arguments.size() == 1 && !resume && !asked.html && !asked.figures && !no_reports) {
             return soil_climate::list(arguments[0], in_place);
         }
         if (step == "plan" && arguments.size() == 2 && !no_reports) {
-            return soil_climate::plan(arguments[0], arguments[1], resume, html);
+            return soil_climate::plan(arguments[0], arguments[1], resume, asked);
         }
         if (step == "tables" && arguments.size() == 2 && !resume && !in_place) {
-            return soil_climate::tables(arguments[0], arguments[1], html, !no_reports, periods);
+            return soil_climate::tables(arguments[0], arguments[1], asked, !no_reports, periods);
         }
     } catch (const soil_climate::run_failure& failure) {
         std::fprintf(stderr, "run_stations: %s The earlier tables are kept.\n", failure.what());

@@ -294,6 +294,11 @@ TEST(RunStationsResume, LeanOutputsAreTheFullOnesLessTheReports) {
         EXPECT_EQ(root.read(std::string("scaled/stations/a/") + name), root.read(std::string("alone/") + name))
             << name;
     }
+    // A drawing gone is an output missing: a resume makes it again.
+    fs::remove(root.path() / "scaled" / "stations" / "a" / "temperature_calendar.svg");
+    ASSERT_EQ(root.shell(run_stations_apart("--resume --html --figures --temperature-scale -5:35 -o scaled a")).status,
+              0);
+    EXPECT_EQ(root.read("scaled/stations/a/temperature_calendar.svg"), root.read("alone/temperature_calendar.svg"));
 }
 
 // A station.csv beside the inputs places the station: its longitude and elevation in both
