@@ -466,6 +466,7 @@ PYBIND11_MODULE(_model, module) {
         },
         py::arg("hemisphere"), py::arg("mean_temperature"),
         "The warning for a station whose warmest months belong to the other hemisphere, or None.");
+    module.attr("__version__") = SOIL_CLIMATE_VERSION;
     module.def(
         "phase_shift_doubt",
         []() { return *phase_shift_doubt(earth_hemisphere::south, 0.0); },

@@ -19,6 +19,9 @@ import numpy as np
 
 from . import _model
 
+# The version of the library, the same as run_station --version gives.
+__version__ = _model.__version__
+
 __all__ = ["simulate", "compare_periods", "simulate_grid", "delta_scenario", "compare_grids", "compare_ensemble", "write_grid", "write_geotiff", "read_station", "StationResult", "YearField", "YEAR_FIELDS", "COUNT_FIELDS", "SUM_FIELDS", "Parameter", "PARAMETERS"]
 
 

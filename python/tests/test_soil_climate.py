@@ -264,3 +264,8 @@ def test_every_pair_of_moisture_regime_colours_stays_apart_for_every_common_defi
             for second in colours[i + 1:]:
                 distance = np.linalg.norm(_lab(first, deficiency) - _lab(second, deficiency))
                 assert distance > 30.0, (name, first, second, distance)
+
+
+def test_the_version_is_run_stations():
+    shown = subprocess.run([os.environ["RUN_STATION"], "--version"], capture_output=True, text=True, check=True)
+    assert shown.stdout.split() == ["run_station", soil_climate.__version__]
