@@ -11,7 +11,7 @@ suppressPackageStartupMessages(library(soilclimate))
 
 station <- read_station(folder)
 years <- length(station$labels)
-times <- vapply(seq_len(rounds), function(i) system.time(simulate(station))[["elapsed"]] * 1000, numeric(1))
+times <- vapply(seq_len(rounds), function(i) system.time(simulate_station(station))[["elapsed"]] * 1000, numeric(1))
 cpp <- system2(arguments[2], c(folder, rounds), stdout = TRUE)
 cpp_ms <- as.numeric(sub(" ms.*", "", sub(".* in ", "", cpp[1])))
 cat(sprintf("R simulate, %d station-years: median %.1f ms (range %.1f to %.1f) over %d rounds\n", years,

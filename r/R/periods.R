@@ -16,7 +16,7 @@ parse_period <- function(period) {
 
 compare_periods <- function(result, first, second) {
   if (!inherits(result, "soilclimate_years")) {
-    stop("result must be the years of simulate()", call. = FALSE)
+    stop("result must be the years of simulate_station()", call. = FALSE)
   }
   periods <- list(parse_period(first), parse_period(second))
   years <- suppressWarnings(as.numeric(result$year_label))

@@ -36,12 +36,12 @@ one_word <- function(value, name) {
   value
 }
 
-simulate <- function(temperature, precipitation, latitude, capacity_mm, units, soil_temp_offset = 2.5,
-                     amplitude_factor = 0.66, phase_shift = NULL, labels = NULL, hemisphere = NULL,
-                     station_name = "", cold_regimes = FALSE) {
+simulate_station <- function(temperature, precipitation, latitude, capacity_mm, units, soil_temp_offset = 2.5,
+                             amplitude_factor = 0.66, phase_shift = NULL, labels = NULL, hemisphere = NULL,
+                             station_name = "", cold_regimes = FALSE) {
   if (inherits(temperature, "soilclimate_station")) {
     station <- temperature
-    return(simulate(station$temperature, station$precipitation, latitude = station$latitude,
+    return(simulate_station(station$temperature, station$precipitation, latitude = station$latitude,
                     capacity_mm = station$capacity_mm, units = station$units,
                     soil_temp_offset = station$soil_temp_offset, amplitude_factor = station$amplitude_factor,
                     phase_shift = station$phase_shift, labels = station$labels, hemisphere = station$hemisphere,
@@ -158,14 +158,21 @@ plot.soilclimate_years <- function(x, ...) {
   years <- nrow(calendar)
   old <- par(mar = c(5.5, 5, 3, 1))
   on.exit(par(old))
-  image(seq_len(360), seq_len(years), t(calendar[rev(seq_len(years)), , drop = FALSE]),
-        col = tables$moisture_code_colours, breaks = c(0.5, 1.5, 2.5, 3.5), axes = FALSE, xlab = "",
-        ylab = "", main = "Soil moisture calendar of the moisture control section", useRaster = TRUE, ...)
+  # The caller's graphical parameters (main, xlab, cex.main, ...) win over the defaults.
+  drawing <- utils::modifyList(list(main = "Soil moisture calendar of the moisture control section", xlab = "",
+                                    ylab = ""), list(...))
+  do.call(image, c(list(seq_len(360), seq_len(years), t(calendar[rev(seq_len(years)), , drop = FALSE]),
+                        col = tables$moisture_code_colours, breaks = c(0.5, 1.5, 2.5, 3.5), axes = FALSE,
+                        useRaster = TRUE), drawing))
   axis(1, at = (0:11) * 30 + 15, labels = month.abb, tick = FALSE)
   axis(2, at = seq_len(years), labels = rev(x$year_label), las = 1, tick = FALSE,
        cex.axis = if (years > 20) 0.7 else 1)
   box()
-  legend("bottom", inset = c(0, -0.2), legend = tables$moisture_code_names, fill = tables$moisture_code_colours,
-         horiz = TRUE, bty = "n", xpd = TRUE, cex = 0.8)
+  # The legend in the bottom margin, 3.5 lines below the calendar whatever the plot's
+  # height, so that it stays on the device.
+  bottom <- grconvertY(par("usr")[3], "user", "inches")
+  legend(x = 180.5, y = grconvertY(bottom - 3.5 * par("csi"), "inches", "user"), xjust = 0.5, yjust = 0.5,
+         legend = tables$moisture_code_names, fill = tables$moisture_code_colours, horiz = TRUE, bty = "n",
+         xpd = TRUE, cex = 0.8)
   invisible(x)
 }

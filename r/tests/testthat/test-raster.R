@@ -26,7 +26,7 @@ test_that("each cell of a raster has the regimes of its station, and NA cells st
       next
     }
     cell <- function(raster) matrix(as.vector(terra::values(raster)[k, ]), ncol = 12, byrow = TRUE)
-    alone <- simulate(cell(temperature), cell(precipitation), latitude = latitude[k],
+    alone <- simulate_station(cell(temperature), cell(precipitation), latitude = latitude[k],
                       capacity_mm = terra::values(capacity)[k], units = "us")
     shares <- 100 * table(alone$moisture_regime) / years
     expect_equal(moisture[k], unname(which.max(shares)) - 1, label = paste("cell", k))

@@ -2,7 +2,7 @@ test_that("a station folder read and simulated gives run_station's years.csv, fi
   years_csv <- Sys.getenv("SOILCLIMATE_YEARS_CSV")
   skip_if(years_csv == "", "run_station's years.csv of the example station is not given (the project's tests give it)")
   expected <- utils::read.csv(years_csv, colClasses = "character", check.names = FALSE)
-  result <- simulate(read_station(davis_folder()))
+  result <- simulate_station(read_station(davis_folder()))
   fields <- year_fields()
   expect_identical(names(result), names(expected))
   expect_identical(names(result), fields$name)
@@ -20,9 +20,9 @@ test_that("a station folder read and simulated gives run_station's years.csv, fi
 test_that("the files' own units give the same bits as the station read in deg C and mm", {
   files <- davis_files()
   station <- read_station(davis_folder())
-  us <- simulate(files$temperature, files$precipitation, latitude = 38.5, capacity_mm = 6 * 25.4, units = "us",
+  us <- simulate_station(files$temperature, files$precipitation, latitude = 38.5, capacity_mm = 6 * 25.4, units = "us",
                  station_name = "Davis")
-  expect_identical(as.data.frame(us), as.data.frame(simulate(station)))
+  expect_identical(as.data.frame(us), as.data.frame(simulate_station(station)))
   expect_identical(us$year_label, rownames(files$temperature))
   expect_identical(dim(attr(us, "moisture_calendar")), c(30L, 360L))
   expect_true(is.factor(us$moisture_regime))
@@ -33,12 +33,12 @@ test_that("a southern station gets the southern phase shift, and a doubtful one 
   files <- davis_files()
   # Half a year on: a southern station's seasons.
   southern <- files$temperature[, c(7:12, 1:6)]
-  south <- expect_silent(simulate(southern, files$precipitation, latitude = -38.5, capacity_mm = 150, units = "us"))
+  south <- expect_silent(simulate_station(southern, files$precipitation, latitude = -38.5, capacity_mm = 150, units = "us"))
   expect_identical(attr(south, "station")$phase_shift, 90)
   expect_identical(unique(south$hemisphere), "S")
-  expect_warning(simulate(southern, files$precipitation, latitude = -38.5, capacity_mm = 150, units = "us",
+  expect_warning(simulate_station(southern, files$precipitation, latitude = -38.5, capacity_mm = 150, units = "us",
                           phase_shift = 0), "southern station with phase_shift 0")
-  expect_warning(simulate(files$temperature, files$precipitation, latitude = -38.5, capacity_mm = 150,
+  expect_warning(simulate_station(files$temperature, files$precipitation, latitude = -38.5, capacity_mm = 150,
                           units = "us"), "warmest months of the mean year are June to August")
 })
 
@@ -47,11 +47,11 @@ test_that("a station beyond 50 degrees of latitude draws the day-length notice, 
   notice <- paste("day length is taken from the 50\u00b0 row of the table beyond 50\u00b0 of latitude: PET is",
                   "underestimated in summer and overestimated in winter there")
   for (latitude in c(60, -64.8, 50.01)) {
-    expect_warning(simulate(files$temperature, files$precipitation, latitude = latitude, capacity_mm = 150,
+    expect_warning(simulate_station(files$temperature, files$precipitation, latitude = latitude, capacity_mm = 150,
                             units = "us", phase_shift = 0), notice, fixed = TRUE)
   }
   for (latitude in c(49.9, 50)) {
-    expect_silent(simulate(files$temperature, files$precipitation, latitude = latitude, capacity_mm = 150,
+    expect_silent(simulate_station(files$temperature, files$precipitation, latitude = latitude, capacity_mm = 150,
                            units = "us"))
   }
   # read_station passes on run_station's own notice.
@@ -81,20 +81,22 @@ test_that("each bad input stops with the field, the year and the month", {
   for (case in cases) {
     arguments <- utils::modifyList(list(temperature = files$temperature, precipitation = files$precipitation,
                                         latitude = 38.5, capacity_mm = 150, units = "us"), case[[1]])
-    expect_error(do.call(simulate, arguments), case[[2]])
+    expect_error(do.call(simulate_station, arguments), case[[2]])
   }
-  expect_error(simulate(files$temperature, files$precipitation, latitude = 38.5, capacity_mm = 150),
+  expect_error(simulate_station(files$temperature, files$precipitation, latitude = 38.5, capacity_mm = 150),
                "units must be given")
   expect_error(read_station(tempdir()), "Temperature input file opening failed")
 })
 
 test_that("summary counts the regimes and plot draws the calendar", {
-  result <- simulate(read_station(davis_folder()))
+  result <- simulate_station(read_station(davis_folder()))
   printed <- capture.output(print(summary(result)))
   expect_true(any(grepl("^  XERIC +30  100.0 %$", printed)))
   file <- tempfile(fileext = ".png")
   grDevices::png(file)
   expect_invisible(plot(result))
+  # The caller's graphical parameters reach the drawing, in place of its own.
+  expect_invisible(plot(result, main = "Davis", xlab = "day", cex.main = 0.8))
   grDevices::dev.off()
   expect_gt(file.size(file), 1000)
 })
@@ -105,8 +107,8 @@ test_that("the cold regimes come only when asked for, in the station and on the 
                         byrow = TRUE)
   precipitation <- matrix(c(0.6, 0.5, 0.4, 0.3, 0.6, 1.4, 2.2, 1.8, 1.1, 0.9, 0.7, 0.6), 3, 12, byrow = TRUE)
   run <- function(cold) {
-    suppressWarnings(simulate(temperature, precipitation, latitude = 64.8, capacity_mm = 150, units = "us",
-                              cold_regimes = cold))
+    suppressWarnings(simulate_station(temperature, precipitation, latitude = 64.8, capacity_mm = 150, units = "us",
+                                      cold_regimes = cold))
   }
   plain <- run(FALSE)
   cold <- run(TRUE)
@@ -135,14 +137,14 @@ test_that("the cold regimes come only when asked for, in the station and on the 
 
 test_that("two periods compared are each the station simulated over that period alone", {
   station <- read_station(davis_folder())
-  result <- simulate(station)
+  result <- simulate_station(station)
   change <- compare_periods(result, "1981:1995", c(1996, 2010))
   expect_identical(change$years, c(15L, 15L))
   early <- station
   early$temperature <- station$temperature[1:15, ]
   early$precipitation <- station$precipitation[1:15, ]
   early$labels <- station$labels[1:15]
-  alone <- simulate(early)
+  alone <- simulate_station(early)
   moisture <- change$frequencies[change$frequencies$kind == "moisture_regime", ]
   expect_equal(moisture$years_first, as.vector(table(alone$moisture_regime)))
   expect_equal(sum(moisture$change_pp), 0)
