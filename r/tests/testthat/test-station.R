@@ -154,3 +154,9 @@ test_that("two periods compared are each the station simulated over that period 
   expect_error(compare_periods(result, "1981", "1996:2010"), "FIRST:LAST")
   expect_error(compare_periods(result, "1950:1960", "1996:2010"), "no year of the period 1950:1960")
 })
+
+test_that("the package masks no function of the packages R attaches", {
+  attached <- unlist(lapply(c("package:base", "package:stats", "package:graphics", "package:utils",
+                              "package:grDevices", "package:methods"), ls))
+  expect_identical(intersect(getNamespaceExports("soilclimate"), attached), character(0))
+})
