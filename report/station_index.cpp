@@ -321,6 +321,30 @@ void append_map(std::string& text, std::span<const station_entry> stations) {
     append_integer(text, height - 2 * margin, 0);
     text += "\" fill=\"#f7f7f7\" stroke=\"#888\"/>\n";
     const double step = std::max(5.0, std::ceil((east - west) / 8.0 / 5.0) * 5.0);
+    // The graticule: a faint line at every tick, so that a point reads off both axes.
+    for (double longitude = west + step; longitude < east - 1e-9; longitude += step) {
+        text += "<line x1=\"";
+        append_fixed(text, x(longitude), 0, 1);
+        text += "\" x2=\"";
+        append_fixed(text, x(longitude), 0, 1);
+        text += "\" y1=\"";
+        append_integer(text, margin, 0);
+        text += "\" y2=\"";
+        append_integer(text, height - margin, 0);
+        text += "\" stroke=\"#ddd\"/>";
+    }
+    for (double latitude = south + step; latitude < north - 1e-9; latitude += step) {
+        text += "<line x1=\"";
+        append_integer(text, margin, 0);
+        text += "\" x2=\"";
+        append_integer(text, width - margin, 0);
+        text += "\" y1=\"";
+        append_fixed(text, y(latitude), 0, 1);
+        text += "\" y2=\"";
+        append_fixed(text, y(latitude), 0, 1);
+        text += "\" stroke=\"#ddd\"/>";
+    }
+    text += "\n";
     for (double longitude = west; longitude <= east + 1e-9; longitude += step) {
         text += "<text x=\"";
         append_fixed(text, x(longitude), 0, 1);

@@ -186,9 +186,10 @@ def dwd(folder):
             f"{x:6.2f};{n:6.2f};   -999;   -999;   -999;   -999;   -999;    9;{r:7.1f};   -999;eor"
             for y, m, x, n, r in months()]
     product = write(folder / "produkt_klima_monat_19900101_19911231_00044.txt", [DWD_HEADER] + rows)
-    geography = write(folder / "Metadaten_Geographie_00044.txt", [
-        "Stations_id;Stationshoehe;Geogr.Breite;Geogr.Laenge;von_datum;bis_datum;Stationsname",
-        "         44;    1650.00;   40.0000;   -105.2500;19710301;        ;Test"])
+    # The archive's station list is Latin-1, not UTF-8.
+    geography = folder / "Metadaten_Geographie_00044.txt"
+    geography.write_bytes("Stations_id;Stationshoehe;Geogr.Breite;Geogr.Laenge;von_datum;bis_datum;Stationsname\n"
+                          "         44;    1650.00;   40.0000;   -105.2500;19710301;        ;Tést\n".encode("latin-1"))
     return [product, geography]
 
 
@@ -276,7 +277,7 @@ def test_every_format_gives_the_same_station_for_the_same_observations(tmp_path)
     (ecad, "ecad", ("4711", "TEST", "40.0", "-105.25", "1650.0")),
     (metoffice, "metoffice", ("", "Test", "40.0", "-105.25", "1650.0")),
     (ghcnm, "ghcnm", ("USW00000001", "TEST", "40.0", "-105.25", "1650.0")),
-    (dwd, "dwd", ("44", "Test", "40.0", "-105.25", "1650.0")),
+    (dwd, "dwd", ("44", "Tést", "40.0", "-105.25", "1650.0")),
     (eccc, "eccc", ("1100001", "TEST", "40.0", "-105.25", "")),
 ])
 def test_what_each_archive_says_of_its_station_reaches_station_csv(tmp_path, writer, source, coordinates):

@@ -9,11 +9,13 @@ von_datum;bis_datum;Stationsname), names and places the station: its last row, w
 station stands now."""
 
 import csv
+import io
 
 from ..faults import BadInput
 from ..observations import StationFacts, checked_coordinate
 from . import table
-from .text import bounded_lines, number, open_text
+from .compressed import open_bytes
+from .text import LONGEST_LINE, first_lines, number
 
 LAYOUT = table.Layout("dwd", {
     "date": ("MESS_DATUM_BEGINN", "MESS_DATUM"),
@@ -37,25 +39,31 @@ def recognises(lines):
 
 
 def is_station_list(path):
-    with open_text(path) as file:
-        return header_cells(next(bounded_lines(file, path), ""))[:4] == list(GEOGRAPHY)
+    return header_cells((first_lines(path, 1) or [""])[0])[:4] == list(GEOGRAPHY)
 
 
 def station_list(path):
     facts = {}
-    with open_text(path) as file:
-        rows = csv.reader(bounded_lines(file, path), delimiter=";")
-        next(rows, None)
-        for row in rows:
-            if len(row) < 7 or not row[0].strip():
-                continue
-            where = f"{path}: line {rows.line_num}"
-            key = row[0].strip()
-            facts[key] = StationFacts(
-                checked_coordinate(number(row[2], f"{where}, Geogr.Breite"), "latitude", where),
-                checked_coordinate(number(row[3], f"{where}, Geogr.Laenge"), "longitude", where),
-                checked_coordinate(number(row[1], f"{where}, Stationshoehe"), "elevation", where),
-                row[6].strip() or None, key)
+    with open_bytes(path) as file:
+        data = file.read(LONGEST_LINE + 1)
+    if len(data) > LONGEST_LINE:
+        raise BadInput(f"{path}: is longer than {LONGEST_LINE:,} bytes; the file is not a list of stations")
+    try:
+        text = data.decode("utf-8-sig")
+    except UnicodeDecodeError:
+        text = data.decode("latin-1")
+    rows = csv.reader(io.StringIO(text, newline=""), delimiter=";")
+    next(rows, None)
+    for row in rows:
+        if len(row) < 7 or not row[0].strip():
+            continue
+        where = f"{path}: line {rows.line_num}"
+        key = row[0].strip()
+        facts[key] = StationFacts(
+            checked_coordinate(number(row[2], f"{where}, Geogr.Breite"), "latitude", where),
+            checked_coordinate(number(row[3], f"{where}, Geogr.Laenge"), "longitude", where),
+            checked_coordinate(number(row[1], f"{where}, Stationshoehe"), "elevation", where),
+            row[6].strip() or None, key)
     if not facts:
         raise BadInput(f"{path}: lists no station")
     return facts

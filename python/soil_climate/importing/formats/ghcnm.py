@@ -57,7 +57,10 @@ def station_list(path):
 
 
 def read(path, options):
-    del options  # hundredths of deg C, whatever the user's units
+    # Hundredths of deg C, whatever the user's units. The archive's file holds every
+    # station of the world: with --station naming an identifier, only its lines are kept.
+    wanted = getattr(options, "station", None)
+    wanted = wanted if wanted and re.fullmatch(r"[A-Z0-9]{11}", wanted) else None
     stations, given = {}, {}
     with open_text(path) as file:
         for number, line in enumerate(bounded_lines(file, path), start=1):
@@ -68,6 +71,8 @@ def read(path, options):
             if not DAT.fullmatch(line) or len(line) > DAT_WIDTH:
                 raise BadInput(f"{where}: is not a line of a GHCN-M .dat file (ID, year, element and 12 months)")
             key, year, element = line[:11], int(line[11:15]), line[15:19]
+            if wanted and key != wanted:
+                continue
             if (key, year, element) in given:
                 raise BadInput(f"{given[key, year, element]} and line {number} both give {element} of station "
                                f"{key} in {year}")
@@ -90,7 +95,7 @@ def read(path, options):
                 series.observations.append(Observation(f"{where}, month {month}", datetime.date(year, month, 1),
                                                        {reading: value}, missing))
     if not stations:
-        raise BadInput(f"{path}: holds no records")
+        raise BadInput(f"--station {wanted}: no such station in {path}" if wanted else f"{path}: holds no records")
     for series in stations.values():
         merge_elements(series)
     return list(stations.values())

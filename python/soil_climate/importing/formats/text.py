@@ -70,8 +70,9 @@ def undecodable_line(path, guess):
 
 
 def first_lines(path, count=40):
-    """The file's first lines, for telling its format."""
-    with open_text(path) as file:
+    """The file's first lines, for telling its format; a byte that is no UTF-8 is read as
+    a replacement character here, and refused by the format's reader where it matters."""
+    with io.TextIOWrapper(open_bytes(path), newline="", encoding="utf-8-sig", errors="replace") as file:
         lines = []
         for line in bounded_lines(file, path):
             lines.append(line.rstrip("\r\n"))
