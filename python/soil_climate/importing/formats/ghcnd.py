@@ -15,7 +15,7 @@ import re
 
 from ..faults import BadInput
 from ..observations import Observation, Series, StationFacts, checked
-from .text import bounded_lines, open_text
+from .text import bounded_lines, open_text, record_lines
 
 ELEMENTS = {"TMAX": "maximum", "TMIN": "minimum", "TAVG": "mean", "PRCP": "precipitation"}
 DLY = re.compile(r"[A-Z0-9]{11}\d{6}[A-Z0-9]{4}[ 0-9-]{5}.{3}.*")
@@ -67,11 +67,7 @@ class Stations:
 
 
 def read_dly(path, lines, stations):
-    for number, line in enumerate(lines, start=1):
-        line = line.rstrip("\r\n")
-        if not line.strip():
-            continue
-        where = f"{path}: line {number}"
+    for where, line in record_lines(path, lines):
         if not DLY.fullmatch(line) or len(line) > DLY_WIDTH:
             raise BadInput(f"{where}: is not a line of a .dly file (ID, year, month, element and 31 days)")
         key, year, month, element = line[:11], int(line[11:15]), int(line[15:17]), line[17:21]

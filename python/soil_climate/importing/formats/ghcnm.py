@@ -14,7 +14,7 @@ import re
 
 from ..faults import BadInput
 from ..observations import Observation, Series, StationFacts, checked, checked_coordinate
-from .text import bounded_lines, open_text
+from .text import bounded_lines, open_text, record_lines
 
 ELEMENTS = {"TAVG": "mean", "TMAX": "maximum", "TMIN": "minimum"}
 DAT = re.compile(r"[A-Z0-9]{11}\d{4}(TAVG|TMAX|TMIN)[ 0-9-]{5}.*")
@@ -38,11 +38,7 @@ def is_station_list(path):
 def station_list(path):
     facts = {}
     with open_text(path) as file:
-        for number, line in enumerate(bounded_lines(file, path), start=1):
-            line = line.rstrip("\r\n")
-            if not line.strip():
-                continue
-            where = f"{path}: line {number}"
+        for where, line in record_lines(path, bounded_lines(file, path)):
             if not STATION.fullmatch(line):
                 raise BadInput(f"{where}: is not a station of a GHCN station list (ID, latitude, longitude, "
                                "elevation, name)")
@@ -63,19 +59,15 @@ def read(path, options):
     wanted = wanted if wanted and re.fullmatch(r"[A-Z0-9]{11}", wanted) else None
     stations, given = {}, {}
     with open_text(path) as file:
-        for number, line in enumerate(bounded_lines(file, path), start=1):
-            line = line.rstrip("\r\n")
-            if not line.strip():
-                continue
-            where = f"{path}: line {number}"
+        for where, line in record_lines(path, bounded_lines(file, path)):
             if not DAT.fullmatch(line) or len(line) > DAT_WIDTH:
                 raise BadInput(f"{where}: is not a line of a GHCN-M .dat file (ID, year, element and 12 months)")
             key, year, element = line[:11], int(line[11:15]), line[15:19]
             if wanted and key != wanted:
                 continue
             if (key, year, element) in given:
-                raise BadInput(f"{given[key, year, element]} and line {number} both give {element} of station "
-                               f"{key} in {year}")
+                raise BadInput(f"{given[key, year, element]} and {where.rsplit(': ', 1)[-1]} both give {element} of "
+                               f"station {key} in {year}")
             given[key, year, element] = where
             reading = ELEMENTS[element]
             series = stations.setdefault(key, Series("ghcnm", False, [path], set(), StationFacts(id=key)))

@@ -69,6 +69,15 @@ def undecodable_line(path, guess):
         return guess
 
 
+def record_lines(path, lines):
+    """Each line of `lines` that is not blank, without its line end, with where it stands
+    ("path: line N"): the records of a fixed-width file."""
+    for number, line in enumerate(lines, start=1):
+        line = line.rstrip("\r\n")
+        if line.strip():
+            yield f"{path}: line {number}", line
+
+
 def first_lines(path, count=40):
     """The file's first lines, for telling its format; a byte that is no UTF-8 is read as
     a replacement character here, and refused by the format's reader where it matters."""
