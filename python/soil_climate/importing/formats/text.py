@@ -6,7 +6,7 @@ import math
 
 from ... import _model
 from ..faults import BadInput
-from .compressed import DAMAGED, open_bytes
+from .compressed import DAMAGED, Decompressed, Member, open_bytes
 
 # The longest line a file of records may hold, characters: far beyond any row of an
 # archive's export, and a bound on what a file that is no text table (/dev/zero, a binary
@@ -38,8 +38,10 @@ def bounded_lines(file, path):
     except UnicodeDecodeError as error:
         raise BadInput(f"{path}: line {undecodable_line(path, number + 1)} is not UTF-8 text") from error
     except DAMAGED as error:
-        raise BadInput(f"{path}: after line {number}: the compressed data is damaged or cut short ({error})") \
-            from error
+        if isinstance(getattr(file, "buffer", None), Decompressed) or isinstance(path, Member):
+            raise BadInput(f"{path}: after line {number}: the compressed data is damaged or cut short ({error})") \
+                from error
+        raise BadInput(f"{path}: cannot be read after line {number}: {error}") from error
 
 
 def undecodable_line(path, guess):
