@@ -151,6 +151,20 @@ TEST(StationIndex, EveryStationFailedOrNotAndTheMap) {
                          "\" stroke=\"#333\" stroke-width=\"0.5\"><title>cape&lt;town&gt;</title></circle>"),
               std::string::npos);
     EXPECT_EQ(index.substr(index.size() - 16), "</body>\n</html>\n");
+    EXPECT_NE(index.find("<p class=\"unplaced\">1 station is not on the map"), std::string::npos);
+    EXPECT_EQ(index.find("Stations with warnings"), std::string::npos) << "no station had a warning";
+
+    // No station placed: no map, and the count says so; a warning's text is escaped.
+    stations[0].place = {};
+    stations[0].warnings = {"parameter: a <warning>"};
+    index.clear();
+    page::append_index(index, stations);
+    EXPECT_EQ(index.find("<svg class=\"map\""), std::string::npos);
+    EXPECT_NE(index.find("<p class=\"unplaced\">2 stations are not on the map"), std::string::npos);
+    EXPECT_NE(index.find("<tr><td>cape&lt;town&gt;</td><td>parameter: a &lt;warning&gt;</td></tr>"),
+              std::string::npos);
+    EXPECT_NE(index.find("title=\"parameter: a &lt;warning&gt;\" style=\"color:#b60\">&#9888; 1 warning</span>"),
+              std::string::npos);
 }
 
 }  // namespace
