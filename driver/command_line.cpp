@@ -63,11 +63,13 @@ command_line parse_command_line(int argc, const char* const* argv) {
             options.cold_regimes = true;
         } else if (option == "--no-reports") {
             options.write_reports = false;
-        } else if (option == "--output-dir" || option == "--input-dir") {
+        } else if (option == "--output-dir" || option == "--input-dir" || option == "--stations") {
             if (next + 1 >= argc || std::string_view(argv[next + 1]).empty()) {
                 throw run_failure("Command line: " + std::string(option) + " needs a folder.");
             }
-            (option == "--output-dir" ? options.output_dir : input_dir) = argv[++next];
+            (option == "--output-dir"  ? options.output_dir
+             : option == "--input-dir" ? input_dir
+                                       : options.logs_dir) = argv[++next];
         } else if (option == "--help" || option == "-h") {
             options.action = command_line::request::help;
         } else if (option == "--version") {
@@ -76,6 +78,10 @@ command_line parse_command_line(int argc, const char* const* argv) {
             throw run_failure("Command line: unknown option " + std::string(option) +
                               "; run_station --help lists the options.");
         }
+    }
+    if (!options.logs_dir.empty() && (next < argc || !input_dir.empty() || !options.output_dir.empty())) {
+        throw run_failure("Command line: --stations takes its stations from standard input, with no folder, "
+                          "capacity or --output-dir.");
     }
     if (next + 1 == argc && !parse_whole_number(argv[next], options.capacity_mm) && is_folder(argv[next])) {
         // A station's folder alone: "run_station stations/capetown".
@@ -129,6 +135,10 @@ const char* usage_text() {
            "                     read the inputs, which may then be read-only\n"
            "  --input-dir DIR    read the station's files from the folder DIR; a folder given\n"
            "                     alone, with no capacity, is read the same way\n"
+           "  --stations LOGS    run the stations listed on standard input (NUL-separated:\n"
+           "                     folder, log name, output folder), each as if alone, its\n"
+           "                     messages into LOGS/<log name>.out and its exit status into\n"
+           "                     LOGS/<log name>.status (how run_stations runs a batch)\n"
            "  --help, -h print this text;  --version  print the version\n"
            "\n"
            "Reads prefix + monthly_T (label and 12 monthly mean air temperatures, deg F),\n"

@@ -7,7 +7,8 @@
 namespace soil_climate {
 
 // The command line: options first ("--csv", "--html", "--figures", "--temperature-scale
-// MIN:MAX", "--no-reports", "--output-dir DIR", "--input-dir DIR", "--help" or "-h",
+// MIN:MAX", "--no-reports", "--output-dir DIR", "--input-dir DIR", "--stations LOGS_DIR",
+// "--help" or "-h",
 // "--version", "--" to end them), then the positional
 // arguments, an optional water-holding capacity (mm) that replaces the parameter file's
 // and an optional file-name prefix. A single positional argument that is no number but a
@@ -24,6 +25,8 @@ struct command_line {
     bool write_reports = true;  // --no-reports: no report file per year
     bool cold_regimes = false;  // --cold-regimes: Pergelic and Cryic years as well
     std::string output_dir;     // --output-dir: every output in this folder, created if missing
+    // --stations LOGS_DIR: the stations listed on standard input, each into its own log
+    std::string logs_dir;
     bool capacity_given = false;
     double capacity_mm = 0.0;  // the first positional argument, wholly a number
     std::string capacity_text;

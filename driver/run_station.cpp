@@ -6,12 +6,14 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "common/input_limits.hpp"
 #include "driver/command_line.hpp"
+#include "driver/listed_stations.hpp"
 #include "inputs/input_records.hpp"
 #include "inputs/station_inputs.hpp"
 #include "model/year_evaluation.hpp"
@@ -260,22 +262,10 @@ void run(const command_line& options) {
     close_run(files, output_prefix, tables, tallies, text);
 }
 
-}  // namespace
-
-int run_station(int argc, const char* const* argv) {
+// One station's run with its failure reported: the exit status.
+int run_and_report(const command_line& options) {
     try {
-        const command_line options = parse_command_line(argc, argv);
-        switch (options.action) {
-            case command_line::request::help:
-                std::fputs(usage_text(), stdout);
-                return 0;
-            case command_line::request::version:
-                std::printf("run_station %s\n", RUN_STATION_VERSION);
-                return 0;
-            case command_line::request::run:
-                run(options);
-                break;
-        }
+        run(options);
     } catch (const run_failure& failure) {
         if (!failure.detail().empty()) {
             std::fprintf(stderr, "%s\n", failure.detail().c_str());
@@ -290,6 +280,32 @@ int run_station(int argc, const char* const* argv) {
     }
     std::printf("\nEnd of Program.\n");
     return 0;
+}
+
+}  // namespace
+
+int run_station(int argc, const char* const* argv) {
+    command_line options;
+    try {
+        options = parse_command_line(argc, argv);
+    } catch (const run_failure& failure) {
+        std::printf("%s\n", failure.what());
+        return 1;
+    }
+    switch (options.action) {
+        case command_line::request::help:
+            std::fputs(usage_text(), stdout);
+            return 0;
+        case command_line::request::version:
+            std::printf("run_station %s\n", RUN_STATION_VERSION);
+            return 0;
+        case command_line::request::run:
+            break;
+    }
+    if (!options.logs_dir.empty()) {
+        return run_listed_stations(options, std::cin, run_and_report);
+    }
+    return run_and_report(options);
 }
 
 }  // namespace soil_climate

@@ -132,14 +132,17 @@ TEST(RunStationsDamage, OutputsThatDoNotReadBackRunAgain) {
 // Ctrl-C during a resume after an input was edited (before the edited station's turn),
 // the edit undone, a resume, the edit made again and a resume: the last resume runs the
 // edited station, as the first would have. The interruption is a SIGINT to the whole run,
-// sent by the program as it starts on the station that runs first.
+// sent by the program as it starts on the stations.
 TEST(RunStationsDamage, AnInterruptedPlanIsNeverTakenForARun) {
     station_folder root;
     lay_out(root, {{"a", "davis"}, {"first", "southern"}, {"edited", "contrasts"}});
     ASSERT_EQ(root.shell(run_stations("-o fresh edited")).status, 0);
     ASSERT_EQ(root.shell(run_stations("-o results a")).status, 0);
     const std::string old_table = root.read("results/stations/a/years.csv");
-    root.write("interrupting", "#!/bin/sh\n[ \"$1\" = --version ] || [ \"${PWD##*/}\" != first ] || kill -INT 0\nexec '" +
+    // Run once a station, it interrupts as it starts in the folder "first"; run for a whole
+    // batch of stations (--stations), as it starts the batch.
+    root.write("interrupting", "#!/bin/sh\ncase \" $* \" in \" --version \"|\" --help \") ;; *\" --stations \"*) kill -INT 0 ;; "
+                               "*) [ \"${PWD##*/}\" != first ] || kill -INT 0 ;; esac\nexec '" +
                                    std::string(RUN_STATION_PATH) + "' \"$@\"\n");
     ASSERT_EQ(root.shell("chmod +x interrupting").status, 0);
 

@@ -355,6 +355,43 @@ TEST(RunStations, EveryStationsWarningsReachTheSummaryAndTheIndex) {
     EXPECT_NE(index.find("<p class=\"unplaced\">1 station is not on the map"), std::string::npos);
 }
 
+// A batch of stations runs in one run_station (--stations), each as if alone: its tables
+// and logs are those of one run_station a station (an older run_station, without
+// --stations), a failing station's included.
+TEST(RunStations, OneProcessForABatchGivesWhatOneProcessAStationGives) {
+    station_folder root;
+    lay_out(root, {{"a", "davis"}, {"b", "southern"}, {"bad", "contrasts"}, {"c", "contrasts"}});
+    root.write("bad/parameter", "40 N 6.0 2.5 0.66 0.0 Bad extra\n");
+    root.write("bad/monthly_P", "1990 x\n");
+    fs::create_directories(root.path() / "older");
+    root.write("older/run_station", "#!/bin/sh\nif [ \"$1\" = --help ]; then '" + std::string(RUN_STATION_PATH) +
+                                        "' --help | grep -v -e '--stations LOGS'; exit 0; fi\nexec '" +
+                                        std::string(RUN_STATION_PATH) + "' \"$@\"\n");
+    fs::permissions(root.path() / "older" / "run_station", fs::perms::owner_all);
+    fs::create_symlink(fs::path(RUN_STATION_PATH).parent_path() / "gather_stations",
+                       root.path() / "older" / "gather_stations");
+    for (const std::string& program :
+         {std::string(RUN_STATION_PATH), (root.path() / "older" / "run_station").string()}) {
+        const std::string out = program == RUN_STATION_PATH ? "listed" : "each";
+        const auto run = root.shell("RUN_STATION='" + program + "' '" + RUN_STATIONS_PATH + "' -j 1 --html -o " +
+                                    out + " a b bad c");
+        EXPECT_EQ(run.status, 1) << out;
+        EXPECT_NE(run.err.find("/bad failed (exit 1): "), std::string::npos) << out << run.err;
+    }
+    for (const char* name : {"stations.csv", "stations_summary.csv", "stations/b/station.html"}) {
+        EXPECT_EQ(root.read(std::string("listed/") + name), root.read(std::string("each/") + name)) << name;
+    }
+    int logs = 0;
+    for (const auto& entry : fs::directory_iterator(root.path() / "listed" / "logs")) {
+        const std::string name = entry.path().filename().string();
+        if (name.ends_with(".out") || name.ends_with(".status")) {
+            EXPECT_EQ(root.read("listed/logs/" + name), root.read("each/logs/" + name)) << name;
+            ++logs;
+        }
+    }
+    EXPECT_EQ(logs, 8);
+}
+
 TEST(RunStations, FoldersThatAreNotStationsAreSkipped) {
     station_folder root;
     lay_out(root, {{"a", "davis"}, {"b", "contrasts"}});
