@@ -355,6 +355,31 @@ TEST(RunStations, EveryStationsWarningsReachTheSummaryAndTheIndex) {
     EXPECT_NE(index.find("<p class=\"unplaced\">1 station is not on the map"), std::string::npos);
 }
 
+// --cold-regimes reaches every station's run, and the summary lists the cold regimes'
+// columns only when a station has such a year.
+TEST(RunStations, ColdRegimesPassToEveryStation) {
+    station_folder root;
+    lay_out(root, {{"fairbanks", "davis"}, {"davis", "davis"}});
+    root.write("fairbanks/parameter", "64.8 N 6.0 2.5 0.66 0.0 Fairbanks\n");
+    std::string temperature, precipitation;
+    for (const char* year : {"1991", "1992"}) {
+        temperature += std::string(year) + " -7.9 -2.4 11.5 32.1 49.5 60.6 62.9 57.3 45.9 26.4 6.4 -3.4\n";
+        precipitation += std::string(year) + " 0.60 0.50 0.40 0.30 0.60 1.40 2.20 1.80 1.10 0.90 0.70 0.60\n";
+    }
+    root.write("fairbanks/monthly_T", temperature);
+    root.write("fairbanks/monthly_P", precipitation);
+    ASSERT_EQ(root.shell(run_stations_apart("-o plain davis fairbanks")).status, 0);
+    const auto run = root.shell(run_stations_apart("--cold-regimes -o cold davis fairbanks"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<std::string> plain = lines_of(root.read("plain/stations_summary.csv"));
+    const std::vector<std::string> cold = lines_of(root.read("cold/stations_summary.csv"));
+    ASSERT_EQ(cold.size(), 3u);
+    EXPECT_EQ(plain[0].find("cryic"), std::string::npos);
+    EXPECT_NE(cold[0].find(",temperature_pergelic_percent,temperature_cryic_percent,latitude,"), std::string::npos);
+    EXPECT_NE(cold[2].find(",0.00,100.00,64.8,"), std::string::npos) << cold[2];
+    EXPECT_NE(root.read("cold/stations.csv").find(",Cryic,"), std::string::npos);
+}
+
 // A batch of stations runs in one run_station (--stations), each as if alone: its tables
 // and logs are those of one run_station a station (an older run_station, without
 // --stations), a failing station's included.
