@@ -13,6 +13,10 @@
     .Call(`_soilclimate_simulate_cells`, temperature, precipitation, latitude, capacity_mm, soil_temp_offset, amplitude_factor, phase_shift, units, threads, cold_regimes)
 }
 
+.parameter_table <- function() {
+    .Call(`_soilclimate_parameter_table`)
+}
+
 .year_field_table <- function() {
     .Call(`_soilclimate_year_field_table`)
 }

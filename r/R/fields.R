@@ -27,3 +27,17 @@ as_column <- function(values, kind, categories) {
   }
   values
 }
+
+# The station parameters as the model's library defines them: name, unit, the range it
+# accepts, the default in the north and in the south (NA where there is none) and meaning.
+parameters <- function() .parameter_table()
+
+# A parameter's default where the caller gave none (NULL): the table's, the southern one
+# for a southern station.
+parameter_or_default <- function(value, name, southern = FALSE) {
+  if (!is.null(value)) {
+    return(value)
+  }
+  table <- parameters()
+  table[[if (isTRUE(southern)) "southern_default" else "default"]][match(name, table$name)]
+}

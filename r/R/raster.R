@@ -99,8 +99,8 @@ check_months <- function(x, name) {
   months
 }
 
-simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil_temp_offset = 2.5,
-                            amplitude_factor = 0.66, phase_shift = NULL, latitude = NULL, threads = 0L,
+simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil_temp_offset = NULL,
+                            amplitude_factor = NULL, phase_shift = NULL, latitude = NULL, threads = 0L,
                             cold_regimes = FALSE, periods = NULL) {
   if (!requireNamespace("terra", quietly = TRUE)) {
     stop("simulate_raster needs the package terra (Debian: r-cran-terra)", call. = FALSE)
@@ -156,14 +156,17 @@ simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil
     latitude <- raster_values(latitude, "latitude", temperature)
   }
   if (is.null(phase_shift)) {
-    phase_shift <- ifelse(latitude < 0, 90, 0)
+    phase_shift <- ifelse(latitude < 0, parameter_or_default(NULL, "phase_shift", southern = TRUE),
+                          parameter_or_default(NULL, "phase_shift"))
   } else {
     phase_shift <- raster_values(phase_shift, "phase_shift", temperature)
   }
   outputs <- .simulate_cells(terra::values(temperature, mat = TRUE), terra::values(precipitation, mat = TRUE),
                              as.double(latitude), raster_values(capacity_mm, "capacity_mm", temperature),
-                             raster_values(soil_temp_offset, "soil_temp_offset", temperature),
-                             raster_values(amplitude_factor, "amplitude_factor", temperature), as.double(phase_shift),
+                             raster_values(parameter_or_default(soil_temp_offset, "soil_temp_offset"),
+                                           "soil_temp_offset", temperature),
+                             raster_values(parameter_or_default(amplitude_factor, "amplitude_factor"),
+                                           "amplitude_factor", temperature), as.double(phase_shift),
                              one_word(units, "units"), as.integer(threads), one_flag(cold_regimes, "cold_regimes"))
   tables <- library_tables(cold_regimes)
   if (!is.null(periods)) {

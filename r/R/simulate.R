@@ -36,8 +36,8 @@ one_word <- function(value, name) {
   value
 }
 
-simulate_station <- function(temperature, precipitation, latitude, capacity_mm, units, soil_temp_offset = 2.5,
-                             amplitude_factor = 0.66, phase_shift = NULL, labels = NULL, hemisphere = NULL,
+simulate_station <- function(temperature, precipitation, latitude, capacity_mm, units, soil_temp_offset = NULL,
+                             amplitude_factor = NULL, phase_shift = NULL, labels = NULL, hemisphere = NULL,
                              station_name = "", cold_regimes = FALSE) {
   if (inherits(temperature, "soilclimate_station")) {
     station <- temperature
@@ -70,8 +70,10 @@ simulate_station <- function(temperature, precipitation, latitude, capacity_mm, 
     stop("a negative latitude is southern, but hemisphere is \"", hemisphere, "\"", call. = FALSE)
   }
   hemisphere <- one_word(hemisphere, "hemisphere")
+  soil_temp_offset <- parameter_or_default(soil_temp_offset, "soil_temp_offset")
+  amplitude_factor <- parameter_or_default(amplitude_factor, "amplitude_factor")
   if (is.null(phase_shift)) {
-    phase_shift <- if (hemisphere == "S") 90 else 0
+    phase_shift <- parameter_or_default(NULL, "phase_shift", southern = hemisphere == "S")
   } else if (hemisphere == "S" && isTRUE(phase_shift == 0)) {
     warning("a southern station with phase_shift 0 has its warmest soil on 15 May; a phase_shift of about +90 ",
             "days puts it in February", call. = FALSE)

@@ -11,15 +11,9 @@ Rcpp::Rostream<false>& Rcpp::Rcerr = Rcpp::Rcpp_cerr_get();
 #endif
 
 // simulate_years
-Rcpp::List simulate_years(const Rcpp::NumericMatrix& temperature, const Rcpp::NumericMatrix& precipitation,
-                          double latitude, const std::string& hemisphere, double capacity_mm, double soil_temp_offset,
-                          double amplitude_factor, double phase_shift, const std::vector<std::string>& labels,
-                          const std::string& units, const std::string& station_name, bool cold_regimes);
-RcppExport SEXP _soilclimate_simulate_years(SEXP temperatureSEXP, SEXP precipitationSEXP, SEXP latitudeSEXP,
-                                            SEXP hemisphereSEXP, SEXP capacity_mmSEXP, SEXP soil_temp_offsetSEXP,
-                                            SEXP amplitude_factorSEXP, SEXP phase_shiftSEXP, SEXP labelsSEXP,
-                                            SEXP unitsSEXP, SEXP station_nameSEXP, SEXP cold_regimesSEXP) {
-    BEGIN_RCPP
+Rcpp::List simulate_years(const Rcpp::NumericMatrix& temperature, const Rcpp::NumericMatrix& precipitation, double latitude, const std::string& hemisphere, double capacity_mm, double soil_temp_offset, double amplitude_factor, double phase_shift, const std::vector<std::string>& labels, const std::string& units, const std::string& station_name, bool cold_regimes);
+RcppExport SEXP _soilclimate_simulate_years(SEXP temperatureSEXP, SEXP precipitationSEXP, SEXP latitudeSEXP, SEXP hemisphereSEXP, SEXP capacity_mmSEXP, SEXP soil_temp_offsetSEXP, SEXP amplitude_factorSEXP, SEXP phase_shiftSEXP, SEXP labelsSEXP, SEXP unitsSEXP, SEXP station_nameSEXP, SEXP cold_regimesSEXP) {
+BEGIN_RCPP
     Rcpp::RObject rcpp_result_gen;
     Rcpp::RNGScope rcpp_rngScope_gen;
     Rcpp::traits::input_parameter< const Rcpp::NumericMatrix& >::type temperature(temperatureSEXP);
@@ -33,10 +27,8 @@ RcppExport SEXP _soilclimate_simulate_years(SEXP temperatureSEXP, SEXP precipita
     Rcpp::traits::input_parameter< const std::vector<std::string>& >::type labels(labelsSEXP);
     Rcpp::traits::input_parameter< const std::string& >::type units(unitsSEXP);
     Rcpp::traits::input_parameter< const std::string& >::type station_name(station_nameSEXP);
-    Rcpp::traits::input_parameter<bool>::type cold_regimes(cold_regimesSEXP);
-    rcpp_result_gen =
-        Rcpp::wrap(simulate_years(temperature, precipitation, latitude, hemisphere, capacity_mm, soil_temp_offset,
-                                  amplitude_factor, phase_shift, labels, units, station_name, cold_regimes));
+    Rcpp::traits::input_parameter< bool >::type cold_regimes(cold_regimesSEXP);
+    rcpp_result_gen = Rcpp::wrap(simulate_years(temperature, precipitation, latitude, hemisphere, capacity_mm, soil_temp_offset, amplitude_factor, phase_shift, labels, units, station_name, cold_regimes));
     return rcpp_result_gen;
 END_RCPP
 }
@@ -53,16 +45,9 @@ BEGIN_RCPP
 END_RCPP
 }
 // simulate_cells
-Rcpp::NumericVector simulate_cells(const Rcpp::NumericMatrix& temperature, const Rcpp::NumericMatrix& precipitation,
-                                   const Rcpp::NumericVector& latitude, const Rcpp::NumericVector& capacity_mm,
-                                   const Rcpp::NumericVector& soil_temp_offset,
-                                   const Rcpp::NumericVector& amplitude_factor, const Rcpp::NumericVector& phase_shift,
-                                   const std::string& units, int threads, bool cold_regimes);
-RcppExport SEXP _soilclimate_simulate_cells(SEXP temperatureSEXP, SEXP precipitationSEXP, SEXP latitudeSEXP,
-                                            SEXP capacity_mmSEXP, SEXP soil_temp_offsetSEXP, SEXP amplitude_factorSEXP,
-                                            SEXP phase_shiftSEXP, SEXP unitsSEXP, SEXP threadsSEXP,
-                                            SEXP cold_regimesSEXP) {
-    BEGIN_RCPP
+Rcpp::NumericVector simulate_cells(const Rcpp::NumericMatrix& temperature, const Rcpp::NumericMatrix& precipitation, const Rcpp::NumericVector& latitude, const Rcpp::NumericVector& capacity_mm, const Rcpp::NumericVector& soil_temp_offset, const Rcpp::NumericVector& amplitude_factor, const Rcpp::NumericVector& phase_shift, const std::string& units, int threads, bool cold_regimes);
+RcppExport SEXP _soilclimate_simulate_cells(SEXP temperatureSEXP, SEXP precipitationSEXP, SEXP latitudeSEXP, SEXP capacity_mmSEXP, SEXP soil_temp_offsetSEXP, SEXP amplitude_factorSEXP, SEXP phase_shiftSEXP, SEXP unitsSEXP, SEXP threadsSEXP, SEXP cold_regimesSEXP) {
+BEGIN_RCPP
     Rcpp::RObject rcpp_result_gen;
     Rcpp::RNGScope rcpp_rngScope_gen;
     Rcpp::traits::input_parameter< const Rcpp::NumericMatrix& >::type temperature(temperatureSEXP);
@@ -74,9 +59,18 @@ RcppExport SEXP _soilclimate_simulate_cells(SEXP temperatureSEXP, SEXP precipita
     Rcpp::traits::input_parameter< const Rcpp::NumericVector& >::type phase_shift(phase_shiftSEXP);
     Rcpp::traits::input_parameter< const std::string& >::type units(unitsSEXP);
     Rcpp::traits::input_parameter< int >::type threads(threadsSEXP);
-    Rcpp::traits::input_parameter<bool>::type cold_regimes(cold_regimesSEXP);
-    rcpp_result_gen = Rcpp::wrap(simulate_cells(temperature, precipitation, latitude, capacity_mm, soil_temp_offset,
-                                                amplitude_factor, phase_shift, units, threads, cold_regimes));
+    Rcpp::traits::input_parameter< bool >::type cold_regimes(cold_regimesSEXP);
+    rcpp_result_gen = Rcpp::wrap(simulate_cells(temperature, precipitation, latitude, capacity_mm, soil_temp_offset, amplitude_factor, phase_shift, units, threads, cold_regimes));
+    return rcpp_result_gen;
+END_RCPP
+}
+// parameter_table
+Rcpp::DataFrame parameter_table();
+RcppExport SEXP _soilclimate_parameter_table() {
+BEGIN_RCPP
+    Rcpp::RObject rcpp_result_gen;
+    Rcpp::RNGScope rcpp_rngScope_gen;
+    rcpp_result_gen = Rcpp::wrap(parameter_table());
     return rcpp_result_gen;
 END_RCPP
 }
@@ -115,13 +109,15 @@ END_RCPP
 }
 
 static const R_CallMethodDef CallEntries[] = {
-    {"_soilclimate_simulate_years", (DL_FUNC)&_soilclimate_simulate_years, 12},
-    {"_soilclimate_read_station_files", (DL_FUNC)&_soilclimate_read_station_files, 2},
-    {"_soilclimate_simulate_cells", (DL_FUNC)&_soilclimate_simulate_cells, 10},
-    {"_soilclimate_year_field_table", (DL_FUNC)&_soilclimate_year_field_table, 0},
-    {"_soilclimate_hemisphere_doubt_of", (DL_FUNC)&_soilclimate_hemisphere_doubt_of, 2},
-    {"_soilclimate_day_length_limit_notice_of", (DL_FUNC)&_soilclimate_day_length_limit_notice_of, 1},
-    {NULL, NULL, 0}};
+    {"_soilclimate_simulate_years", (DL_FUNC) &_soilclimate_simulate_years, 12},
+    {"_soilclimate_read_station_files", (DL_FUNC) &_soilclimate_read_station_files, 2},
+    {"_soilclimate_simulate_cells", (DL_FUNC) &_soilclimate_simulate_cells, 10},
+    {"_soilclimate_parameter_table", (DL_FUNC) &_soilclimate_parameter_table, 0},
+    {"_soilclimate_year_field_table", (DL_FUNC) &_soilclimate_year_field_table, 0},
+    {"_soilclimate_hemisphere_doubt_of", (DL_FUNC) &_soilclimate_hemisphere_doubt_of, 2},
+    {"_soilclimate_day_length_limit_notice_of", (DL_FUNC) &_soilclimate_day_length_limit_notice_of, 1},
+    {NULL, NULL, 0}
+};
 
 RcppExport void R_init_soilclimate(DllInfo *dll) {
     R_registerRoutines(dll, NULL, CallEntries, NULL, NULL);

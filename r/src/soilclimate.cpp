@@ -283,6 +283,29 @@ Rcpp::NumericVector simulate_cells(const Rcpp::NumericMatrix& temperature, const
 
 // The table of a year's fields: name, unit, meaning, kind and source, with each category
 // field's names, and the colours the station page draws the regimes and the calendar in.
+// The table of station parameters: name, unit, the range the model accepts, the default in
+// the north and in the south (NA where there is none) and the meaning.
+// [[Rcpp::export(.parameter_table)]]
+Rcpp::DataFrame parameter_table() {
+    const auto n = station_parameter_table.size();
+    Rcpp::CharacterVector name(n), unit(n), meaning(n);
+    Rcpp::NumericVector lowest(n), highest(n), north(n), south(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const station_parameter& parameter = station_parameter_table[i];
+        name[i] = parameter.name;
+        unit[i] = parameter.range->unit;
+        meaning[i] = parameter.meaning;
+        lowest[i] = parameter.range->lowest;
+        highest[i] = parameter.range->highest;
+        north[i] = parameter.has_default ? parameter.default_value : NA_REAL;
+        south[i] = parameter.has_default ? parameter.southern_value : NA_REAL;
+    }
+    return Rcpp::DataFrame::create(Rcpp::Named("name") = name, Rcpp::Named("unit") = unit,
+                                   Rcpp::Named("lowest") = lowest, Rcpp::Named("highest") = highest,
+                                   Rcpp::Named("default") = north, Rcpp::Named("southern_default") = south,
+                                   Rcpp::Named("meaning") = meaning, Rcpp::Named("stringsAsFactors") = false);
+}
+
 // [[Rcpp::export(.year_field_table)]]
 Rcpp::List year_field_table() {
     static constexpr const char* kinds[] = {"text", "number", "count", "category"};

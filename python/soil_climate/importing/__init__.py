@@ -15,6 +15,7 @@ import pathlib
 import sys
 from dataclasses import dataclass
 
+from ..parameters import PARAMETERS, default_phase_shift
 from .faults import BadInput
 from .formats import FORMATS, checked_elements, precipitation_of, read_stations
 from .formats.table import COLUMN_KINDS
@@ -74,11 +75,13 @@ def options(argv=None):
     parser.add_argument("--fill-months", type=int, default=0, metavar="K",
                         help="keep a year with at most K incomplete months, filled from the station's mean of "
                              "the same calendar month over its complete months (default 0)")
-    parser.add_argument("--soil-temp-offset", type=float, default=2.5, metavar="C",
-                        help="deg C added to the mean air temperature for the soil (default 2.5)")
-    parser.add_argument("--amplitude-factor", type=float, default=0.66, metavar="F", help="default 0.66")
+    offset, factor = PARAMETERS["soil_temp_offset"].default, PARAMETERS["amplitude_factor"].default
+    parser.add_argument("--soil-temp-offset", type=float, default=offset, metavar="C",
+                        help=f"deg C added to the mean air temperature for the soil (default {offset:g})")
+    parser.add_argument("--amplitude-factor", type=float, default=factor, metavar="F", help=f"default {factor:g}")
     parser.add_argument("--phase-shift", type=float, metavar="DAYS",
-                        help="days (default 0 in the north, 90 in the south, where the soil is warmest in summer)")
+                        help=f"days (default {default_phase_shift(False):g} in the north, "
+                             f"{default_phase_shift(True):g} in the south, where the soil is warmest in summer)")
     parser.add_argument("--force", action="store_true", help="replace the input files of an existing station")
     for column in COLUMN_KINDS:
         parser.add_argument(f"--{column}-column", metavar="NAME", help=f"the column of the {column}")

@@ -9,6 +9,7 @@ import pathlib
 import re
 
 from .. import _model
+from ..parameters import default_phase_shift
 from .faults import BadInput
 from .gaps import MONTH_NAMES
 
@@ -69,7 +70,7 @@ def parameters_of(arguments, facts, files):
         raise BadInput(f"--name: the station's name is longer than {_model.longest_input_word} bytes")
     capacity_in = arguments.capacity_in if arguments.capacity_in is not None else inches_of(arguments.capacity_mm)
     hemisphere = "S" if latitude < 0.0 else "N"
-    phase_shift = arguments.phase_shift if arguments.phase_shift is not None else (90.0 if hemisphere == "S" else 0.0)
+    phase_shift = arguments.phase_shift if arguments.phase_shift is not None else default_phase_shift(hemisphere == "S")
     # run_station reads the capacity in inches and converts it to mm as it reads it.
     problem = _model.check_station(abs(latitude), hemisphere, capacity_in * 25.4, arguments.soil_temp_offset,
                                    arguments.amplitude_factor, phase_shift)

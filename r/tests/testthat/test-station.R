@@ -160,3 +160,17 @@ test_that("the package masks no function of the packages R attaches", {
                               "package:grDevices", "package:methods"), ls))
   expect_identical(intersect(getNamespaceExports("soilclimate"), attached), character(0))
 })
+
+test_that("the defaults are the library's table's, north and south", {
+  table <- parameters()
+  expect_identical(table$name, c("latitude", "capacity_mm", "soil_temp_offset", "amplitude_factor", "phase_shift"))
+  files <- davis_files()
+  given <- function(...) {
+    suppressWarnings(simulate_station(files$temperature, files$precipitation, latitude = -38.5, capacity_mm = 150,
+                                      units = "us", ...))
+  }
+  defaults <- given()
+  spelled <- given(soil_temp_offset = table$default[3], amplitude_factor = table$default[4],
+                   phase_shift = table$southern_default[5])
+  expect_identical(as.data.frame(defaults), as.data.frame(spelled))
+})
