@@ -141,3 +141,10 @@ def test_soil_grid_errors_are_one_line_and_write_nothing(tmp_path, units, argume
     assert result.returncode == 1
     assert result.stderr.count("\n") == 1 and message in result.stderr, result.stderr
     assert sorted(path.name for path in tmp_path.iterdir()) == ["in.nc"]
+
+
+def test_class_counts_count_each_cells_years_and_leave_out_the_years_not_simulated():
+    from soil_climate import grid_summaries
+    codes = np.array([[[0, 1, 1, np.nan], [2, 2, -1, 0]], [[np.nan] * 4, [1, 1, 1, 1]]])
+    assert grid_summaries.class_counts(codes, 3).tolist() == [[[1, 2, 0], [1, 0, 2]], [[0, 0, 0], [0, 4, 0]]]
+    assert grid_summaries.class_counts(np.array([[0, 1, 1, -1]], dtype=np.int8), 3).tolist() == [[1, 2, 0]]
