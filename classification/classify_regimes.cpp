@@ -243,7 +243,7 @@ regime_classification classify_regimes(const daily_temperatures& temperature_cal
     result.temperature_regime = temperature_regime_of(year);
     if (rules.cold_regimes) {
         result.temperature_regime = cold_regime_of(result.temperature_regime, year.mean_soil_temperature,
-                                                   summer_soil_temperature(temperature_calendar, hemisphere));
+                                                   summer_soil_temperature(soil, hemisphere));
     }
     return result;
 }

@@ -22,28 +22,14 @@ double sum_over(const daily_temperatures& calendar, day_range range, double sum)
     return sum;
 }
 
-// The calendar's June-August and December-February means, each over its 90 days; winter
-// sums December first, then January and February.
-struct season_means {
-    double june_to_august;
-    double december_to_february;
-};
-season_means seasons_of(const daily_temperatures& t) {
-    return {sum_over(t, june_to_august, 0.0) / 90.0,
-            sum_over(t, december, sum_over(t, january_to_february, 0.0)) / 90.0};
-}
-
 }  // namespace
 
 soil_temperature_summary summarize_soil_temperature(const daily_temperatures& temperature_calendar) {
     const daily_temperatures& t = temperature_calendar;
-    const season_means seasons = seasons_of(t);
-    return {sum_over(t, whole_year, 0.0) / 360.0, std::fabs(seasons.june_to_august - seasons.december_to_february)};
-}
-
-double summer_soil_temperature(const daily_temperatures& temperature_calendar, earth_hemisphere hemisphere) {
-    const season_means seasons = seasons_of(temperature_calendar);
-    return hemisphere == earth_hemisphere::south ? seasons.december_to_february : seasons.june_to_august;
+    // Each season over its 90 days; winter sums December first, then January and February.
+    const double summer = sum_over(t, june_to_august, 0.0) / 90.0;
+    const double winter = sum_over(t, december, sum_over(t, january_to_february, 0.0)) / 90.0;
+    return {sum_over(t, whole_year, 0.0) / 360.0, std::fabs(summer - winter), summer, winter};
 }
 
 }  // namespace soil_climate
