@@ -87,27 +87,46 @@ std::optional<grid_problem> check_cell(const grid_inputs& inputs, std::size_t ce
     return std::nullopt;
 }
 
+// Where the outputs of one cell-year lie: the place of its first field and the step from
+// one field to the next.
+struct output_places {
+    std::size_t cells, years, fields;
+    grid_output_order order;
+    std::size_t first(std::size_t cell, std::size_t year) const {
+        return order == grid_output_order::cell_major ? (cell * years + year) * fields : year * cells + cell;
+    }
+    std::size_t field_step() const { return order == grid_output_order::cell_major ? 1 : years * cells; }
+};
+
 void simulate_cell(const grid_inputs& inputs, std::size_t cell, std::span<const year_field* const> fields,
-                   std::span<double> outputs) {
+                   std::span<double> outputs, const output_places& places) {
+    const std::size_t step = places.field_step();
+    const auto write_missing = [&](std::size_t year) {
+        double* out = outputs.data() + places.first(cell, year);
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            out[f * step] = std::numeric_limits<double>::quiet_NaN();
+        }
+    };
     if (masked(inputs, cell)) {
-        double* first = outputs.data() + cell * inputs.years * fields.size();
-        std::fill(first, first + inputs.years * fields.size(), std::numeric_limits<double>::quiet_NaN());
+        for (std::size_t year = 0; year < inputs.years; ++year) {
+            write_missing(year);
+        }
         return;
     }
     const station_parameters station = station_of(inputs, cell);
     station_simulation simulation(station, inputs.rules);
     for (std::size_t year = 0; year < inputs.years; ++year) {
-        double* out = outputs.data() + (cell * inputs.years + year) * fields.size();
         const monthly_series temperature = year_of(inputs.temperature, cell, year);
         const monthly_series precipitation = year_of(inputs.precipitation, cell, year);
         if (!complete(temperature, precipitation)) {
-            std::fill(out, out + fields.size(), std::numeric_limits<double>::quiet_NaN());
+            write_missing(year);
             continue;
         }
         const year_result& result = simulation.simulate_year(temperature, precipitation);
         const station_year row{{}, station, result};
+        double* out = outputs.data() + places.first(cell, year);
         for (std::size_t f = 0; f < fields.size(); ++f) {
-            out[f] = fields[f]->read(row).number;
+            out[f * step] = fields[f]->read(row).number;
         }
     }
 }
@@ -156,7 +175,8 @@ std::vector<const year_field*> grid_fields() {
     return fields;
 }
 
-std::optional<grid_problem> simulate_grid(const grid_inputs& inputs, std::span<double> outputs, unsigned threads) {
+std::optional<grid_problem> simulate_grid(const grid_inputs& inputs, std::span<double> outputs, unsigned threads,
+                                          grid_output_order order) {
     if (threads == 0) {
         threads = std::max(1u, std::thread::hardware_concurrency());
     }
@@ -181,8 +201,9 @@ std::optional<grid_problem> simulate_grid(const grid_inputs& inputs, std::span<d
     if (outputs.size() != inputs.cells * inputs.years * fields.size()) {
         throw std::invalid_argument("the grid's outputs must hold cells x years x fields values");
     }
+    const output_places places{inputs.cells, inputs.years, fields.size(), order};
     for_each_cell(inputs.cells, threads,
-                  [&](std::size_t cell) { simulate_cell(inputs, cell, fields, outputs); });
+                  [&](std::size_t cell) { simulate_cell(inputs, cell, fields, outputs, places); });
     return std::nullopt;
 }
 

@@ -59,6 +59,11 @@ struct grid_inputs {
 // columns of the grid's outputs, in table order.
 std::vector<const year_field*> grid_fields();
 
+// How the outputs are laid out: cell by cell, (cells, years, fields), as a table of a
+// station's years is; or field by field, (fields, years, cells), each field a map a year,
+// as a grid file holds them.
+enum class grid_output_order { cell_major, field_major };
+
 // A value that is present but that the model cannot take, or a parameter outside its
 // range: which cell, year (0 = the first) and month (-1 for a parameter), and what.
 struct grid_problem {
@@ -67,12 +72,13 @@ struct grid_problem {
     input_problem problem;
 };
 
-// Simulates every cell into `outputs`, (cells, years, grid_fields().size()) doubles: a
-// number field's value, a day count, or a regime's code (its place in the name table), NaN
-// for a year not simulated. The inputs are checked first; the problem of the first cell
-// (lowest index) with one is returned and nothing is simulated. `threads` 0 means every
-// core.
+// Simulates every cell into `outputs`, cells x years x grid_fields().size() doubles in the
+// `order` given: a number field's value, a day count, or a regime's code (its place in the
+// name table), NaN for a year not simulated. The inputs are checked first; the problem of
+// the first cell (lowest index) with one is returned and nothing is simulated. `threads` 0
+// means every core.
 std::optional<grid_problem> simulate_grid(const grid_inputs& inputs, std::span<double> outputs,
-                                          unsigned threads = 0);
+                                          unsigned threads = 0,
+                                          grid_output_order order = grid_output_order::cell_major);
 
 }  // namespace soil_climate

@@ -37,4 +37,14 @@ constexpr std::size_t most_frequent(std::span<const int> tally) {
     return best;
 }
 
+// Adds one cell's years to `tally`, one count a class of a regime table, from the codes of
+// its years (a class's place in the table; NaN or negative for a year without one).
+inline void tally_codes(std::span<const double> codes, std::span<int> tally) {
+    for (const double code : codes) {
+        if (code >= 0.0 && code < static_cast<double>(tally.size())) {
+            ++tally[static_cast<std::size_t>(code)];
+        }
+    }
+}
+
 }  // namespace soil_climate

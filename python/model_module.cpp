@@ -4,10 +4,12 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "common/input_limits.hpp"
 #include "evapotranspiration/day_length_limit.hpp"
 #include "model/grid_simulation.hpp"
+#include "model/regime_tally.hpp"
 #include "model/year_fields.hpp"
 #include "report/palette.hpp"
 #include "soil_climate/station_simulation.hpp"
@@ -283,7 +286,8 @@ monthly_grid grid_of(const strided_array& values) {
 py::array_t<double> simulate_cells(const strided_array& temperature, const strided_array& precipitation,
                                    const input_array& latitude, const input_array& capacity_mm,
                                    const input_array& soil_temp_offset, const input_array& amplitude_factor,
-                                   const input_array& phase_shift, unsigned threads, bool cold_regimes) {
+                                   const input_array& phase_shift, unsigned threads, bool cold_regimes,
+                                   bool field_major) {
     if (temperature.ndim() != 3 || temperature.shape(2) != months_per_year ||
         precipitation.ndim() != 3 || precipitation.shape(0) != temperature.shape(0) ||
         precipitation.shape(1) != temperature.shape(1) || precipitation.shape(2) != months_per_year) {
@@ -311,12 +315,14 @@ py::array_t<double> simulate_cells(const strided_array& temperature, const strid
                              per_cell(phase_shift, "phase_shift"),
                              {.cold_regimes = cold_regimes}};
     const std::size_t field_count = grid_fields().size();
-    py::array_t<double> outputs({static_cast<py::ssize_t>(cells), static_cast<py::ssize_t>(years),
-                                 static_cast<py::ssize_t>(field_count)});
+    const auto [first, last] = std::pair{static_cast<py::ssize_t>(field_major ? field_count : cells),
+                                         static_cast<py::ssize_t>(field_major ? cells : field_count)};
+    py::array_t<double> outputs({first, static_cast<py::ssize_t>(years), last});
     std::optional<grid_problem> problem;
     {
         py::gil_scoped_release released;
-        problem = simulate_grid(inputs, {outputs.mutable_data(), cells * years * field_count}, threads);
+        problem = simulate_grid(inputs, {outputs.mutable_data(), cells * years * field_count}, threads,
+                                field_major ? grid_output_order::field_major : grid_output_order::cell_major);
     }
     if (problem) {
         const input_problem& found = problem->problem;
@@ -333,6 +339,34 @@ py::array_t<double> simulate_cells(const strided_array& temperature, const strid
         throw py::error_already_set();
     }
     return outputs;
+}
+
+// Each cell's years of each class of a regime table, and its most frequent class, from the
+// codes of its years along the last axis (NaN or negative for a year without a class):
+// (counts (..., classes), most frequent (...) with -1 where no year has a class).
+py::tuple class_tallies(const input_array& codes, std::size_t classes) {
+    if (codes.ndim() < 1 || classes == 0) {
+        throw py::value_error("class_tallies needs codes along a last axis of years, and one class or more");
+    }
+    const std::size_t years = static_cast<std::size_t>(codes.shape(codes.ndim() - 1));
+    const std::size_t cells = years == 0 ? 0 : static_cast<std::size_t>(codes.size()) / years;
+    std::vector<py::ssize_t> shape(codes.shape(), codes.shape() + codes.ndim());
+    shape.back() = static_cast<py::ssize_t>(classes);
+    py::array_t<std::int32_t> counts(shape);
+    shape.pop_back();
+    py::array_t<std::int8_t> most(shape);
+    {
+        py::gil_scoped_release released;
+        const std::span<std::int32_t> all(counts.mutable_data(), cells * classes);
+        std::fill(all.begin(), all.end(), 0);
+        for (std::size_t cell = 0; cell < cells; ++cell) {
+            const std::span<int> tally = all.subspan(cell * classes, classes);
+            tally_codes({codes.data() + cell * years, years}, tally);
+            const bool any = std::any_of(tally.begin(), tally.end(), [](int n) { return n > 0; });
+            most.mutable_data()[cell] = any ? static_cast<std::int8_t>(most_frequent(tally)) : std::int8_t{-1};
+        }
+    }
+    return py::make_tuple(counts, most);
 }
 
 // A station folder (or a file prefix) read by run_station's own readers, every rule of
@@ -443,7 +477,8 @@ PYBIND11_MODULE(_model, module) {
     module.def("read_station_files", &read_station_files, py::arg("file_prefix"), py::arg("capacity_mm") = py::none());
     module.def("simulate_cells", &simulate_cells, py::arg("temperature"), py::arg("precipitation"), py::arg("latitude"),
                py::arg("capacity_mm"), py::arg("soil_temp_offset"), py::arg("amplitude_factor"), py::arg("phase_shift"),
-               py::arg("threads") = 0, py::arg("cold_regimes") = false);
+               py::arg("threads") = 0, py::arg("cold_regimes") = false, py::arg("field_major") = false);
+    module.def("class_tallies", &class_tallies, py::arg("codes"), py::arg("classes"));
     {
         py::list names;
         for (const year_field* field : grid_fields()) {

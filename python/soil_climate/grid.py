@@ -88,9 +88,11 @@ def _cell_years(temperature, precipitation, latitude, longitude, capacity_mm, so
     years = temperature.shape[-1] // 12
 
     def monthly(values, element):
-        # Read where the values lie (often time-major, as files hold them): no reordering copy.
-        values = np.asarray(_to_metric(np.asarray(values, dtype=np.float64), element, units))
-        return np.broadcast_to(values, shape + values.shape[-1:]).reshape(cells, years, 12)
+        # Each cell's months side by side, as the model reads them: files hold their values
+        # time-major, and the one conversion to float64 reorders them too.
+        values = np.broadcast_to(np.asarray(values), shape + np.shape(values)[-1:])
+        values = np.ascontiguousarray(values, dtype=np.float64).reshape(cells, years, 12)
+        return values if units == "metric" else _to_metric(values, element, units)
 
     def per_cell(values):
         return np.ascontiguousarray(np.broadcast_to(np.asarray(values, dtype=np.float64), shape).reshape(cells))
@@ -105,7 +107,7 @@ def _cell_years(temperature, precipitation, latitude, longitude, capacity_mm, so
         out = _model.simulate_cells(celsius, monthly(precipitation, "precipitation"),
                                     lat, per_cell(capacity_mm), per_cell(soil_temp_offset),
                                     per_cell(amplitude_factor), per_cell(phase_shift), threads,
-                                    cold_regimes=cold_regimes)
+                                    cold_regimes=cold_regimes, field_major=True)
     except ValueError as refusal:
         if len(refusal.args) != 4:
             raise
@@ -114,7 +116,8 @@ def _cell_years(temperature, precipitation, latitude, longitude, capacity_mm, so
         where = f"the cell at latitude {lat[cell]:g}, longitude {lon:g}"
         when = "" if month < 0 else f", {year_labels[year]} {MONTH_NAMES[month]}"
         raise ValueError(f"{where}{when}: {what}") from None
-    return out.reshape(shape + (years, out.shape[-1]))
+    # Each field's years of the cells lie together, as the Dataset's variables take them.
+    return np.moveaxis(out.reshape(out.shape[:2] + shape), (0, 1), (-1, -2))
 
 
 def warn_of_phase_shift(latitude, shift):

@@ -4,9 +4,9 @@ simulated and written by whoever runs it, a thread here or a worker of a Dask cl
 client holds only the plan and the blocks in flight, so that its memory does not grow with
 the grid.
 
-To NetCDF the blocks are written in order from this process into a file laid out for
-them (each block a whole chunk of every variable); to Zarr each block is written in place
-by the worker that made it, and marked done only once written, so that a run stopped
+To NetCDF the blocks are compressed where they are made and written in order from this
+process (grid_netcdf_blocks); to Zarr each block is written in place by the worker that
+made it, and marked done only once written, so that a run stopped
 anywhere resumes from the blocks that are done."""
 
 import concurrent.futures
@@ -101,7 +101,7 @@ def template(block, climate, plan):
     return xarray.Dataset(variables, coords=coords, attrs=dict(block.attrs))
 
 
-def _block_variables(dataset, plan):
+def block_variables(dataset, plan):
     """The names of the variables that each block writes its part of: those along the
     blocks' dimension but the cells' bounds, which the layout writes with the coordinates,
     the class names and the grid mapping."""
@@ -109,14 +109,14 @@ def _block_variables(dataset, plan):
     return [name for name, variable in dataset.data_vars.items() if plan.dim in variable.dims and name not in bounds]
 
 
-def _chunk_sizes(dataset, plan):
+def chunk_sizes(dataset, plan):
     return {name: tuple(plan.rows if dim == plan.dim else dataset.sizes[dim] for dim in dataset[name].dims)
-            for name in _block_variables(dataset, plan)}
+            for name in block_variables(dataset, plan)}
 
 
-def _along_plan(dataset, plan):
+def along_plan(dataset, plan):
     """A block's variables that it writes its part of."""
-    return dataset[_block_variables(dataset, plan)]
+    return dataset[block_variables(dataset, plan)]
 
 
 def fingerprint(arguments, files, plan):
@@ -169,7 +169,7 @@ class Progress:
 def _zarr_block(arguments, plan, index, store):
     """Runs on a worker: one block read, simulated, written in place, then marked done."""
     block, with_data = grid_climate.simulate_region(arguments, plan.region(index), threads=1)
-    _along_plan(block, plan).drop_vars([name for name in block.coords], errors="ignore").to_zarr(
+    along_plan(block, plan).drop_vars([name for name in block.coords], errors="ignore").to_zarr(
         store, region=plan.region(index), consolidated=False)
     marker = os.path.join(store, DONE, str(index))
     with open(marker + ".tmp", "w") as file:
@@ -178,20 +178,7 @@ def _zarr_block(arguments, plan, index, store):
     return with_data
 
 
-def _netcdf_block(arguments, plan, index):
-    """Runs on a worker: one block read and simulated, returned as arrays."""
-    block, with_data = grid_climate.simulate_region(arguments, plan.region(index), threads=1)
-    return {name: variable.values for name, variable in _along_plan(block, plan).data_vars.items()}, with_data
-
-
-def _encoded(name, values, counts):
-    """A block's values as the NetCDF variable stores them."""
-    if name in counts:
-        return np.where(np.isnan(values), -1, values).astype(np.int16)
-    return values
-
-
-def _pending(executor, function, indices, in_flight):
+def pending(executor, function, indices, in_flight):
     """Runs `function(index)` for each index, at most `in_flight` at once, yielding
     (index, result) as they end."""
     indices = iter(indices)
@@ -250,67 +237,6 @@ class ClusterExecutor:
         pass
 
 
-def _create_netcdf(layout, plan, path):
-    """The NetCDF file of the grid with every variable defined and none written: xarray
-    writes the coordinates, the grid mapping and the class names, and the fields are
-    defined here, chunked one block to a chunk, with xarray's encoding."""
-    import netCDF4
-    fields = _block_variables(layout, plan)
-    encoding = grid_netcdf.encoding_of(layout)
-    layout.drop_vars(fields).to_netcdf(path, format="NETCDF4",
-                                       encoding={k: v for k, v in encoding.items() if k not in fields})
-    chunk_sizes = _chunk_sizes(layout, plan)
-    output = netCDF4.Dataset(path, "a")
-    try:
-        for name in fields:
-            variable, settings = layout[name], encoding[name]
-            dtype = np.dtype(settings.get("dtype", variable.dtype))
-            fill = settings.get("_FillValue")
-            created = output.createVariable(name, dtype, variable.dims, zlib=True, complevel=1, shuffle=True,
-                                            chunksizes=chunk_sizes[name], fill_value=fill)
-            attributes = dict(variable.attrs)
-            auxiliary = [coordinate for coordinate, values in layout.coords.items()
-                         if coordinate not in layout.dims and values.dims and set(values.dims) <= set(variable.dims)]
-            if auxiliary:
-                attributes["coordinates"] = " ".join(auxiliary)
-            created.setncatts(attributes)
-    finally:
-        output.close()
-
-
-def write_netcdf(arguments, plan, executor, layout, path, progress):
-    """The grid into one NetCDF file at `path`: the layout first, then each block's values
-    in order, as they come from the workers."""
-    import netCDF4
-    from xarray.backends.locks import HDF5_LOCK
-    layout = grid_netcdf.cf_complete(layout)
-    layout.attrs.setdefault("Conventions", "CF-1.8")
-    _create_netcdf(layout, plan, path)  # xarray takes the lock of the HDF5 library itself
-    with HDF5_LOCK:
-        output = netCDF4.Dataset(path, "a")
-    counts = {field.name for field in grid.year_fields() if field.kind == "count"}
-    waiting, following, with_data = {}, 0, 0
-    try:
-        output.set_auto_maskandscale(False)
-        for index, (arrays, cells) in _pending(executor, lambda i: _netcdf_block(arguments, plan, i),
-                                               range(plan.count), executor.workers + 1):
-            waiting[index] = arrays
-            with_data += cells
-            while following in waiting:  # in order, so the file grows as one stream
-                cells = plan.region(following)[plan.dim]
-                with HDF5_LOCK:
-                    for name, values in waiting.pop(following).items():
-                        variable = output[name]
-                        where = tuple(cells if dim == plan.dim else slice(None) for dim in variable.dimensions)
-                        variable[where] = _encoded(name, values, counts)
-                progress.block_done()
-                following += 1
-    finally:
-        with HDF5_LOCK:
-            output.close()
-    return with_data
-
-
 def open_store_state(path):
     """(fingerprint, blocks done) of the Zarr store at `path`, or None where there is none."""
     if not os.path.exists(path):
@@ -358,13 +284,13 @@ def write_zarr(arguments, plan, executor, layout, path, files, resume, progress_
         for name, settings in grid_netcdf.encoding_of(layout).items():
             kept = {k: v for k, v in settings.items() if k in ("_FillValue", "dtype")}
             encoding[name] = kept
-        for name, chunks in _chunk_sizes(layout, plan).items():
+        for name, chunks in chunk_sizes(layout, plan).items():
             encoding[name]["chunks"] = chunks
         layout.to_zarr(path, mode="w", encoding=encoding, compute=False, consolidated=False)
         os.makedirs(os.path.join(path, DONE), exist_ok=True)
     progress = progress_of(len(done))
     with_data = sum(_marked_cells(path, index) for index in done)
-    for _, cells in _pending(executor, lambda i: _zarr_block(arguments, plan, i, path),
+    for _, cells in pending(executor, lambda i: _zarr_block(arguments, plan, i, path),
                              [i for i in range(plan.count) if i not in done], 2 * executor.workers):
         with_data += cells
         progress.block_done()

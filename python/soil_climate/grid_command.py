@@ -15,7 +15,7 @@ import warnings
 
 import numpy as np
 
-from . import grid, grid_blocks, grid_climate, grid_inputs, grid_periods, grid_staging
+from . import grid, grid_blocks, grid_climate, grid_inputs, grid_netcdf_blocks, grid_periods, grid_staging
 from .maps import MAP_KINDS
 from .parameters import PARAMETERS, default_phase_shift
 
@@ -268,8 +268,8 @@ def run(arguments, command_line, staging):
                 written = output
             else:
                 written = staging.file(output)
-                with_data = grid_blocks.write_netcdf(arguments, plan, executor, layout, written,
-                                                     grid_blocks.Progress(plan, cell_years))
+                with_data = grid_netcdf_blocks.write_netcdf(arguments, plan, executor, layout, written,
+                                                            grid_blocks.Progress(plan, cell_years))
         except RuntimeError as error:  # the NetCDF library's word for a failed write (a full disk)
             raise WriteFault(f"{output}: cannot be written: {str(error).splitlines()[0]}") from None
         except (ValueError, TypeError) as fault:

@@ -50,17 +50,10 @@ def complete_years(codes):
     return (codes >= 0).sum("year")
 
 
-def class_counts(codes, classes):
-    """The years of each class in each cell, (..., classes), from codes along the last
-    axis (..., years), NaN or −1 where a year has none: one pass over the codes."""
-    codes = np.asarray(codes)
-    shape = codes.shape[:-1]
-    cells = int(np.prod(shape, dtype=np.int64))
-    # Each cell's codes into a bin of its own, the years without one into an extra bin.
-    bins = np.where(codes >= 0, codes, classes).astype(np.intp).reshape(cells, codes.shape[-1])
-    bins += (classes + 1) * np.arange(cells, dtype=np.intp)[:, None]
-    counts = np.bincount(bins.ravel(), minlength=cells * (classes + 1)).reshape(cells, classes + 1)
-    return counts[:, :classes].reshape(shape + (classes,))
+def class_tallies(codes, classes):
+    """(counts, most frequent) of the codes along the last axis, as the model's tally of a
+    station's years gives them: a function of this module, which a Dask task can name."""
+    return _model.class_tallies(codes, classes)
 
 
 def class_summaries(xarray, field, codes, complete):
@@ -71,12 +64,13 @@ def class_summaries(xarray, field, codes, complete):
     values = np.arange(len(field.categories), dtype=np.int8)
     meanings = flag_meanings(field.categories)
     classes = xarray.DataArray(list(field.categories), dims=f"{field.name}_class")
-    share = xarray.apply_ufunc(
-        class_counts, codes, input_core_dims=[["year"]], output_core_dims=[[classes.dims[0]]],
-        kwargs={"classes": len(values)}, dask="parallelized", output_dtypes=[np.int64],
-        dask_gufunc_kwargs={"output_sizes": {classes.dims[0]: len(values)}}).transpose(classes.dims[0], ...)
+    # The counts and the most frequent class as the model's tally gives them for a station.
+    share, most = xarray.apply_ufunc(
+        class_tallies, codes, input_core_dims=[["year"]], output_core_dims=[[classes.dims[0]], []],
+        kwargs={"classes": len(values)}, dask="parallelized", output_dtypes=[np.int32, np.int8],
+        dask_gufunc_kwargs={"output_sizes": {classes.dims[0]: len(values)}})
+    share = share.transpose(classes.dims[0], ...)
     percent = share * 100.0 / complete.where(complete > 0)
-    most = share.argmax(classes.dims[0]).astype(np.int8).where(complete > 0, -1).astype(np.int8)
     return {
         f"{field.name}_percent": percent.assign_coords({classes.dims[0]: classes}).assign_attrs(
             long_name=f"share of the simulated years in each class of {field.meaning}", units="percent"),

@@ -143,8 +143,13 @@ def test_soil_grid_errors_are_one_line_and_write_nothing(tmp_path, units, argume
     assert sorted(path.name for path in tmp_path.iterdir()) == ["in.nc"]
 
 
-def test_class_counts_count_each_cells_years_and_leave_out_the_years_not_simulated():
-    from soil_climate import grid_summaries
-    codes = np.array([[[0, 1, 1, np.nan], [2, 2, -1, 0]], [[np.nan] * 4, [1, 1, 1, 1]]])
-    assert grid_summaries.class_counts(codes, 3).tolist() == [[[1, 2, 0], [1, 0, 2]], [[0, 0, 0], [0, 4, 0]]]
-    assert grid_summaries.class_counts(np.array([[0, 1, 1, -1]], dtype=np.int8), 3).tolist() == [[1, 2, 0]]
+def test_class_tallies_count_each_cells_years_and_break_ties_by_table_order():
+    from soil_climate import _model
+    codes = np.array([[[0, 1, 1, np.nan], [2, 2, -1, 0]], [[np.nan] * 4, [1, 0, 1, 0]]])
+    counts, most = _model.class_tallies(codes, 3)
+    assert counts.tolist() == [[[1, 2, 0], [1, 0, 2]], [[0, 0, 0], [2, 2, 0]]]
+    assert most.tolist() == [[1, 2], [-1, 0]]  # no year: -1; a tie: the first in the table
+    counts, most = _model.class_tallies(np.array([[0, 1, 1, -1]], dtype=np.int8), 3)
+    assert counts.tolist() == [[1, 2, 0]] and most.tolist() == [1]
+
+
