@@ -77,8 +77,7 @@ struct grid_problem {
 // name table), NaN for a year not simulated. The inputs are checked first; the problem of
 // the first cell (lowest index) with one is returned and nothing is simulated. `threads` 0
 // means every core.
-std::optional<grid_problem> simulate_grid(const grid_inputs& inputs, std::span<double> outputs,
-                                          unsigned threads = 0,
+std::optional<grid_problem> simulate_grid(const grid_inputs& inputs, std::span<double> outputs, unsigned threads = 0,
                                           grid_output_order order = grid_output_order::cell_major);
 
 }  // namespace soil_climate
