@@ -14,11 +14,10 @@ raster_values <- function(value, name, template) {
   as.double(value)
 }
 
-# The most frequent class of a category field in each cell (the first in the name table
-# where two are equally frequent, NA for a cell with no complete year) and the share of its
-# years in each class, percent.
-gather_regime <- function(outputs, field, names) {
-  codes <- matrix(outputs[field, , ], nrow = dim(outputs)[2L])  # years by cells
+# The most frequent class in each cell of codes given one row a year (or a member) and one
+# column a cell (the first in the name table where two are equally frequent, NA for a cell
+# with no code) and the share of its rows in each class, percent.
+class_shares <- function(codes, names) {
   complete <- colSums(!is.na(codes))
   counts <- vapply(seq_along(names) - 1L, function(code) colSums(codes == code, na.rm = TRUE),
                    numeric(ncol(codes)))
@@ -28,6 +27,13 @@ gather_regime <- function(outputs, field, names) {
   percent <- counts * 100 / ifelse(complete > 0L, complete, NA)
   list(most = most, percent = percent)
 }
+
+# A category field's most frequent class and shares of the years in each cell.
+gather_regime <- function(outputs, field, names) {
+  class_shares(matrix(outputs[field, , ], nrow = dim(outputs)[2L]), names)  # years by cells
+}
+
+regime_names <- function(name, tables) tables$categories[[match(name, tables$fields$name)]]
 
 # The year and month of each layer as the raster's time gives them (the year NA where the
 # time holds only months, the month NA where it holds only years) and each layer's date as
@@ -99,28 +105,22 @@ check_months <- function(x, name) {
   months
 }
 
-simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil_temp_offset = NULL,
-                            amplitude_factor = NULL, phase_shift = NULL, latitude = NULL, threads = 0L,
-                            cold_regimes = FALSE, periods = NULL) {
+units_needed <- "units must be given: \"metric\" (deg C and mm) or \"us\" (deg F and inches)"
+
+need_terra <- function(what) {
   if (!requireNamespace("terra", quietly = TRUE)) {
-    stop("simulate_raster needs the package terra (Debian: r-cran-terra)", call. = FALSE)
+    stop(what, " needs the package terra (Debian: r-cran-terra)", call. = FALSE)
   }
-  if (missing(units)) {
-    stop("units must be given: \"metric\" (deg C and mm) or \"us\" (deg F and inches)", call. = FALSE)
-  }
+}
+
+# A climate's two rasters checked as the model takes them: one grid, 12 layers a year,
+# January first, and the same months in both where their time tells them. Returns the
+# temperature raster's months, or NULL for a raster without time.
+check_climate <- function(temperature, precipitation) {
   if (!inherits(temperature, "SpatRaster") || !inherits(precipitation, "SpatRaster")) {
     stop("temperature and precipitation must be SpatRasters of monthly layers", call. = FALSE)
   }
   temperature_months <- check_months(temperature, "temperature")
-  if (!is.null(periods)) {
-    if (length(periods) != 2L) {
-      stop("periods must be two periods, e.g. c(\"1961:1990\", \"1991:2020\")", call. = FALSE)
-    }
-    periods <- lapply(periods, parse_period)
-    if (is.null(temperature_months) || anyNA(temperature_months$year)) {
-      stop("periods need the years of the raster's layers: set them with terra::time", call. = FALSE)
-    }
-  }
   layers <- terra::nlyr(temperature)
   if (layers == 0L || layers %% 12L != 0L) {
     stop("temperature must hold 12 layers a year, January first, not ", layers, call. = FALSE)
@@ -142,6 +142,14 @@ simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil
            ", temperature's is ", temperature_months$shown[k[1]], call. = FALSE)
     }
   }
+  temperature_months
+}
+
+# Every cell of a checked climate through the model: the grid fields of each cell's
+# years, fields by years by cells, NA for a year not simulated.
+simulate_climate <- function(temperature, precipitation, capacity_mm, units, soil_temp_offset = NULL,
+                             amplitude_factor = NULL, phase_shift = NULL, latitude = NULL, threads = 0L,
+                             cold_regimes = FALSE) {
   if (is.null(latitude)) {
     if (terra::crs(temperature) == "") {
       stop("the raster has no coordinate reference system: give latitude (one number or a one-layer SpatRaster)",
@@ -161,22 +169,44 @@ simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil
   } else {
     phase_shift <- raster_values(phase_shift, "phase_shift", temperature)
   }
-  outputs <- .simulate_cells(terra::values(temperature, mat = TRUE), terra::values(precipitation, mat = TRUE),
-                             as.double(latitude), raster_values(capacity_mm, "capacity_mm", temperature),
-                             raster_values(parameter_or_default(soil_temp_offset, "soil_temp_offset"),
-                                           "soil_temp_offset", temperature),
-                             raster_values(parameter_or_default(amplitude_factor, "amplitude_factor"),
-                                           "amplitude_factor", temperature), as.double(phase_shift),
-                             one_word(units, "units"), as.integer(threads), one_flag(cold_regimes, "cold_regimes"))
+  .simulate_cells(terra::values(temperature, mat = TRUE), terra::values(precipitation, mat = TRUE),
+                  as.double(latitude), raster_values(capacity_mm, "capacity_mm", temperature),
+                  raster_values(parameter_or_default(soil_temp_offset, "soil_temp_offset"), "soil_temp_offset",
+                                temperature),
+                  raster_values(parameter_or_default(amplitude_factor, "amplitude_factor"), "amplitude_factor",
+                                temperature), as.double(phase_shift),
+                  one_word(units, "units"), as.integer(threads), one_flag(cold_regimes, "cold_regimes"))
+}
+
+simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil_temp_offset = NULL,
+                            amplitude_factor = NULL, phase_shift = NULL, latitude = NULL, threads = 0L,
+                            cold_regimes = FALSE, periods = NULL) {
+  need_terra("simulate_raster")
+  if (missing(units)) {
+    stop(units_needed, call. = FALSE)
+  }
+  months <- check_climate(temperature, precipitation)
+  if (!is.null(periods)) {
+    if (length(periods) != 2L) {
+      stop("periods must be two periods, e.g. c(\"1961:1990\", \"1991:2020\")", call. = FALSE)
+    }
+    periods <- lapply(periods, parse_period)
+    if (is.null(months) || anyNA(months$year)) {
+      stop("periods need the years of the raster's layers: set them with terra::time", call. = FALSE)
+    }
+  }
+  outputs <- simulate_climate(temperature, precipitation, capacity_mm, units, soil_temp_offset, amplitude_factor,
+                              phase_shift, latitude, threads, cold_regimes)
   tables <- library_tables(cold_regimes)
   if (!is.null(periods)) {
-    return(period_rasters(outputs, temperature, temperature_months$year[seq(1L, layers, by = 12L)], periods, tables))
+    years <- months$year[seq(1L, terra::nlyr(temperature), by = 12L)]
+    return(period_rasters(outputs, temperature, years, periods, tables))
   }
   layers <- list()
   for (name in regime_layers) {
-    names <- tables$categories[[match(name, tables$fields$name)]]
-    layers <- c(layers, regime_rasters(gather_regime(outputs, match(name, tables$grid_fields), names), name, names,
-                                       temperature, name, tables))
+    names <- regime_names(name, tables)
+    gathered <- gather_regime(outputs, match(name, tables$grid_fields), names)
+    layers <- c(layers, regime_rasters(gathered, name, names, temperature, name, tables))
   }
   terra::rast(layers)
 }
@@ -185,34 +215,50 @@ simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil
 # (the colours of the index of stations too), named `layer`, and the share of the years in
 # each regime, named after `layer`.
 regime_rasters <- function(gathered, name, names, template, layer, tables) {
-  most <- terra::rast(template, nlyrs = 1L, names = layer, vals = gathered$most)
-  levels(most) <- stats::setNames(data.frame(seq_along(names) - 1L, names), c("value", layer))
-  terra::coltab(most) <- data.frame(value = seq_along(names) - 1L,
-                                    col = tables[[paste0(name, "_colours")]][seq_along(names)])
   percent <- terra::rast(template, nlyrs = length(names), vals = gathered$percent)
   names(percent) <- share_layer_names(layer, names)
-  list(most, percent)
+  list(regime_raster(gathered$most, name, names, template, layer, tables), percent)
 }
 
-# Two periods of the raster's years compared: each period's regime layers, their names
-# ending in the period ("moisture_regime_1961-1990"), then for each regime whether the most
-# frequent one changed (0 or 1, NA where a period has none), the change in each regime's
-# share in percentage points, and the change in the mean soil temperature (K).
-period_rasters <- function(outputs, template, years, periods, tables) {
-  chosen <- lapply(periods, function(period) {
-    rows <- which(years >= period[1] & years <= period[2])
-    if (length(rows) == 0L) {
-      stop("the raster holds no year of the period ", period[1], ":", period[2], call. = FALSE)
-    }
-    rows
+regime_raster <- function(most, name, names, template, layer, tables) {
+  raster <- terra::rast(template, nlyrs = 1L, names = layer, vals = most)
+  levels(raster) <- stats::setNames(data.frame(seq_along(names) - 1L, names), c("value", layer))
+  terra::coltab(raster) <- data.frame(value = seq_along(names) - 1L,
+                                      col = tables[[paste0(name, "_colours")]][seq_along(names)])
+  raster
+}
+
+# What one side of a comparison sums up from its cells' years: each regime's most frequent
+# class and shares, and each number field's mean over the simulated years (NA where none).
+side_summaries <- function(outputs, tables) {
+  regimes <- lapply(regime_layers, function(name) {
+    gather_regime(outputs, match(name, tables$grid_fields), regime_names(name, tables))
   })
-  labels <- vapply(periods, function(period) paste(period, collapse = "-"), "")
+  fields <- mean_fields(tables)
+  means <- lapply(fields, function(field) {
+    values <- matrix(outputs[match(field, tables$grid_fields), , ], nrow = dim(outputs)[2L])
+    ifelse(colSums(!is.na(values)) > 0L, colMeans(values, na.rm = TRUE), NA_real_)
+  })
+  list(regimes = stats::setNames(regimes, regime_layers), means = stats::setNames(means, fields))
+}
+
+# The grid's number fields, in the table's order: the water sums, the day counts and the
+# soil temperatures.
+mean_fields <- function(tables) {
+  kinds <- tables$fields$kind[match(tables$grid_fields, tables$fields$name)]
+  tables$grid_fields[kinds %in% c("number", "count")]
+}
+
+# Two sides compared, each summed up by `side_summaries`: each side's regime layers, their
+# names ending in the side's label ("moisture_regime_1961-1990"), then for each regime
+# whether the most frequent one changed (0 or 1, NA where a side has none) and the change
+# in each regime's share in percentage points, then the change in each number field's mean
+# (mm, days, K).
+compared_rasters <- function(sides, labels, template, tables) {
   layers <- list()
   for (name in regime_layers) {
-    names <- tables$categories[[match(name, tables$fields$name)]]
-    gathered <- lapply(chosen, function(rows) {
-      gather_regime(outputs[, rows, , drop = FALSE], match(name, tables$grid_fields), names)
-    })
+    names <- regime_names(name, tables)
+    gathered <- lapply(sides, function(side) side$regimes[[name]])
     for (k in 1:2) {
       layers <- c(layers, regime_rasters(gathered[[k]], name, names, template, paste0(name, "_", labels[k]), tables))
     }
@@ -222,13 +268,24 @@ period_rasters <- function(outputs, template, years, periods, tables) {
     names(change) <- paste0(share_layer_names(name, names), "_change")
     layers <- c(layers, change)
   }
-  field <- match("mean_soil_temperature_c", tables$grid_fields)
-  means <- lapply(chosen, function(rows) {
-    values <- matrix(outputs[field, rows, ], nrow = length(rows))
-    ifelse(colSums(!is.na(values)) > 0L, colMeans(values, na.rm = TRUE), NA_real_)
+  for (field in names(sides[[1]]$means)) {
+    layers <- c(layers, terra::rast(template, nlyrs = 1L, names = paste0(field, "_change"),
+                                    vals = sides[[2]]$means[[field]] - sides[[1]]$means[[field]]))
+  }
+  terra::rast(layers)
+}
+
+# Two periods of the raster's years compared as two sides, labelled by their years.
+period_rasters <- function(outputs, template, years, periods, tables) {
+  sides <- lapply(periods, function(period) {
+    rows <- which(years >= period[1] & years <= period[2])
+    if (length(rows) == 0L) {
+      stop("the raster holds no year of the period ", period[1], ":", period[2], call. = FALSE)
+    }
+    side_summaries(outputs[, rows, , drop = FALSE], tables)
   })
-  c(terra::rast(layers), terra::rast(template, nlyrs = 1L, names = "mean_soil_temperature_c_change",
-                                     vals = means[[2]] - means[[1]]))
+  labels <- vapply(periods, function(period) paste(period, collapse = "-"), "")
+  compared_rasters(sides, labels, template, tables)
 }
 
 regime_layers <- c("moisture_regime", "temperature_regime")
@@ -240,9 +297,7 @@ share_layer_names <- function(name, names) paste0(name, "_percent_", gsub("[^A-Z
 # floats. A single file of all layers cannot hold both: its one data type would be the
 # codes' bytes, truncating the shares, and a multi-band GeoTIFF takes no colour table.
 write_regimes <- function(x, folder, overwrite = FALSE) {
-  if (!requireNamespace("terra", quietly = TRUE)) {
-    stop("write_regimes needs the package terra (Debian: r-cran-terra)", call. = FALSE)
-  }
+  need_terra("write_regimes")
   if (!inherits(x, "SpatRaster")) {
     stop("x must be a SpatRaster made by simulate_raster", call. = FALSE)
   }
