@@ -179,10 +179,21 @@ test_that("two periods of a raster are each the raster of that period's years al
                    label = renamed)
     }
   }
+  # Each field's change is that of the cell's station from one period to the other.
+  cell <- function(raster, k) matrix(as.vector(terra::values(raster)[k, ]), ncol = 12, byrow = TRUE)
+  fields <- intersect(sub("_change$", "", grep("_change$", names(compared), value = TRUE)), year_fields()$name)
+  expect_true(all(c("dry_days", "bio8_days", "annual_precipitation_mm", "seasonal_difference_c") %in% fields))
+  for (k in c(1L, 4L)) {
+    station <- simulate_station(cell(grid$temperature, k), cell(grid$precipitation, k), capacity_mm = 150, units = "us",
+                                latitude = terra::yFromCell(grid$temperature, k), labels = 2000:2003)
+    means <- compare_periods(station, "2000:2001", "2002:2003")$means
+    expect_equal(as.vector(terra::values(compared[[paste0(fields, "_change")]])[k, ]),
+                 means$change[match(fields, means$field)], label = paste("cell", k))
+  }
   same <- simulate_raster(grid$temperature, grid$precipitation, capacity_mm = 150, units = "us",
                           periods = list(c(2001, 2002), "2001:2002"))
   changes <- grep("_change(d)?$", names(same), value = TRUE)
-  expect_true("mean_soil_temperature_c_change" %in% changes && "moisture_regime_changed" %in% changes)
+  expect_true(all(c("mean_soil_temperature_c_change", "dry_days_change", "moisture_regime_changed") %in% changes))
   expect_true(all(terra::values(same[[changes]]) == 0, na.rm = TRUE))
   expect_error(simulate_raster(grid$temperature, grid$precipitation, capacity_mm = 150, units = "us",
                                periods = c("2000:2001", "2050:2060")), "no year of the period 2050:2060")
