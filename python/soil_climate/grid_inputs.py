@@ -94,7 +94,10 @@ def open_dataset(path, xarray):
     """A NetCDF file, read as it is (a soil map, which has no time, too)."""
     try:
         netcdf_classic.check_length(path)
-        return xarray.open_dataset(path, use_cftime=True)
+        # The netCDF library's reader named outright, which reads every NetCDF format, so that
+        # xarray need not load each of its installed readers to guess one.
+        from xarray.backends.netCDF4_ import NetCDF4BackendEntrypoint
+        return xarray.open_dataset(path, engine=NetCDF4BackendEntrypoint, use_cftime=True)
     except (OSError, ValueError, RuntimeError, TypeError, KeyError, IndexError) as error:
         first_line = str(error).splitlines()[0] if str(error) else type(error).__name__
         raise InputFault(f"{path}: cannot be read as NetCDF: {first_line}") from None
