@@ -3,6 +3,7 @@ several (per decade, per year, per variable) joined along time, or one GeoTIFF a
 time, latitude and longitude found by their CF meaning, not their names; the variables by
 their common names; every value converted to deg C and mm a month by its units."""
 
+import contextlib
 import glob
 import os
 
@@ -90,6 +91,22 @@ def _merge_expver(dataset):
     return dataset.drop_vars("expver") if "expver" in dataset.variables else dataset
 
 
+@contextlib.contextmanager
+def _no_chunk_cache():
+    """Files opened within have no chunk cache. A block of cells reads a few rows of every
+    month, each month often one chunk of the whole grid: a cache would read each chunk
+    whole to keep it, for the next block, which comes only after every other month's
+    chunk has pushed it out. Without one, the library reads just the rows asked for from
+    a chunk stored as it is, and a compressed chunk is read once per block either way."""
+    import netCDF4
+    settings = netCDF4.get_chunk_cache()
+    netCDF4.set_chunk_cache(0)
+    try:
+        yield
+    finally:
+        netCDF4.set_chunk_cache(*settings)
+
+
 def open_dataset(path, xarray):
     """A NetCDF file, read as it is (a soil map, which has no time, too)."""
     try:
@@ -97,7 +114,8 @@ def open_dataset(path, xarray):
         # The netCDF library's reader named outright, which reads every NetCDF format, so that
         # xarray need not load each of its installed readers to guess one.
         from xarray.backends.netCDF4_ import NetCDF4BackendEntrypoint
-        return xarray.open_dataset(path, engine=NetCDF4BackendEntrypoint, use_cftime=True)
+        with _no_chunk_cache():
+            return xarray.open_dataset(path, engine=NetCDF4BackendEntrypoint, use_cftime=True)
     except (OSError, ValueError, RuntimeError, TypeError, KeyError, IndexError) as error:
         first_line = str(error).splitlines()[0] if str(error) else type(error).__name__
         raise InputFault(f"{path}: cannot be read as NetCDF: {first_line}") from None
