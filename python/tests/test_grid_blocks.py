@@ -64,6 +64,17 @@ def test_the_store_holds_what_the_netcdf_file_holds(reference):
     assert store.moisture_regime.encoding["chunks"] == (YEARS, 2, COLUMNS)
 
 
+def test_blocks_that_end_short_of_the_grid_hold_the_same_values(reference, tmp_path):
+    # 40 rows in blocks of 3: the last block is one row of a chunk of three.
+    arguments = [str(SOIL_GRID), "--capacity-mm", "140", "--chunks", "lat=3", str(reference / "in.nc")]
+    assert subprocess.run([*arguments, "short.nc"], cwd=tmp_path, capture_output=True).returncode == 0
+    whole = xarray.open_dataset(reference / "whole.nc", mask_and_scale=False)
+    short = xarray.open_dataset(tmp_path / "short.nc", mask_and_scale=False)
+    for name in whole.data_vars:
+        assert short[name].dtype == whole[name].dtype and short[name].equals(whole[name]), name
+    assert short.moisture_regime.encoding["chunksizes"] == (YEARS, 3, COLUMNS)
+
+
 @pytest.mark.parametrize("blocks_done", [1, 6, 14])
 def test_a_run_killed_anywhere_and_resumed_is_the_run_never_stopped(tmp_path, blocks_done):
     write_climate(tmp_path / "in.nc")
