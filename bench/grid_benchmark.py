@@ -63,11 +63,14 @@ def main():
     t = np.ascontiguousarray(temperature.transpose("lat", "lon", "time").values.reshape(cells, YEARS, 12))
     p = np.ascontiguousarray(precipitation.transpose("lat", "lon", "time").values.reshape(cells, YEARS, 12))
     lat = np.repeat(temperature.lat.values, CELLS_LON)
-    shift = np.where(lat < 0, 90.0, 0.0)
-    one = np.array([150.0]), np.array([2.5]), np.array([0.66])
+    # Every parameter with a default at it, the southern one in southern cells.
+    given = {"latitude": lat, "capacity_mm": np.array([150.0])}
+    for parameter in soil_climate.PARAMETERS.values():
+        if parameter.default is not None:
+            given[parameter.name] = np.where(lat < 0, parameter.southern_default, parameter.default)
 
     def entry_point(threads):
-        return lambda: _model.simulate_cells(t, p, lat, *one, shift, threads)
+        return lambda: _model.simulate_cells(t, p, given, threads)
 
     def numpy_grid():
         soil_climate.simulate_grid(temperature, precipitation, units="metric", capacity_mm=150.0)

@@ -31,7 +31,7 @@ import time
 import netCDF4
 import numpy as np
 
-from soil_climate import _model
+from soil_climate import PARAMETERS, _model
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 FULL = (621, 1386)
@@ -102,9 +102,13 @@ def ideal(path):
             p[:, month] = grid["pr"][month].filled(np.nan)[mask]
     latitude = np.broadcast_to(np.asarray(lat)[:, None], (len(lat), columns))[mask].astype(np.float64)
     t, p = t.reshape(cells, YEARS, 12), p.reshape(cells, YEARS, 12)
-    one = np.full(cells, 150.0), np.full(cells, 2.5), np.full(cells, 0.66)
+    # Every parameter with a default at its northern one.
+    given = {"latitude": latitude, "capacity_mm": np.full(cells, 150.0)}
+    for parameter in PARAMETERS.values():
+        if parameter.default is not None:
+            given[parameter.name] = np.full(cells, parameter.default)
     start = time.perf_counter()
-    outputs = _model.simulate_cells(t, p, latitude, *one, np.zeros(cells), 0)
+    outputs = _model.simulate_cells(t, p, given, 0)
     return time.perf_counter() - start, mask, outputs
 
 

@@ -1,5 +1,6 @@
 #include "bindings/station_adapter.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "inputs/input_records.hpp"
@@ -25,22 +26,55 @@ station_check station_from(const station_arguments& given) {
         return check;
     }
     station_parameters& station = check.station;
-    station.latitude = given.latitude;
     station.hemisphere = static_cast<earth_hemisphere>(given.hemisphere[0]);
-    station.water_holding_capacity = given.capacity_mm;
-    station.soil_temp_offset = given.soil_temp_offset;
-    station.amplitude_factor = given.amplitude_factor;
-    station.phase_shift = given.phase_shift;
+    for (std::size_t i = 0; i < station_parameter_table.size(); ++i) {
+        station.*station_parameter_table[i].value = given.values[i];
+    }
     station.station_name = given.station_name;
     check.problem = check_station(station);
     return check;
+}
+
+std::optional<parameter_name_fault> check_parameter_names(const std::vector<std::string>& names) {
+    using kind = parameter_name_fault::kind;
+    for (auto name = names.begin(); name != names.end(); ++name) {
+        if (station_parameter_index(*name) == station_parameter_table.size()) {
+            return parameter_name_fault{kind::unknown, *name};
+        }
+        if (std::find(names.begin(), name, *name) != name) {
+            return parameter_name_fault{kind::repeated, *name};
+        }
+    }
+    for (const station_parameter& parameter : station_parameter_table) {
+        if (std::find(names.begin(), names.end(), parameter.name) == names.end()) {
+            return parameter_name_fault{kind::missing, parameter.name};
+        }
+    }
+    return std::nullopt;
+}
+
+std::string name_fault_text(const parameter_name_fault& fault) {
+    switch (fault.fault) {
+        case parameter_name_fault::kind::unknown:
+            return "unknown station parameter \"" + fault.name + "\"";
+        case parameter_name_fault::kind::repeated:
+            return "station parameter \"" + fault.name + "\" given twice";
+        case parameter_name_fault::kind::missing:
+            break;
+    }
+    return "station parameter \"" + fault.name + "\" missing";
 }
 
 const char* argument_name(const input_problem& problem) {
     if (problem.range == nullptr) {
         return "hemisphere";
     }
-    return problem.range == &capacity_range ? "capacity_mm" : problem.range->field;
+    for (const station_parameter& parameter : station_parameter_table) {
+        if (parameter.range == problem.range) {
+            return parameter.name;
+        }
+    }
+    return problem.range->field;
 }
 
 station_read read_station_folder(const std::string& file_prefix, std::optional<double> capacity_mm) {

@@ -6,6 +6,7 @@
 // names of the fields that a refusal names. Each module words its own messages and builds
 // its own arrays from these.
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -29,17 +30,27 @@ struct monthly_units {
 };
 std::optional<monthly_units> units_named(std::string_view name);
 
-// A station as the modules' callers give it: the latitude a magnitude, the hemisphere a
-// letter, the capacity in mm.
+// A station as the modules' callers give it: the numeric parameters in the order of the
+// table of station parameters (the latitude a magnitude, the capacity in mm), the
+// hemisphere a letter.
+using parameter_values = std::array<double, station_parameter_table.size()>;
 struct station_arguments {
-    double latitude;
+    parameter_values values{};
     std::string hemisphere;
-    double capacity_mm;
-    double soil_temp_offset;
-    double amplitude_factor;
-    double phase_shift;
     std::string station_name;
 };
+
+// What is wrong with the names under which a caller gives the station parameters: a name
+// the table does not hold or one given twice (the first in the caller's order), else a
+// parameter of the table that is not given (the first in table order).
+struct parameter_name_fault {
+    enum class kind { unknown, repeated, missing } fault;
+    std::string name;
+};
+std::optional<parameter_name_fault> check_parameter_names(const std::vector<std::string>& names);
+// The fault in words, as both modules raise it: `unknown station parameter "x"`, `station
+// parameter "x" given twice` or `station parameter "x" missing`.
+std::string name_fault_text(const parameter_name_fault& fault);
 
 // The station of those arguments, and what is wrong with them: a hemisphere other than
 // "N" or "S", or the first parameter outside its range.
@@ -50,8 +61,9 @@ struct station_check {
 };
 station_check station_from(const station_arguments& given);
 
-// The name a refusal gives the field of a problem, as the modules' arguments name it:
-// "capacity_mm" for the capacity, "hemisphere" for a hemisphere that is neither.
+// The name a refusal gives the field of a problem, as the modules' arguments name it (the
+// table's name, "capacity_mm" for the capacity), "hemisphere" for a hemisphere that is
+// neither.
 const char* argument_name(const input_problem& problem);
 
 // Runs `years` years of a station in order. `monthly(y, m)` gives year y's temperature and

@@ -39,6 +39,15 @@ std::optional<input_problem> check_station(const station_parameters& station) {
     return std::nullopt;
 }
 
+station_parameters station_with_defaults(earth_hemisphere hemisphere) {
+    station_parameters station;
+    station.hemisphere = hemisphere;
+    for (const station_parameter& parameter : station_parameter_table) {
+        station.*parameter.value = parameter.has_default ? default_for(parameter, hemisphere) : 0.0;
+    }
+    return station;
+}
+
 std::optional<input_problem> check_parameter(const value_range& range, double value) {
     if (!range.holds(value)) {
         return input_problem{fault_of(value), &range, value};

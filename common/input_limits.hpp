@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "common/station_parameters.hpp"
 
@@ -58,6 +59,32 @@ inline constexpr std::array<station_parameter, 5> station_parameter_table{{
     {"phase_shift", &phase_shift_range, &station_parameters::phase_shift, true, 0.0, 90.0,
      "days by which the soil temperature curve is shifted earlier"},
 }};
+
+// The place of a parameter in the table, by its member of station_parameters or by its
+// name; the table's size where the table has none such.
+constexpr std::size_t station_parameter_index(double station_parameters::*value) {
+    std::size_t i = 0;
+    while (i < station_parameter_table.size() && station_parameter_table[i].value != value) {
+        ++i;
+    }
+    return i;
+}
+constexpr std::size_t station_parameter_index(std::string_view name) {
+    std::size_t i = 0;
+    while (i < station_parameter_table.size() && name != station_parameter_table[i].name) {
+        ++i;
+    }
+    return i;
+}
+
+// A parameter's default for a station of `hemisphere`: the southern one in the south.
+constexpr double default_for(const station_parameter& parameter, earth_hemisphere hemisphere) {
+    return hemisphere == earth_hemisphere::south ? parameter.southern_value : parameter.default_value;
+}
+
+// A station of `hemisphere` whose parameters with a default hold it, the others 0: what a
+// record that leaves parameters out starts from.
+station_parameters station_with_defaults(earth_hemisphere hemisphere);
 
 // The longest word (a label, a number, the station's name) the input files may hold, bytes.
 inline constexpr std::size_t longest_input_word = 4096;

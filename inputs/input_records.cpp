@@ -52,13 +52,17 @@ std::string record_name(const std::string& file_name, int record_number, const s
 }  // namespace
 
 station_parameters read_station_parameters(text_scanner& scanner, warning_list& warnings) {
-    station_parameters station;
-    station.latitude = read_parameter_number(scanner, "latitude");
+    const double latitude = read_parameter_number(scanner, "latitude");
     char hemisphere = 0;
     if (!scanner.read_char(hemisphere)) {
         check_readable(scanner);
         throw run_failure(scanner.file_name() + ": the record ends before field hemisphere.");
     }
+    // A parameter that the record does not hold keeps its default for the station's
+    // hemisphere; the fields of the record replace the rest.
+    station_parameters station = station_with_defaults(
+        hemisphere == hemisphere_letter(earth_hemisphere::south) ? earth_hemisphere::south : earth_hemisphere::north);
+    station.latitude = latitude;
     station.water_holding_capacity = inches_to_mm(read_parameter_number(scanner, "water_holding_capacity"));
     station.soil_temp_offset = read_parameter_number(scanner, "soil_temp_offset");
     station.amplitude_factor = read_parameter_number(scanner, "amplitude_factor");

@@ -6,6 +6,8 @@
 #include <exception>
 #include <limits>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 #include <thread>
 
 #include "soil_climate/station_simulation.hpp"
@@ -17,16 +19,19 @@ namespace {
 // enough that the shared counter is touched seldom.
 constexpr std::size_t cells_per_take = 16;
 
-// The station of a cell: the hemisphere from the sign of its latitude.
+// The station of a cell: the hemisphere from the sign of its latitude, a parameter not
+// given its default for that hemisphere.
 station_parameters station_of(const grid_inputs& inputs, std::size_t cell) {
+    const double latitude = inputs.parameter(&station_parameters::latitude).at(cell);
+    const earth_hemisphere hemisphere = latitude < 0.0 ? earth_hemisphere::south : earth_hemisphere::north;
     station_parameters station;
-    const double latitude = inputs.latitude.at(cell);
+    for (std::size_t i = 0; i < station_parameter_table.size(); ++i) {
+        const cell_values& values = inputs.parameters[i];
+        station.*station_parameter_table[i].value =
+            values.values != nullptr ? values.at(cell) : default_for(station_parameter_table[i], hemisphere);
+    }
     station.latitude = std::fabs(latitude);
-    station.hemisphere = latitude < 0.0 ? earth_hemisphere::south : earth_hemisphere::north;
-    station.water_holding_capacity = inputs.capacity_mm.at(cell);
-    station.soil_temp_offset = inputs.soil_temp_offset.at(cell);
-    station.amplitude_factor = inputs.amplitude_factor.at(cell);
-    station.phase_shift = inputs.phase_shift.at(cell);
+    station.hemisphere = hemisphere;
     return station;
 }
 
@@ -52,9 +57,8 @@ bool complete(const monthly_series& temperature, const monthly_series& precipita
 // A cell with a missing (NaN) parameter, as a soil map has over the sea, is masked: not
 // simulated, all its outputs missing.
 bool masked(const grid_inputs& inputs, std::size_t cell) {
-    for (const cell_values* values : {&inputs.latitude, &inputs.capacity_mm, &inputs.soil_temp_offset,
-                                      &inputs.amplitude_factor, &inputs.phase_shift}) {
-        if (std::isnan(values->at(cell))) {
+    for (const cell_values& values : inputs.parameters) {
+        if (values.values != nullptr && std::isnan(values.at(cell))) {
             return true;
         }
     }
@@ -177,6 +181,12 @@ std::vector<const year_field*> grid_fields() {
 
 std::optional<grid_problem> simulate_grid(const grid_inputs& inputs, std::span<double> outputs, unsigned threads,
                                           grid_output_order order) {
+    for (std::size_t i = 0; i < station_parameter_table.size(); ++i) {
+        if (inputs.parameters[i].values == nullptr && !station_parameter_table[i].has_default) {
+            throw std::invalid_argument(std::string("the grid's inputs lack the station parameter ") +
+                                        station_parameter_table[i].name + ", which has no default");
+        }
+    }
     if (threads == 0) {
         threads = std::max(1u, std::thread::hardware_concurrency());
     }

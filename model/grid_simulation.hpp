@@ -6,6 +6,7 @@
 // gives for that cell's series of complete years, bit for bit, whatever the number of
 // threads.
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -19,7 +20,7 @@ namespace soil_climate {
 
 // A station parameter of the cells: one value for every cell (`stride` 0) or one a cell.
 struct cell_values {
-    const double* values;
+    const double* values = nullptr;
     std::size_t stride = 1;
     double at(std::size_t cell) const { return values[cell * stride]; }
 };
@@ -41,18 +42,22 @@ struct monthly_grid {
 // over the sea, is not simulated. Monthly arrays are (cells, years, 12) in °C and mm; NaN
 // marks a missing month, and a year with any missing month is not simulated (its
 // outputs are NaN), while the cell's later complete years carry on from its last complete
-// one. The latitude is signed: negative in the south.
+// one. The station parameters are in the order of the table of station parameters, the
+// latitude signed: negative in the south, where it gives the cell its hemisphere. A
+// parameter with a default may be left out (no values): every cell then takes its default
+// for the cell's hemisphere.
 struct grid_inputs {
     std::size_t cells = 0;
     std::size_t years = 0;
     monthly_grid temperature;    // °C
     monthly_grid precipitation;  // mm
-    cell_values latitude{nullptr};          // degrees, negative in the south
-    cell_values capacity_mm{nullptr};
-    cell_values soil_temp_offset{nullptr};  // °C
-    cell_values amplitude_factor{nullptr};
-    cell_values phase_shift{nullptr};  // days
-    classification_rules rules{};      // the model's own, or with the cold regimes
+    std::array<cell_values, station_parameter_table.size()> parameters{};
+    classification_rules rules{};  // the model's own, or with the cold regimes
+
+    cell_values& parameter(double station_parameters::*value) { return parameters[station_parameter_index(value)]; }
+    const cell_values& parameter(double station_parameters::*value) const {
+        return parameters[station_parameter_index(value)];
+    }
 };
 
 // The fields of the table of a year's fields that come from the simulated year: the

@@ -5,6 +5,7 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -71,6 +72,37 @@ std::size_t years_of(const input_array& values, const char* name) {
         throw py::value_error(std::string(name) + " must have the shape (years, 12), one row of twelve months a year");
     }
     return static_cast<std::size_t>(values.shape(0));
+}
+
+// The keys of a dict of station parameters, refused (TypeError) unless they are the
+// table's names, each once.
+void check_names(const py::dict& given) {
+    std::vector<std::string> names;
+    for (const auto& item : given) {
+        if (!py::isinstance<py::str>(item.first)) {
+            throw py::type_error("station parameters are named by strings, not " +
+                                 std::string(py::str(py::type::of(item.first).attr("__name__"))));
+        }
+        names.push_back(item.first.cast<std::string>());
+    }
+    if (const auto fault = bindings::check_parameter_names(names)) {
+        throw py::type_error(bindings::name_fault_text(*fault));
+    }
+}
+
+// A station's parameters from a dict by the table's names, in table order.
+bindings::parameter_values parameter_values_of(const py::dict& given) {
+    check_names(given);
+    bindings::parameter_values values{};
+    for (std::size_t i = 0; i < station_parameter_table.size(); ++i) {
+        const char* name = station_parameter_table[i].name;
+        try {
+            values[i] = given[name].cast<double>();
+        } catch (const py::cast_error&) {
+            throw py::type_error(std::string(name) + " must be a real number");
+        }
+    }
+    return values;
 }
 
 station_parameters checked_station(const station_arguments& given) {
@@ -284,10 +316,7 @@ monthly_grid grid_of(const strided_array& values) {
 }
 
 py::array_t<double> simulate_cells(const strided_array& temperature, const strided_array& precipitation,
-                                   const input_array& latitude, const input_array& capacity_mm,
-                                   const input_array& soil_temp_offset, const input_array& amplitude_factor,
-                                   const input_array& phase_shift, unsigned threads, bool cold_regimes,
-                                   bool field_major) {
+                                   const py::dict& parameters, unsigned threads, bool cold_regimes, bool field_major) {
     if (temperature.ndim() != 3 || temperature.shape(2) != months_per_year ||
         precipitation.ndim() != 3 || precipitation.shape(0) != temperature.shape(0) ||
         precipitation.shape(1) != temperature.shape(1) || precipitation.shape(2) != months_per_year) {
@@ -304,16 +333,18 @@ py::array_t<double> simulate_cells(const strided_array& temperature, const strid
         }
         return {values.data(), 1};
     };
-    const grid_inputs inputs{cells,
-                             years,
-                             grid_of(temperature),
-                             grid_of(precipitation),
-                             per_cell(latitude, "latitude"),
-                             per_cell(capacity_mm, "capacity_mm"),
-                             per_cell(soil_temp_offset, "soil_temp_offset"),
-                             per_cell(amplitude_factor, "amplitude_factor"),
-                             per_cell(phase_shift, "phase_shift"),
-                             {.cold_regimes = cold_regimes}};
+    check_names(parameters);
+    // The arrays stay here, alive, while the model reads them without the GIL.
+    std::array<input_array, station_parameter_table.size()> arrays;
+    grid_inputs inputs{cells, years, grid_of(temperature), grid_of(precipitation), {}, {.cold_regimes = cold_regimes}};
+    for (std::size_t i = 0; i < station_parameter_table.size(); ++i) {
+        const char* name = station_parameter_table[i].name;
+        arrays[i] = input_array::ensure(parameters[name]);
+        if (!arrays[i]) {
+            throw py::type_error(std::string(name) + " must hold real numbers");
+        }
+        inputs.parameters[i] = per_cell(arrays[i], name);
+    }
     const std::size_t field_count = grid_fields().size();
     const auto [first, last] = std::pair{static_cast<py::ssize_t>(field_major ? field_count : cells),
                                          static_cast<py::ssize_t>(field_major ? cells : field_count)};
@@ -386,12 +417,13 @@ py::dict read_station_files(const std::string& file_prefix, std::optional<double
         found["temperature"] = temperature;
         found["precipitation"] = precipitation;
         found["units"] = "metric";
-        found["latitude"] = station.latitude;
-        found["hemisphere"] = std::string(1, hemisphere_letter(station.hemisphere));
-        found["capacity_mm"] = station.water_holding_capacity;
-        found["soil_temp_offset"] = station.soil_temp_offset;
-        found["amplitude_factor"] = station.amplitude_factor;
-        found["phase_shift"] = station.phase_shift;
+        // Every parameter by its name, the hemisphere after the latitude as in the file.
+        for (const station_parameter& parameter : station_parameter_table) {
+            found[parameter.name] = station.*parameter.value;
+            if (parameter.value == &station_parameters::latitude) {
+                found["hemisphere"] = std::string(1, hemisphere_letter(station.hemisphere));
+            }
+        }
         found["labels"] = py::cast(read.labels);
         found["station_name"] = station.station_name;
         found["warnings"] = py::cast(read.warnings);
@@ -422,15 +454,13 @@ py::object as_python(const std::optional<input_problem>& problem) {
 
 // The library's check of a station's parameters, for the importer: None, or the field
 // that the model cannot take with its value and allowed range.
-py::object check_station_for_python(double latitude, const std::string& hemisphere, double capacity_mm,
-                                    double soil_temp_offset, double amplitude_factor, double phase_shift) {
+py::object check_station_for_python(const std::string& hemisphere, const py::dict& parameters) {
+    const bindings::parameter_values values = parameter_values_of(parameters);
     station_parameters station;
-    station.latitude = latitude;
     station.hemisphere = hemisphere.size() == 1 ? static_cast<earth_hemisphere>(hemisphere[0]) : earth_hemisphere{};
-    station.water_holding_capacity = capacity_mm;
-    station.soil_temp_offset = soil_temp_offset;
-    station.amplitude_factor = amplitude_factor;
-    station.phase_shift = phase_shift;
+    for (std::size_t i = 0; i < station_parameter_table.size(); ++i) {
+        station.*station_parameter_table[i].value = values[i];
+    }
     return as_python(check_station(station));
 }
 
@@ -461,23 +491,23 @@ PYBIND11_MODULE(_model, module) {
     module.doc() = "The soil climate model's entry point, for the soil_climate package.";
     module.def(
         "simulate",
-        [](const input_array& temperature, const input_array& precipitation, double latitude,
-           const std::string& hemisphere, double capacity_mm, double soil_temp_offset, double amplitude_factor,
-           double phase_shift, const std::vector<std::string>& labels, const std::string& units,
+        [](const input_array& temperature, const input_array& precipitation, const py::dict& parameters,
+           const std::string& hemisphere, const std::vector<std::string>& labels, const std::string& units,
            const std::string& station_name, bool cold_regimes) {
-            return simulate(
-                temperature, precipitation,
-                {latitude, hemisphere, capacity_mm, soil_temp_offset, amplitude_factor, phase_shift, station_name},
-                labels, units, {.cold_regimes = cold_regimes});
+            return simulate(temperature, precipitation, {parameter_values_of(parameters), hemisphere, station_name},
+                            labels, units, {.cold_regimes = cold_regimes});
         },
-        py::arg("temperature"), py::arg("precipitation"), py::arg("latitude"), py::arg("hemisphere"),
-        py::arg("capacity_mm"), py::arg("soil_temp_offset"), py::arg("amplitude_factor"), py::arg("phase_shift"),
-        py::arg("labels"), py::arg("units"), py::arg("station_name"), py::arg("cold_regimes") = false);
+        py::arg("temperature"), py::arg("precipitation"), py::arg("parameters"), py::arg("hemisphere"),
+        py::arg("labels"), py::arg("units"), py::arg("station_name"), py::arg("cold_regimes") = false,
+        "A station's years: the station parameters a dict by the names of station_parameters, the latitude "
+        "a magnitude.");
     module.attr("year_fields") = year_field_table();
     module.def("read_station_files", &read_station_files, py::arg("file_prefix"), py::arg("capacity_mm") = py::none());
-    module.def("simulate_cells", &simulate_cells, py::arg("temperature"), py::arg("precipitation"), py::arg("latitude"),
-               py::arg("capacity_mm"), py::arg("soil_temp_offset"), py::arg("amplitude_factor"), py::arg("phase_shift"),
-               py::arg("threads") = 0, py::arg("cold_regimes") = false, py::arg("field_major") = false);
+    module.def("simulate_cells", &simulate_cells, py::arg("temperature"), py::arg("precipitation"),
+               py::arg("parameters"), py::arg("threads") = 0, py::arg("cold_regimes") = false,
+               py::arg("field_major") = false,
+               "Many cells: the station parameters a dict by the names of station_parameters, each one value "
+               "or one a cell, the latitude signed.");
     module.def("class_tallies", &class_tallies, py::arg("codes"), py::arg("classes"));
     {
         py::list names;
@@ -486,9 +516,7 @@ PYBIND11_MODULE(_model, module) {
         }
         module.attr("grid_field_names") = names;
     }
-    module.def("check_station", &check_station_for_python, py::arg("latitude"), py::arg("hemisphere"),
-               py::arg("capacity_mm"), py::arg("soil_temp_offset"), py::arg("amplitude_factor"),
-               py::arg("phase_shift"));
+    module.def("check_station", &check_station_for_python, py::arg("hemisphere"), py::arg("parameters"));
     module.def("is_missing_value_code", &is_missing_value_code, py::arg("value"));
     module.def(
         "hemisphere_doubt",

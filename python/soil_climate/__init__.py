@@ -44,7 +44,8 @@ COUNT_FIELDS = tuple(field.name for field in YEAR_FIELDS if field.kind == "count
 SUM_FIELDS = tuple(field.name for field in YEAR_FIELDS
                    if field.source == "year" and field.kind == "number" and field.unit == "mm")
 
-from .parameters import PARAMETERS, Parameter, default_phase_shift  # noqa: E402
+from .parameters import (PARAMETERS, Parameter, default_of, default_phase_shift, given_parameters,  # noqa: E402
+                         list_parameters)
 
 MOISTURE_REGIME_NAMES = tuple(_model.moisture_regime_names)
 SUBDIVISION_NAMES = tuple(_model.subdivision_names)
@@ -181,19 +182,21 @@ def _switch(name, value):
     return bool(value)
 
 
-def simulate(temperature, precipitation, *, units, latitude, capacity_mm, hemisphere=None,
-             soil_temp_offset=PARAMETERS["soil_temp_offset"].default,
-             amplitude_factor=PARAMETERS["amplitude_factor"].default, phase_shift=None, labels=None,
-             station_name="", cold_regimes=False):
+def simulate(temperature, precipitation, *, units, hemisphere=None, labels=None, station_name="",
+             cold_regimes=False, **parameters):
     """Simulates a station's years and returns a StationResult.
 
     ``temperature`` and ``precipitation`` are arrays of shape (years, 12), January first:
     monthly mean air temperature and monthly precipitation, in deg F and inches with
     units="us" (as in run_station's input files) or in deg C and mm with units="metric";
-    ``units`` must be given. ``latitude`` is in degrees, negative in the south; or give its
-    magnitude with ``hemisphere`` "N" or "S". ``capacity_mm`` is the soil's water-holding
-    capacity in mm. ``phase_shift`` defaults to 0 days in the north and 90 in the south (a
-    southern station given 0 has its warmest soil in May, and a warning says so). A latitude
+    ``units`` must be given. The station parameters are keyword arguments named as in
+    PARAMETERS: ``latitude`` in degrees, negative in the south (or give its magnitude with
+    ``hemisphere`` "N" or "S"), and ``capacity_mm``, the soil's water-holding capacity in
+    mm, must be given; the others (``soil_temp_offset``, ``amplitude_factor``,
+    ``phase_shift``, ...) take their defaults where they are not given or are None, the
+    southern one for a southern station. ``phase_shift`` defaults to 0 days in the north and
+    90 in the south (a southern station given 0 has its warmest soil in May, and a warning
+    says so). A latitude
     beyond 50 degrees is simulated with the day-length factors of 50 degrees, and a warning
     says so.
     With ``cold_regimes`` a year whose mean soil temperature is below 0 deg C is Pergelic,
@@ -205,10 +208,12 @@ def simulate(temperature, precipitation, *, units, latitude, capacity_mm, hemisp
     not finite, a missing-value code such as -99.9 or a value outside what a station can
     record, and for a hemisphere other than "N" or "S" or a parameter outside its range;
     TypeError for an argument of the wrong type (a string of labels, a text capacity, a
-    boolean or complex array); RuntimeError for a failure of the model itself. The GIL is
+    boolean or complex array) and for a station parameter missing or of an unknown name;
+    RuntimeError for a failure of the model itself. The GIL is
     released while the model runs; Ctrl-C stops a long call between years with
     KeyboardInterrupt.
     """
+    given = given_parameters("simulate", parameters, tuple(PARAMETERS))
     temperature = _monthly_values("temperature", temperature)
     precipitation = _monthly_values("precipitation", precipitation)
     years = temperature.shape[0] if temperature.ndim == 2 else 0
@@ -219,35 +224,34 @@ def simulate(temperature, precipitation, *, units, latitude, capacity_mm, hemisp
             ((("hemisphere", hemisphere),) if hemisphere is not None else ()):
         if not isinstance(value, str):
             raise TypeError(f"{name} must be a string, not {type(value).__name__}")
-    latitude = _real_number("latitude", latitude)
+    latitude = _real_number("latitude", given.pop("latitude"))
     if hemisphere is None:
         hemisphere = "S" if latitude < 0.0 else "N"
     elif latitude < 0.0 and hemisphere != "S":
         raise ValueError(f"a negative latitude is southern, but hemisphere is {hemisphere!r}")
-    if phase_shift is None:
-        phase_shift = default_phase_shift(hemisphere == "S")
-    elif hemisphere == "S" and phase_shift == 0:
+    if hemisphere == "S" and given["phase_shift"] is not None and given["phase_shift"] == 0:
         warnings.warn("a southern station with phase_shift 0 has its warmest soil on 15 May; a phase_shift of "
                       "about +90 days puts it in February", stacklevel=2)
+    for name, value in given.items():
+        if value is None and PARAMETERS[name].default is not None:
+            given[name] = default_of(name, hemisphere == "S")
     if temperature.ndim == 2 and temperature.shape[0] > 0 and temperature.shape[1] == 12 and \
             np.isfinite(temperature).all():
         doubt = _model.hemisphere_doubt(hemisphere, [float(v) for v in temperature.mean(axis=0)])
         if doubt:
             warnings.warn(doubt, stacklevel=2)
-    values = {name: _real_number(name, value) for name, value in (
-        ("capacity_mm", capacity_mm), ("soil_temp_offset", soil_temp_offset),
-        ("amplitude_factor", amplitude_factor), ("phase_shift", phase_shift))}
-    raw = _model.simulate(temperature, precipitation, abs(latitude), hemisphere, values["capacity_mm"],
-                          values["soil_temp_offset"], values["amplitude_factor"], values["phase_shift"], labels,
+    values = {name: _real_number(name, value) for name, value in given.items()}
+    raw = _model.simulate(temperature, precipitation, {"latitude": abs(latitude), **values}, hemisphere, labels,
                           units, station_name, _switch("cold_regimes", cold_regimes))
     # Said once the latitude has passed the model's checks.
     notice = _model.day_length_limit_notice(latitude)
     if notice:
         warnings.warn(notice, stacklevel=2)
-    station = {"latitude": abs(latitude), "hemisphere": hemisphere, "capacity_mm": values["capacity_mm"],
-               "soil_temp_offset": values["soil_temp_offset"], "amplitude_factor": values["amplitude_factor"],
-               "phase_shift": values["phase_shift"], "station_name": station_name}
+    station = {"latitude": abs(latitude), "hemisphere": hemisphere, **values, "station_name": station_name}
     return StationResult(labels, station, raw, cold_regimes)
+
+
+list_parameters(simulate, tuple(PARAMETERS))
 
 
 def read_station(folder, capacity_mm=None):

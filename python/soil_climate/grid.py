@@ -13,7 +13,7 @@ import warnings
 import numpy as np
 
 from . import _model, grid_periods, grid_summaries
-from .parameters import PARAMETERS, default_phase_shift
+from .parameters import PARAMETERS, given_parameters, list_parameters
 
 MONTH_NAMES = tuple(calendar.month_name[1:])
 LATITUDE_NAMES = ("lat", "latitude", "nav_lat", "y_lat")
@@ -80,9 +80,10 @@ def _to_metric(values, element, units):
     return values * 25.4
 
 
-def _cell_years(temperature, precipitation, latitude, longitude, capacity_mm, soil_temp_offset, amplitude_factor,
-                phase_shift, *, units, year_labels, threads, cold_regimes):
-    """One block of cells: (..., months) arrays in, (..., years, fields) out."""
+def _cell_years(temperature, precipitation, latitude, longitude, *parameters, names, units, year_labels, threads,
+                cold_regimes):
+    """One block of cells: (..., months) arrays in, (..., years, fields) out; `parameters`
+    are the station parameters of `names` after the latitude."""
     shape = temperature.shape[:-1]
     cells = int(np.prod(shape, dtype=np.int64))
     years = temperature.shape[-1] // 12
@@ -104,9 +105,8 @@ def _cell_years(temperature, precipitation, latitude, longitude, capacity_mm, so
         cell = int(np.flatnonzero(no_latitude)[0])
         raise ValueError(f"the cell at longitude {per_cell(longitude)[cell]:g} has data but no latitude (NaN)")
     try:
-        out = _model.simulate_cells(celsius, monthly(precipitation, "precipitation"),
-                                    lat, per_cell(capacity_mm), per_cell(soil_temp_offset),
-                                    per_cell(amplitude_factor), per_cell(phase_shift), threads,
+        given = {"latitude": lat, **{name: per_cell(values) for name, values in zip(names, parameters)}}
+        out = _model.simulate_cells(celsius, monthly(precipitation, "precipitation"), given, threads,
                                     cold_regimes=cold_regimes, field_major=True)
     except ValueError as refusal:
         if len(refusal.args) != 4:
@@ -149,19 +149,25 @@ def _parameter(xarray, value, name):
     return xarray.DataArray(float(value))
 
 
-def simulate_grid(temperature, precipitation, *, units, capacity_mm,
-                  soil_temp_offset=PARAMETERS["soil_temp_offset"].default,
-                  amplitude_factor=PARAMETERS["amplitude_factor"].default,
-                  phase_shift=None, threads=None, cold_regimes=False, periods=None):
+# The station parameters of a grid's cells: every one but the latitude, which each cell
+# takes from the grid's latitude coordinate.
+GRID_PARAMETERS = tuple(name for name in PARAMETERS if name != "latitude")
+
+
+def simulate_grid(temperature, precipitation, *, units, threads=None, cold_regimes=False, periods=None,
+                  **parameters):
     """Simulates every cell of a monthly climate grid and returns an xarray Dataset.
 
     ``temperature`` and ``precipitation`` are DataArrays with a monthly ``time`` dimension
     (any calendar, cftime's 360-day and no-leap ones too) and a latitude coordinate: 1-D
     ``lat``/``latitude``, 2-D on projected ``y``/``x`` grids, or one a station along a
     ``station`` dimension. ``units`` is "metric" (deg C, mm a month) or "us" (deg F,
-    inches). ``capacity_mm`` and the soil temperature parameters are numbers or DataArrays
-    on the spatial dimensions (a soil map of capacity). ``phase_shift`` defaults to 0 days
-    in the north and 90 in the south. ``threads`` is the threads per block of cells (default:
+    inches). The station parameters are keyword arguments named as in PARAMETERS (all but
+    the latitude, which is the grid's): ``capacity_mm`` must be given, the soil temperature
+    parameters take their defaults where they are not given or are None, the southern one
+    in cells south of the equator; each is a number or a DataArray on the spatial
+    dimensions (a soil map of capacity). ``phase_shift`` defaults to 0 days in the north and
+    90 in the south. ``threads`` is the threads per block of cells (default:
     every core for NumPy arrays, one per Dask task). With ``cold_regimes`` the temperature
     regimes include Pergelic and Cryic, as ``simulate`` gives them.
 
@@ -180,6 +186,7 @@ def simulate_grid(temperature, precipitation, *, units, capacity_mm,
     ``*_changed`` (0 or 1, −1 where a period has no regime), ``*_percent_change``
     (percentage points) and ``*_change`` of each field's mean (soil temperatures in K).
     """
+    given = given_parameters("simulate_grid", parameters, GRID_PARAMETERS)
     xarray = _xarray()
     if units not in ("metric", "us"):
         raise ValueError(f'units must be "metric" (deg C and mm) or "us" (deg F and inches), not {units!r}')
@@ -199,14 +206,17 @@ def simulate_grid(temperature, precipitation, *, units, capacity_mm,
         longitude = find_coordinate(temperature, LONGITUDE_NAMES, "longitude")
     except ValueError:
         longitude = xarray.full_like(latitude, np.nan)
-    parameters = {name: _parameter(xarray, value, name) for name, value in (
-        ("capacity_mm", capacity_mm), ("soil_temp_offset", soil_temp_offset),
-        ("amplitude_factor", amplitude_factor))}
-    if phase_shift is None:
-        shift = xarray.where(latitude < 0, default_phase_shift(True), default_phase_shift(False))
-    else:
-        shift = _parameter(xarray, phase_shift, "phase_shift")
-        warn_of_phase_shift(latitude, shift)
+    values = {}
+    for name, value in given.items():
+        parameter = PARAMETERS[name]
+        if value is not None:
+            values[name] = _parameter(xarray, value, name)
+        elif parameter.default == parameter.southern_default:
+            values[name] = xarray.DataArray(float(parameter.default))
+        else:
+            values[name] = xarray.where(latitude < 0, parameter.southern_default, parameter.default)
+    if given["phase_shift"] is not None:
+        warn_of_phase_shift(latitude, values["phase_shift"])
     dask_backed = temperature.chunks is not None
     if dask_backed:
         temperature = temperature.chunk({"time": -1})
@@ -215,11 +225,10 @@ def simulate_grid(temperature, precipitation, *, units, capacity_mm,
     cold_regimes = _switch("cold_regimes", cold_regimes)
     fields = year_fields(cold_regimes)
     simulated = xarray.apply_ufunc(
-        _cell_years, temperature, precipitation, latitude, longitude, parameters["capacity_mm"],
-        parameters["soil_temp_offset"], parameters["amplitude_factor"], shift,
-        input_core_dims=[["time"], ["time"], [], [], [], [], [], []],
+        _cell_years, temperature, precipitation, latitude, longitude, *values.values(),
+        input_core_dims=[["time"], ["time"], [], []] + [[] for _ in values],
         output_core_dims=[["year", "field"]],
-        kwargs={"units": units, "year_labels": [int(y) for y in year_labels],
+        kwargs={"names": tuple(values), "units": units, "year_labels": [int(y) for y in year_labels],
                 "threads": threads if threads is not None else (1 if dask_backed else 0),
                 "cold_regimes": cold_regimes},
         dask="parallelized", output_dtypes=[np.float64],
@@ -232,6 +241,9 @@ def simulate_grid(temperature, precipitation, *, units, capacity_mm,
                                          if set(coordinate.dims) <= set(spatial)})
     dataset = _dataset(xarray, simulated, fields, spatial)
     return dataset if periods is None else grid_periods.compare_periods(dataset, periods)
+
+
+list_parameters(simulate_grid, GRID_PARAMETERS)
 
 
 def _dataset(xarray, simulated, fields, spatial):

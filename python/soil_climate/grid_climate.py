@@ -11,6 +11,7 @@ import numpy as np
 
 from . import grid, grid_delta, grid_ensemble, grid_inputs, grid_periods, grid_units
 from .grid_inputs import InputFault
+from .parameters import with_defaults
 
 
 def chosen_years(variable, text, say=True):
@@ -155,10 +156,9 @@ def simulate_region(arguments, region=None, threads=None):
             temperature, precipitation = temperature.load(), precipitation.load()
         def simulated(temperature, precipitation, periods=None):
             return grid.simulate_grid(temperature, precipitation, units="metric", capacity_mm=capacity,
-                                      soil_temp_offset=arguments.soil_temp_offset,
-                                      amplitude_factor=arguments.amplitude_factor,
-                                      phase_shift=arguments.phase_shift, threads=threads,
-                                      cold_regimes=arguments.cold_regimes, periods=periods)
+                                      threads=threads, cold_regimes=arguments.cold_regimes, periods=periods,
+                                      **{parameter.name: getattr(arguments, parameter.name)
+                                         for parameter in with_defaults()})
 
         if arguments.baseline:
             result = _scenarios(arguments, temperature, precipitation, simulated)

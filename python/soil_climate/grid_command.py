@@ -17,7 +17,7 @@ import numpy as np
 
 from . import grid, grid_blocks, grid_climate, grid_inputs, grid_netcdf_blocks, grid_periods, grid_staging
 from .maps import MAP_KINDS
-from .parameters import PARAMETERS, default_phase_shift
+from .parameters import default_words, metavar_of, option_of, with_defaults
 
 
 class GridFault(Exception):
@@ -106,13 +106,12 @@ def options(argv):
                         help="the depth of soil that a map of volumetric water content holds over")
     parser.add_argument("--capacity-regrid", choices=("nearest",),
                         help="put a map on another grid onto the climate's, each cell's nearest")
-    for name, metavar in (("soil_temp_offset", "C"), ("amplitude_factor", "F")):
-        default = PARAMETERS[name].default
-        parser.add_argument(f"--{name.replace('_', '-')}", type=_finite, default=default, metavar=metavar,
-                            help=f"default {default:g}")
-    parser.add_argument("--phase-shift", type=_finite, metavar="DAYS",
-                        help=f"default {default_phase_shift(False):g} in the north, {default_phase_shift(True):g} in "
-                        "the south")
+    for parameter in with_defaults():
+        # One default everywhere is the option's own; one that differs in the south is
+        # left to the grid, which gives each cell its hemisphere's.
+        same = parameter.default == parameter.southern_default
+        parser.add_argument(option_of(parameter.name), type=_finite, default=parameter.default if same else None,
+                            metavar=metavar_of(parameter), help=f"default {default_words(parameter)}")
     parser.add_argument("--baseline", action="append", metavar="FILES",
                         help="the observed climate (files or a quoted glob, repeatable) that a model's change "
                              "goes onto by the delta method; the output alone follows the options")
@@ -251,12 +250,11 @@ def run(arguments, command_line, staging):
         "source": f"run_station's soil climate model over every cell of {os.path.basename(inputs[0])}",
         "history": command_line if note is None else f"{command_line} ({note})",
         "capacity": capacity_text,
-        "soil_temp_offset": arguments.soil_temp_offset,
-        "amplitude_factor": arguments.amplitude_factor,
-        "phase_shift": f"{default_phase_shift(False):g} days in the north, {default_phase_shift(True):g} in the south"
-        if arguments.phase_shift is None
-        else arguments.phase_shift,
     })
+    for parameter in with_defaults():
+        given = getattr(arguments, parameter.name)
+        layout.attrs[parameter.name] = given if given is not None else \
+            f"{parameter.default:g} {parameter.unit} in the north, {parameter.southern_default:g} in the south"
     cell_years = int(np.prod([temperature.sizes[dim] for dim in spatial], dtype=np.int64)) * \
         (temperature.sizes["time"] // 12)
     with _executor(arguments) as executor:

@@ -123,3 +123,12 @@ def test_two_workers_of_a_cluster_write_what_the_threads_write(reference, tmp_pa
     cluster, threads = xarray.open_dataset(tmp_path / "cluster.nc"), xarray.open_dataset(reference / "whole.nc")
     for name in threads.data_vars:
         assert cluster[name].equals(threads[name]), name
+
+
+def test_the_outputs_say_the_station_parameters_they_were_simulated_with(reference):
+    # The defaults: one everywhere as a number, one that differs in the south in words.
+    for output in (xarray.open_dataset(reference / "whole.nc"), xarray.open_zarr(reference / "whole.zarr")):
+        with output:
+            assert float(output.attrs["soil_temp_offset"]) == 2.5
+            assert float(output.attrs["amplitude_factor"]) == 0.66
+            assert output.attrs["phase_shift"] == "0 days in the north, 90 in the south"

@@ -33,11 +33,36 @@ as_column <- function(values, kind, categories) {
 parameters <- function() .parameter_table()
 
 # A parameter's default where the caller gave none (NULL): the table's, the southern one
-# for a southern station.
+# for a southern station. `southern` may say it cell by cell: where the two defaults differ,
+# the default is then one a cell.
 parameter_or_default <- function(value, name, southern = FALSE) {
   if (!is.null(value)) {
     return(value)
   }
   table <- parameters()
-  table[[if (isTRUE(southern)) "southern_default" else "default"]][match(name, table$name)]
+  k <- match(name, table$name)
+  north <- table$default[k]
+  south <- table$southern_default[k]
+  if (identical(north, south)) north else ifelse(southern, south, north)
+}
+
+# The station parameters with a default, as a call gives them through `...`: checked
+# against parameters() (each by its name, once), then every one of them in table order,
+# the caller's value or NULL.
+given_parameters <- function(given) {
+  table <- parameters()
+  takes <- table$name[!is.na(table$default)]
+  named <- names(given)
+  if (length(given) > 0L && (is.null(named) || any(!nzchar(named)))) {
+    stop("station parameters must be given by name: ", paste(takes, collapse = ", "), call. = FALSE)
+  }
+  unknown <- setdiff(named, takes)
+  if (length(unknown) > 0L) {
+    stop("unknown station parameter", if (length(unknown) > 1L) "s", ": ", paste(unknown, collapse = ", "),
+         " (the parameters with a default are ", paste(takes, collapse = ", "), ")", call. = FALSE)
+  }
+  if (anyDuplicated(named)) {
+    stop("station parameter given twice: ", named[duplicated(named)][1], call. = FALSE)
+  }
+  stats::setNames(lapply(takes, function(name) given[[name]]), takes)
 }

@@ -146,9 +146,9 @@ check_climate <- function(temperature, precipitation) {
 }
 
 # Every cell of a checked climate through the model: the grid fields of each cell's
-# years, fields by years by cells, NA for a year not simulated.
-simulate_climate <- function(temperature, precipitation, capacity_mm, units, soil_temp_offset = NULL,
-                             amplitude_factor = NULL, phase_shift = NULL, latitude = NULL, threads = 0L,
+# years, fields by years by cells, NA for a year not simulated. `given` holds the station
+# parameters with a default as given_parameters gives them.
+simulate_climate <- function(temperature, precipitation, capacity_mm, units, given, latitude = NULL, threads = 0L,
                              cold_regimes = FALSE) {
   if (is.null(latitude)) {
     if (terra::crs(temperature) == "") {
@@ -163,24 +163,20 @@ simulate_climate <- function(temperature, precipitation, capacity_mm, units, soi
   } else {
     latitude <- raster_values(latitude, "latitude", temperature)
   }
-  if (is.null(phase_shift)) {
-    phase_shift <- ifelse(latitude < 0, parameter_or_default(NULL, "phase_shift", southern = TRUE),
-                          parameter_or_default(NULL, "phase_shift"))
-  } else {
-    phase_shift <- raster_values(phase_shift, "phase_shift", temperature)
-  }
+  # A parameter not given takes its default, the southern one in southern cells.
+  values <- c(list(latitude = as.double(latitude), capacity_mm = raster_values(capacity_mm, "capacity_mm", temperature)),
+              Map(function(value, name) {
+                if (is.null(value)) as.double(parameter_or_default(NULL, name, southern = latitude < 0))
+                else raster_values(value, name, temperature)
+              }, given, names(given)))
   .simulate_cells(terra::values(temperature, mat = TRUE), terra::values(precipitation, mat = TRUE),
-                  as.double(latitude), raster_values(capacity_mm, "capacity_mm", temperature),
-                  raster_values(parameter_or_default(soil_temp_offset, "soil_temp_offset"), "soil_temp_offset",
-                                temperature),
-                  raster_values(parameter_or_default(amplitude_factor, "amplitude_factor"), "amplitude_factor",
-                                temperature), as.double(phase_shift),
-                  one_word(units, "units"), as.integer(threads), one_flag(cold_regimes, "cold_regimes"))
+                  values[parameters()$name], one_word(units, "units"), as.integer(threads),
+                  one_flag(cold_regimes, "cold_regimes"))
 }
 
-simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil_temp_offset = NULL,
-                            amplitude_factor = NULL, phase_shift = NULL, latitude = NULL, threads = 0L,
+simulate_raster <- function(temperature, precipitation, capacity_mm, units, ..., latitude = NULL, threads = 0L,
                             cold_regimes = FALSE, periods = NULL) {
+  given <- given_parameters(list(...))
   need_terra("simulate_raster")
   if (missing(units)) {
     stop(units_needed, call. = FALSE)
@@ -195,8 +191,7 @@ simulate_raster <- function(temperature, precipitation, capacity_mm, units, soil
       stop("periods need the years of the raster's layers: set them with terra::time", call. = FALSE)
     }
   }
-  outputs <- simulate_climate(temperature, precipitation, capacity_mm, units, soil_temp_offset, amplitude_factor,
-                              phase_shift, latitude, threads, cold_regimes)
+  outputs <- simulate_climate(temperature, precipitation, capacity_mm, units, given, latitude, threads, cold_regimes)
   tables <- library_tables(cold_regimes)
   if (!is.null(periods)) {
     years <- months$year[seq(1L, terra::nlyr(temperature), by = 12L)]

@@ -34,9 +34,9 @@ check_labels <- function(labels, count, reserved) {
   labels
 }
 
-compare_scenario <- function(temperature, precipitation, scenario, capacity_mm, units, soil_temp_offset = NULL,
-                             amplitude_factor = NULL, phase_shift = NULL, latitude = NULL, threads = 0L,
-                             cold_regimes = FALSE, labels = c("baseline", "scenario")) {
+compare_scenario <- function(temperature, precipitation, scenario, capacity_mm, units, ..., latitude = NULL,
+                             threads = 0L, cold_regimes = FALSE, labels = c("baseline", "scenario")) {
+  given <- given_parameters(list(...))
   need_terra("compare_scenario")
   if (missing(units)) {
     stop(units_needed, call. = FALSE)
@@ -47,15 +47,15 @@ compare_scenario <- function(temperature, precipitation, scenario, capacity_mm, 
                    scenario_climate(scenario, "scenario", temperature))
   tables <- library_tables(cold_regimes)
   sides <- lapply(climates, function(climate) {
-    side_summaries(simulate_climate(climate$temperature, climate$precipitation, capacity_mm, units, soil_temp_offset,
-                                    amplitude_factor, phase_shift, latitude, threads, cold_regimes), tables)
+    side_summaries(simulate_climate(climate$temperature, climate$precipitation, capacity_mm, units, given, latitude,
+                                    threads, cold_regimes), tables)
   })
   compared_rasters(sides, labels, temperature, tables)
 }
 
-compare_ensemble <- function(temperature, precipitation, members, capacity_mm, units, soil_temp_offset = NULL,
-                             amplitude_factor = NULL, phase_shift = NULL, latitude = NULL, threads = 0L,
-                             cold_regimes = FALSE, labels = names(members)) {
+compare_ensemble <- function(temperature, precipitation, members, capacity_mm, units, ..., latitude = NULL,
+                             threads = 0L, cold_regimes = FALSE, labels = names(members)) {
+  given <- given_parameters(list(...))
   need_terra("compare_ensemble")
   if (missing(units)) {
     stop(units_needed, call. = FALSE)
@@ -70,8 +70,8 @@ compare_ensemble <- function(temperature, precipitation, members, capacity_mm, u
   members <- Map(scenario_climate, members, paste0("member ", labels), list(temperature))
   tables <- library_tables(cold_regimes)
   summed_up <- function(climate) {
-    side_summaries(simulate_climate(climate$temperature, climate$precipitation, capacity_mm, units, soil_temp_offset,
-                                    amplitude_factor, phase_shift, latitude, threads, cold_regimes), tables)
+    side_summaries(simulate_climate(climate$temperature, climate$precipitation, capacity_mm, units, given, latitude,
+                                    threads, cold_regimes), tables)
   }
   baseline <- summed_up(list(temperature = temperature, precipitation = precipitation))
   ensemble_rasters(baseline, lapply(members, summed_up), labels, temperature, tables)

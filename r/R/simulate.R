@@ -36,17 +36,17 @@ one_word <- function(value, name) {
   value
 }
 
-simulate_station <- function(temperature, precipitation, latitude, capacity_mm, units, soil_temp_offset = NULL,
-                             amplitude_factor = NULL, phase_shift = NULL, labels = NULL, hemisphere = NULL,
-                             station_name = "", cold_regimes = FALSE) {
+simulate_station <- function(temperature, precipitation, latitude, capacity_mm, units, ..., labels = NULL,
+                             hemisphere = NULL, station_name = "", cold_regimes = FALSE) {
   if (inherits(temperature, "soilclimate_station")) {
     station <- temperature
-    return(simulate_station(station$temperature, station$precipitation, latitude = station$latitude,
-                    capacity_mm = station$capacity_mm, units = station$units,
-                    soil_temp_offset = station$soil_temp_offset, amplitude_factor = station$amplitude_factor,
-                    phase_shift = station$phase_shift, labels = station$labels, hemisphere = station$hemisphere,
-                    station_name = station$station_name, cold_regimes = cold_regimes))
+    held <- intersect(parameters()$name, names(station))
+    return(do.call(simulate_station, c(list(station$temperature, station$precipitation, units = station$units,
+                                            labels = station$labels, hemisphere = station$hemisphere,
+                                            station_name = station$station_name, cold_regimes = cold_regimes),
+                                       station[held])))
   }
+  given <- given_parameters(list(...))
   if (missing(units)) {
     stop("units must be given: \"metric\" (deg C and mm) or \"us\" (deg F and inches)", call. = FALSE)
   }
@@ -70,11 +70,8 @@ simulate_station <- function(temperature, precipitation, latitude, capacity_mm, 
     stop("a negative latitude is southern, but hemisphere is \"", hemisphere, "\"", call. = FALSE)
   }
   hemisphere <- one_word(hemisphere, "hemisphere")
-  soil_temp_offset <- parameter_or_default(soil_temp_offset, "soil_temp_offset")
-  amplitude_factor <- parameter_or_default(amplitude_factor, "amplitude_factor")
-  if (is.null(phase_shift)) {
-    phase_shift <- parameter_or_default(NULL, "phase_shift", southern = hemisphere == "S")
-  } else if (hemisphere == "S" && isTRUE(phase_shift == 0)) {
+  chosen <- Map(parameter_or_default, given, names(given), MoreArgs = list(southern = hemisphere == "S"))
+  if (hemisphere == "S" && !is.null(given$phase_shift) && isTRUE(given$phase_shift == 0)) {
     warning("a southern station with phase_shift 0 has its warmest soil on 15 May; a phase_shift of about +90 ",
             "days puts it in February", call. = FALSE)
   }
@@ -84,15 +81,14 @@ simulate_station <- function(temperature, precipitation, latitude, capacity_mm, 
       warning(doubt, call. = FALSE)
     }
   }
-  station <- list(latitude = abs(latitude), hemisphere = hemisphere,
-                  capacity_mm = one_number(capacity_mm, "capacity_mm"),
-                  soil_temp_offset = one_number(soil_temp_offset, "soil_temp_offset"),
-                  amplitude_factor = one_number(amplitude_factor, "amplitude_factor"),
-                  phase_shift = one_number(phase_shift, "phase_shift"),
-                  station_name = one_word(station_name, "station_name"),
-                  cold_regimes = one_flag(cold_regimes, "cold_regimes"))
-  raw <- .simulate_years(temperature, precipitation, station$latitude, hemisphere, station$capacity_mm,
-                         station$soil_temp_offset, station$amplitude_factor, station$phase_shift, labels, units,
+  # Every parameter as one number, in table order; the hemisphere follows the latitude.
+  supplied <- c(list(latitude = abs(latitude), capacity_mm = capacity_mm), chosen)
+  table_names <- parameters()$name
+  values <- stats::setNames(lapply(table_names, function(name) one_number(supplied[[name]], name)), table_names)
+  station <- c(append(values, list(hemisphere = hemisphere), after = match("latitude", table_names)),
+               list(station_name = one_word(station_name, "station_name"),
+                    cold_regimes = one_flag(cold_regimes, "cold_regimes")))
+  raw <- .simulate_years(temperature, precipitation, unlist(values), hemisphere, labels, units,
                          station$station_name, station$cold_regimes)
   # Said once the latitude has passed the model's checks.
   notice <- .day_length_limit_notice(latitude)

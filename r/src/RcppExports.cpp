@@ -11,24 +11,20 @@ Rcpp::Rostream<false>& Rcpp::Rcerr = Rcpp::Rcpp_cerr_get();
 #endif
 
 // simulate_years
-Rcpp::List simulate_years(const Rcpp::NumericMatrix& temperature, const Rcpp::NumericMatrix& precipitation, double latitude, const std::string& hemisphere, double capacity_mm, double soil_temp_offset, double amplitude_factor, double phase_shift, const std::vector<std::string>& labels, const std::string& units, const std::string& station_name, bool cold_regimes);
-RcppExport SEXP _soilclimate_simulate_years(SEXP temperatureSEXP, SEXP precipitationSEXP, SEXP latitudeSEXP, SEXP hemisphereSEXP, SEXP capacity_mmSEXP, SEXP soil_temp_offsetSEXP, SEXP amplitude_factorSEXP, SEXP phase_shiftSEXP, SEXP labelsSEXP, SEXP unitsSEXP, SEXP station_nameSEXP, SEXP cold_regimesSEXP) {
+Rcpp::List simulate_years(const Rcpp::NumericMatrix& temperature, const Rcpp::NumericMatrix& precipitation, const Rcpp::NumericVector& parameters, const std::string& hemisphere, const std::vector<std::string>& labels, const std::string& units, const std::string& station_name, bool cold_regimes);
+RcppExport SEXP _soilclimate_simulate_years(SEXP temperatureSEXP, SEXP precipitationSEXP, SEXP parametersSEXP, SEXP hemisphereSEXP, SEXP labelsSEXP, SEXP unitsSEXP, SEXP station_nameSEXP, SEXP cold_regimesSEXP) {
 BEGIN_RCPP
     Rcpp::RObject rcpp_result_gen;
     Rcpp::RNGScope rcpp_rngScope_gen;
     Rcpp::traits::input_parameter< const Rcpp::NumericMatrix& >::type temperature(temperatureSEXP);
     Rcpp::traits::input_parameter< const Rcpp::NumericMatrix& >::type precipitation(precipitationSEXP);
-    Rcpp::traits::input_parameter< double >::type latitude(latitudeSEXP);
+    Rcpp::traits::input_parameter< const Rcpp::NumericVector& >::type parameters(parametersSEXP);
     Rcpp::traits::input_parameter< const std::string& >::type hemisphere(hemisphereSEXP);
-    Rcpp::traits::input_parameter< double >::type capacity_mm(capacity_mmSEXP);
-    Rcpp::traits::input_parameter< double >::type soil_temp_offset(soil_temp_offsetSEXP);
-    Rcpp::traits::input_parameter< double >::type amplitude_factor(amplitude_factorSEXP);
-    Rcpp::traits::input_parameter< double >::type phase_shift(phase_shiftSEXP);
     Rcpp::traits::input_parameter< const std::vector<std::string>& >::type labels(labelsSEXP);
     Rcpp::traits::input_parameter< const std::string& >::type units(unitsSEXP);
     Rcpp::traits::input_parameter< const std::string& >::type station_name(station_nameSEXP);
     Rcpp::traits::input_parameter< bool >::type cold_regimes(cold_regimesSEXP);
-    rcpp_result_gen = Rcpp::wrap(simulate_years(temperature, precipitation, latitude, hemisphere, capacity_mm, soil_temp_offset, amplitude_factor, phase_shift, labels, units, station_name, cold_regimes));
+    rcpp_result_gen = Rcpp::wrap(simulate_years(temperature, precipitation, parameters, hemisphere, labels, units, station_name, cold_regimes));
     return rcpp_result_gen;
 END_RCPP
 }
@@ -45,22 +41,18 @@ BEGIN_RCPP
 END_RCPP
 }
 // simulate_cells
-Rcpp::NumericVector simulate_cells(const Rcpp::NumericMatrix& temperature, const Rcpp::NumericMatrix& precipitation, const Rcpp::NumericVector& latitude, const Rcpp::NumericVector& capacity_mm, const Rcpp::NumericVector& soil_temp_offset, const Rcpp::NumericVector& amplitude_factor, const Rcpp::NumericVector& phase_shift, const std::string& units, int threads, bool cold_regimes);
-RcppExport SEXP _soilclimate_simulate_cells(SEXP temperatureSEXP, SEXP precipitationSEXP, SEXP latitudeSEXP, SEXP capacity_mmSEXP, SEXP soil_temp_offsetSEXP, SEXP amplitude_factorSEXP, SEXP phase_shiftSEXP, SEXP unitsSEXP, SEXP threadsSEXP, SEXP cold_regimesSEXP) {
+Rcpp::NumericVector simulate_cells(const Rcpp::NumericMatrix& temperature, const Rcpp::NumericMatrix& precipitation, const Rcpp::List& parameters, const std::string& units, int threads, bool cold_regimes);
+RcppExport SEXP _soilclimate_simulate_cells(SEXP temperatureSEXP, SEXP precipitationSEXP, SEXP parametersSEXP, SEXP unitsSEXP, SEXP threadsSEXP, SEXP cold_regimesSEXP) {
 BEGIN_RCPP
     Rcpp::RObject rcpp_result_gen;
     Rcpp::RNGScope rcpp_rngScope_gen;
     Rcpp::traits::input_parameter< const Rcpp::NumericMatrix& >::type temperature(temperatureSEXP);
     Rcpp::traits::input_parameter< const Rcpp::NumericMatrix& >::type precipitation(precipitationSEXP);
-    Rcpp::traits::input_parameter< const Rcpp::NumericVector& >::type latitude(latitudeSEXP);
-    Rcpp::traits::input_parameter< const Rcpp::NumericVector& >::type capacity_mm(capacity_mmSEXP);
-    Rcpp::traits::input_parameter< const Rcpp::NumericVector& >::type soil_temp_offset(soil_temp_offsetSEXP);
-    Rcpp::traits::input_parameter< const Rcpp::NumericVector& >::type amplitude_factor(amplitude_factorSEXP);
-    Rcpp::traits::input_parameter< const Rcpp::NumericVector& >::type phase_shift(phase_shiftSEXP);
+    Rcpp::traits::input_parameter< const Rcpp::List& >::type parameters(parametersSEXP);
     Rcpp::traits::input_parameter< const std::string& >::type units(unitsSEXP);
     Rcpp::traits::input_parameter< int >::type threads(threadsSEXP);
     Rcpp::traits::input_parameter< bool >::type cold_regimes(cold_regimesSEXP);
-    rcpp_result_gen = Rcpp::wrap(simulate_cells(temperature, precipitation, latitude, capacity_mm, soil_temp_offset, amplitude_factor, phase_shift, units, threads, cold_regimes));
+    rcpp_result_gen = Rcpp::wrap(simulate_cells(temperature, precipitation, parameters, units, threads, cold_regimes));
     return rcpp_result_gen;
 END_RCPP
 }
@@ -109,9 +101,9 @@ END_RCPP
 }
 
 static const R_CallMethodDef CallEntries[] = {
-    {"_soilclimate_simulate_years", (DL_FUNC) &_soilclimate_simulate_years, 12},
+    {"_soilclimate_simulate_years", (DL_FUNC) &_soilclimate_simulate_years, 8},
     {"_soilclimate_read_station_files", (DL_FUNC) &_soilclimate_read_station_files, 2},
-    {"_soilclimate_simulate_cells", (DL_FUNC) &_soilclimate_simulate_cells, 10},
+    {"_soilclimate_simulate_cells", (DL_FUNC) &_soilclimate_simulate_cells, 6},
     {"_soilclimate_parameter_table", (DL_FUNC) &_soilclimate_parameter_table, 0},
     {"_soilclimate_year_field_table", (DL_FUNC) &_soilclimate_year_field_table, 0},
     {"_soilclimate_hemisphere_doubt_of", (DL_FUNC) &_soilclimate_hemisphere_doubt_of, 2},

@@ -4,6 +4,7 @@
 #include <Rcpp.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -60,19 +61,41 @@ station_parameters checked_station(const bindings::station_arguments& given) {
     return check.station;
 }
 
+// The names of a named vector or list of station parameters, refused unless they are the
+// table's names, each once. Returns each parameter's place in `given`, in table order.
+std::array<R_xlen_t, station_parameter_table.size()> parameter_places(SEXP given) {
+    const SEXP names_attribute = Rf_getAttrib(given, R_NamesSymbol);
+    if (Rf_isNull(names_attribute)) {
+        Rcpp::stop("the station parameters must be named");
+    }
+    const std::vector<std::string> names = Rcpp::as<std::vector<std::string>>(names_attribute);
+    if (const auto fault = bindings::check_parameter_names(names)) {
+        Rcpp::stop(bindings::name_fault_text(*fault));
+    }
+    std::array<R_xlen_t, station_parameter_table.size()> places{};
+    for (std::size_t i = 0; i < station_parameter_table.size(); ++i) {
+        places[i] = std::find(names.begin(), names.end(), station_parameter_table[i].name) - names.begin();
+    }
+    return places;
+}
+
 }  // namespace
 
 // [[Rcpp::export(.simulate_years)]]
 Rcpp::List simulate_years(const Rcpp::NumericMatrix& temperature, const Rcpp::NumericMatrix& precipitation,
-                          double latitude, const std::string& hemisphere, double capacity_mm, double soil_temp_offset,
-                          double amplitude_factor, double phase_shift, const std::vector<std::string>& labels,
-                          const std::string& units, const std::string& station_name, bool cold_regimes) {
+                          const Rcpp::NumericVector& parameters, const std::string& hemisphere,
+                          const std::vector<std::string>& labels, const std::string& units,
+                          const std::string& station_name, bool cold_regimes) {
     const bindings::monthly_units chosen = units_named(units);
     const value_range& t_range = chosen.temperature;
     const value_range& p_range = chosen.precipitation;
     const auto years = static_cast<std::size_t>(temperature.nrow());
-    const station_parameters station = checked_station(
-        {latitude, hemisphere, capacity_mm, soil_temp_offset, amplitude_factor, phase_shift, station_name});
+    bindings::station_arguments given{{}, hemisphere, station_name};
+    const auto places = parameter_places(parameters);
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        given.values[i] = parameters[places[i]];
+    }
+    const station_parameters station = checked_station(given);
     // Every value is checked before any year is simulated, each refusal naming its year
     // and month.
     for (std::size_t y = 0; y < years; ++y) {
@@ -188,15 +211,26 @@ Rcpp::List read_station_files(const std::string& file_prefix, Rcpp::Nullable<dou
             }
         }
         const station_parameters& station = read.station;
-        return Rcpp::List::create(
-            Rcpp::Named("temperature") = temperature, Rcpp::Named("precipitation") = precipitation,
-            Rcpp::Named("units") = "metric", Rcpp::Named("latitude") = station.latitude,
-            Rcpp::Named("hemisphere") = std::string(1, hemisphere_letter(station.hemisphere)),
-            Rcpp::Named("capacity_mm") = station.water_holding_capacity,
-            Rcpp::Named("soil_temp_offset") = station.soil_temp_offset,
-            Rcpp::Named("amplitude_factor") = station.amplitude_factor,
-            Rcpp::Named("phase_shift") = station.phase_shift, Rcpp::Named("labels") = read.labels,
-            Rcpp::Named("station_name") = station.station_name, Rcpp::Named("warnings") = read.warnings);
+        std::vector<std::pair<std::string, SEXP>> found{
+            {"temperature", temperature}, {"precipitation", precipitation}, {"units", Rcpp::wrap("metric")}};
+        // Every parameter by its name, the hemisphere after the latitude as in the file.
+        for (const station_parameter& parameter : station_parameter_table) {
+            found.emplace_back(parameter.name, Rcpp::wrap(station.*parameter.value));
+            if (parameter.value == &station_parameters::latitude) {
+                found.emplace_back("hemisphere", Rcpp::wrap(std::string(1, hemisphere_letter(station.hemisphere))));
+            }
+        }
+        found.emplace_back("labels", Rcpp::wrap(read.labels));
+        found.emplace_back("station_name", Rcpp::wrap(station.station_name));
+        found.emplace_back("warnings", Rcpp::wrap(read.warnings));
+        Rcpp::List list(found.size());
+        Rcpp::CharacterVector names(found.size());
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            names[i] = found[i].first;
+            list[i] = found[i].second;
+        }
+        list.attr("names") = names;
+        return list;
     } catch (const run_failure& fault) {
         failure = bindings::failure_text(fault);
     }
@@ -210,10 +244,8 @@ Rcpp::List read_station_files(const std::string& file_prefix, Rcpp::Nullable<dou
 // thousand cells at a time, looking for Ctrl-C in between.
 // [[Rcpp::export(.simulate_cells)]]
 Rcpp::NumericVector simulate_cells(const Rcpp::NumericMatrix& temperature, const Rcpp::NumericMatrix& precipitation,
-                                   const Rcpp::NumericVector& latitude, const Rcpp::NumericVector& capacity_mm,
-                                   const Rcpp::NumericVector& soil_temp_offset,
-                                   const Rcpp::NumericVector& amplitude_factor, const Rcpp::NumericVector& phase_shift,
-                                   const std::string& units, int threads, bool cold_regimes) {
+                                   const Rcpp::List& parameters, const std::string& units, int threads,
+                                   bool cold_regimes) {
     const bool us = units_named(units).us;
     const auto cells = static_cast<std::size_t>(temperature.nrow());
     const auto layers = static_cast<std::size_t>(temperature.ncol());
@@ -238,10 +270,18 @@ Rcpp::NumericVector simulate_cells(const Rcpp::NumericMatrix& temperature, const
         }
         return {values.begin(), 1};
     };
-    const cell_values parameters[] = {per_cell(latitude, "latitude"), per_cell(capacity_mm, "capacity_mm"),
-                                      per_cell(soil_temp_offset, "soil_temp_offset"),
-                                      per_cell(amplitude_factor, "amplitude_factor"),
-                                      per_cell(phase_shift, "phase_shift")};
+    const auto places = parameter_places(parameters);
+    // The vectors stay here, alive, while the model reads them.
+    std::vector<Rcpp::NumericVector> vectors;
+    std::array<cell_values, station_parameter_table.size()> values{};
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        const SEXP given = parameters[places[i]];
+        if (!Rf_isReal(given)) {
+            Rcpp::stop(std::string(station_parameter_table[i].name) + " must hold numbers");
+        }
+        vectors.emplace_back(given);
+        values[i] = per_cell(vectors.back(), station_parameter_table[i].name);
+    }
     const std::size_t fields = grid_fields().size();
     Rcpp::NumericVector outputs(Rcpp::no_init(cells * years * fields));
     outputs.attr("dim") = Rcpp::IntegerVector::create(static_cast<int>(fields), static_cast<int>(years),
@@ -255,16 +295,10 @@ Rcpp::NumericVector simulate_cells(const Rcpp::NumericMatrix& temperature, const
             return monthly_grid{values.data() + first, 1, static_cast<std::ptrdiff_t>(months_per_year * cells),
                                 static_cast<std::ptrdiff_t>(cells)};
         };
-        const grid_inputs inputs{count,
-                                 years,
-                                 layout(t),
-                                 layout(p),
-                                 from(parameters[0]),
-                                 from(parameters[1]),
-                                 from(parameters[2]),
-                                 from(parameters[3]),
-                                 from(parameters[4]),
-                                 {.cold_regimes = cold_regimes}};
+        grid_inputs inputs{count, years, layout(t), layout(p), {}, {.cold_regimes = cold_regimes}};
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            inputs.parameters[i] = from(values[i]);
+        }
         const auto problem = simulate_grid(
             inputs, {outputs.begin() + first * years * fields, count * years * fields}, static_cast<unsigned>(threads));
         if (problem) {

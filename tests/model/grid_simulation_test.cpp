@@ -45,15 +45,14 @@ struct small_grid {
     }
 
     grid_inputs inputs() const {
-        return {4,
-                years,
-                {temperature.data(), years * 12, 12, 1},
-                {precipitation.data(), years * 12, 12, 1},
-                {latitude.data()},
-                {&capacity, 0},
-                {offset.data()},
-                {&factor, 0},
-                {shift.data()}};
+        grid_inputs inputs{
+            4, years, {temperature.data(), years * 12, 12, 1}, {precipitation.data(), years * 12, 12, 1}};
+        inputs.parameter(&station_parameters::latitude) = {latitude.data()};
+        inputs.parameter(&station_parameters::water_holding_capacity) = {&capacity, 0};
+        inputs.parameter(&station_parameters::soil_temp_offset) = {offset.data()};
+        inputs.parameter(&station_parameters::amplitude_factor) = {&factor, 0};
+        inputs.parameter(&station_parameters::phase_shift) = {shift.data()};
+        return inputs;
     }
 };
 
@@ -103,7 +102,7 @@ TEST(GridSimulation, EveryCompleteCellYearIsTheStationModelsBitForBit) {
     small_grid unmapped;
     std::vector<double> capacities{150.0, std::numeric_limits<double>::quiet_NaN(), 150.0, 150.0};
     grid_inputs inputs = unmapped.inputs();
-    inputs.capacity_mm = {capacities.data()};
+    inputs.parameter(&station_parameters::water_holding_capacity) = {capacities.data()};
     std::vector<double> masked(outputs.size());
     ASSERT_FALSE(simulate_grid(inputs, masked, 2).has_value());
     for (std::size_t i = 0; i < masked.size(); ++i) {
@@ -123,6 +122,32 @@ TEST(GridSimulation, EveryCompleteCellYearIsTheStationModelsBitForBit) {
                     << "cell " << cell << ", year " << year << ", " << fields[f]->name;
             }
         }
+    }
+}
+
+TEST(GridSimulation, AParameterLeftOutTakesItsDefaultForEachCellsHemisphere) {
+    small_grid spelled;  // the southern cell's phase shift is the southern default already
+    spelled.offset.assign(4, station_parameter_table[station_parameter_index("soil_temp_offset")].default_value);
+    grid_inputs given = spelled.inputs();
+    std::vector<double> expected(4 * years * grid_fields().size());
+    ASSERT_FALSE(simulate_grid(given, expected, 1).has_value());
+    grid_inputs left_out = given;
+    left_out.parameter(&station_parameters::soil_temp_offset) = {};
+    left_out.parameter(&station_parameters::phase_shift) = {};
+    std::vector<double> outputs(expected.size());
+    ASSERT_FALSE(simulate_grid(left_out, outputs, 2).has_value());
+    EXPECT_EQ(std::memcmp(outputs.data(), expected.data(), outputs.size() * sizeof(double)), 0);
+    // The northern default in the south would be another calendar.
+    spelled.shift.assign(4, 0.0);
+    std::vector<double> northern(expected.size());
+    ASSERT_FALSE(simulate_grid(spelled.inputs(), northern, 1).has_value());
+    EXPECT_NE(std::memcmp(northern.data(), expected.data(), outputs.size() * sizeof(double)), 0);
+    // Latitude and capacity have no default: a grid without them is a caller's fault.
+    for (double station_parameters::*value :
+         {&station_parameters::latitude, &station_parameters::water_holding_capacity}) {
+        grid_inputs lacking = given;
+        lacking.parameter(value) = {};
+        EXPECT_THROW(simulate_grid(lacking, outputs, 1), std::invalid_argument);
     }
 }
 

@@ -15,7 +15,7 @@ import pathlib
 import sys
 from dataclasses import dataclass
 
-from ..parameters import PARAMETERS, default_phase_shift
+from ..parameters import default_words, metavar_of, option_of
 from .faults import BadInput
 from .formats import FORMATS, checked_elements, precipitation_of, read_stations
 from .formats.table import COLUMN_KINDS
@@ -23,8 +23,8 @@ from .gaps import report_rows, settle_years
 from .months import with_precipitation
 from .folders import write_stations
 from .interrupts import Interrupted, interruptible
-from .station import (clean_name, csv_text, day_length_notice, hemisphere_doubt, monthly_files, parameters_of,
-                      phase_shift_doubt, station_csv, usable_name)
+from .station import (OPTION_HELP, clean_name, csv_text, day_length_notice, hemisphere_doubt, monthly_files,
+                      parameters_of, phase_shift_doubt, record_parameters, station_csv, usable_name)
 
 __all__ = ["main", "BadInput"]
 
@@ -75,13 +75,12 @@ def options(argv=None):
     parser.add_argument("--fill-months", type=int, default=0, metavar="K",
                         help="keep a year with at most K incomplete months, filled from the station's mean of "
                              "the same calendar month over its complete months (default 0)")
-    offset, factor = PARAMETERS["soil_temp_offset"].default, PARAMETERS["amplitude_factor"].default
-    parser.add_argument("--soil-temp-offset", type=float, default=offset, metavar="C",
-                        help=f"deg C added to the mean air temperature for the soil (default {offset:g})")
-    parser.add_argument("--amplitude-factor", type=float, default=factor, metavar="F", help=f"default {factor:g}")
-    parser.add_argument("--phase-shift", type=float, metavar="DAYS",
-                        help=f"days (default {default_phase_shift(False):g} in the north, "
-                             f"{default_phase_shift(True):g} in the south, where the soil is warmest in summer)")
+    for parameter in record_parameters():
+        # A default that differs in the south is left to the station's hemisphere.
+        same = parameter.default == parameter.southern_default
+        parser.add_argument(option_of(parameter.name), type=float, default=parameter.default if same else None,
+                            metavar=metavar_of(parameter),
+                            help=OPTION_HELP.get(parameter.name, "default {}").format(default_words(parameter)))
     parser.add_argument("--force", action="store_true", help="replace the input files of an existing station")
     for column in COLUMN_KINDS:
         parser.add_argument(f"--{column}-column", metavar="NAME", help=f"the column of the {column}")

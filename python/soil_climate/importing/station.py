@@ -9,13 +9,25 @@ import pathlib
 import re
 
 from .. import _model
-from ..parameters import default_phase_shift
+from ..parameters import default_of, option_of, with_defaults
 from .faults import BadInput
 from .gaps import MONTH_NAMES
 
-# The importer's options for the soil temperature parameters, by the parameter file's names.
-PARAMETER_OPTIONS = {"soil_temp_offset": "--soil-temp-offset", "amplitude_factor": "--amplitude-factor",
-                     "phase_shift": "--phase-shift"}
+# The parameter record's fields, in their fixed order: the latitude's magnitude, the
+# hemisphere letter, the capacity in inches, the soil temperature parameters and the name.
+# A parameter of the library's table that the record does not hold takes its default when
+# run_station reads the record, and the importer checks it so.
+RECORD_PARAMETERS = ("soil_temp_offset", "amplitude_factor", "phase_shift")
+
+# The help of an option where it says more than the default ({} is the default's words).
+OPTION_HELP = {"soil_temp_offset": "deg C added to the mean air temperature for the soil (default {})",
+               "phase_shift": "days (default {}, where the soil is warmest in summer)"}
+
+
+def record_parameters():
+    """The parameters with a default that the record holds, each an option of the
+    importer, in table order."""
+    return tuple(parameter for parameter in with_defaults() if parameter.name in RECORD_PARAMETERS)
 
 
 def inches_of(capacity_mm):
@@ -70,17 +82,20 @@ def parameters_of(arguments, facts, files):
         raise BadInput(f"--name: the station's name is longer than {_model.longest_input_word} bytes")
     capacity_in = arguments.capacity_in if arguments.capacity_in is not None else inches_of(arguments.capacity_mm)
     hemisphere = "S" if latitude < 0.0 else "N"
-    phase_shift = arguments.phase_shift if arguments.phase_shift is not None else default_phase_shift(hemisphere == "S")
+    chosen = {}
+    for parameter in with_defaults():
+        given = getattr(arguments, parameter.name) if parameter.name in RECORD_PARAMETERS else None
+        chosen[parameter.name] = given if given is not None else default_of(parameter.name, hemisphere == "S")
     # run_station reads the capacity in inches and converts it to mm as it reads it.
-    problem = _model.check_station(abs(latitude), hemisphere, capacity_in * 25.4, arguments.soil_temp_offset,
-                                   arguments.amplitude_factor, phase_shift)
+    problem = _model.check_station(hemisphere, {"latitude": abs(latitude), "capacity_mm": capacity_in * 25.4,
+                                                **chosen})
     if problem is not None:
         field, value, low, high = problem["field"], problem["value"], problem["lowest"], problem["highest"]
         if field == "water_holding_capacity":
             raise BadInput(f"the water-holding capacity must lie from {low:.15g} to {high:.15g} mm")
-        raise BadInput(f"{PARAMETER_OPTIONS.get(field, field)} {value:g} lies outside {low:g} to {high:g}")
-    fields = (abs(latitude), hemisphere, capacity_in, arguments.soil_temp_offset, arguments.amplitude_factor,
-              phase_shift, name)
+        shown = option_of(field) if field in RECORD_PARAMETERS else field
+        raise BadInput(f"{shown} {value:g} lies outside {low:g} to {high:g}")
+    fields = (abs(latitude), hemisphere, capacity_in, *(chosen[name] for name in RECORD_PARAMETERS), name)
     return " ".join(repr(float(value)) if isinstance(value, float) else value for value in fields) + "\n"
 
 

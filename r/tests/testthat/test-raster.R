@@ -201,3 +201,26 @@ test_that("two periods of a raster are each the raster of that period's years al
   expect_error(simulate_raster(plain$temperature, plain$precipitation, capacity_mm = 150, units = "us",
                                periods = c("2000:2000", "2001:2001")), "terra::time")
 })
+
+test_that("a raster's station parameters go by their table names, southern cells taking southern defaults", {
+  skip_if_not_installed("terra")
+  grid <- small_grid(years = 6L)
+  expect_error(simulate_raster(grid$temperature, grid$precipitation, 150, "us", phase_shfit = 3),
+               "unknown station parameter: phase_shfit")
+  expect_error(compare_scenario(grid$temperature, grid$precipitation, grid, 150, "us", offset = 3),
+               "unknown station parameter: offset")
+  # Every cell at 38 degrees south, where the phase shift's default is the southern one.
+  mapped <- function(...) {
+    terra::values(simulate_raster(grid$temperature, grid$precipitation, 150, "us", latitude = -38, threads = 1, ...))
+  }
+  south <- mapped()
+  expect_identical(south, mapped(phase_shift = 90, soil_temp_offset = NULL))
+  expect_false(identical(south, mapped(phase_shift = 0)))
+  cell <- function(raster, k) matrix(as.vector(terra::values(raster)[k, ]), ncol = 12, byrow = TRUE)
+  for (k in 1:4) {
+    alone <- suppressWarnings(simulate_station(cell(grid$temperature, k), cell(grid$precipitation, k),
+                                               latitude = -38, capacity_mm = 150, units = "us"))
+    shares <- table(alone$temperature_regime)
+    expect_equal(unname(south[k, "temperature_regime"]), unname(which.max(shares)) - 1, label = paste("cell", k))
+  }
+})

@@ -174,3 +174,22 @@ test_that("the defaults are the library's table's, north and south", {
                    phase_shift = table$southern_default[5])
   expect_identical(as.data.frame(defaults), as.data.frame(spelled))
 })
+
+test_that("station parameters go by their table names: an unknown or unnamed one stops the call", {
+  files <- davis_files()
+  run <- function(...) {
+    simulate_station(files$temperature, files$precipitation, latitude = 38.5, capacity_mm = 150, units = "us", ...)
+  }
+  expect_error(run(soil_temp_ofset = 2), "unknown station parameter: soil_temp_ofset")
+  expect_error(run(2.5), "must be given by name")
+  expect_error(run(phase_shift = 1, phase_shift = 2), "given twice: phase_shift")
+  expect_error(run(amplitude_factor = "a"), "amplitude_factor must be one number")
+  expect_identical(as.data.frame(run(phase_shift = NULL, soil_temp_offset = NULL)), as.data.frame(run()))
+  warmer <- run(soil_temp_offset = 4)
+  expect_identical(attr(warmer, "station")$soil_temp_offset, 4)
+  expect_false(identical(warmer$mean_soil_temperature_c, run()$mean_soil_temperature_c))
+  expect_identical(names(attr(warmer, "station")),
+                   c("latitude", "hemisphere", parameters()$name[-1], "station_name", "cold_regimes"))
+  station <- read_station(davis_folder())
+  expect_identical(names(station)[match(parameters()$name, names(station))], parameters()$name)
+})
