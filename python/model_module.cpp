@@ -380,8 +380,12 @@ py::tuple class_tallies(const input_array& codes, std::size_t classes) {
         throw py::value_error("class_tallies needs codes along a last axis of years, and one class or more");
     }
     const std::size_t years = static_cast<std::size_t>(codes.shape(codes.ndim() - 1));
-    const std::size_t cells = years == 0 ? 0 : static_cast<std::size_t>(codes.size()) / years;
     std::vector<py::ssize_t> shape(codes.shape(), codes.shape() + codes.ndim());
+    // Counted from the shape, so that cells of no year have their counts too (all 0).
+    std::size_t cells = 1;
+    for (py::ssize_t axis = 0; axis + 1 < codes.ndim(); ++axis) {
+        cells *= static_cast<std::size_t>(codes.shape(axis));
+    }
     shape.back() = static_cast<py::ssize_t>(classes);
     py::array_t<std::int32_t> counts(shape);
     shape.pop_back();

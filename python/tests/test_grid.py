@@ -151,5 +151,7 @@ def test_class_tallies_count_each_cells_years_and_break_ties_by_table_order():
     assert most.tolist() == [[1, 2], [-1, 0]]  # no year: -1; a tie: the first in the table
     counts, most = _model.class_tallies(np.array([[0, 1, 1, -1]], dtype=np.int8), 3)
     assert counts.tolist() == [[1, 2, 0]] and most.tolist() == [1]
+    counts, most = _model.class_tallies(np.empty((2, 0)), 3)  # cells of no year
+    assert counts.tolist() == [[0, 0, 0], [0, 0, 0]] and most.tolist() == [-1, -1]
 
 
