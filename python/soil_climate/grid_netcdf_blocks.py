@@ -92,6 +92,18 @@ def _filters(dataset):
     return [properties.get_filter(index)[0] for index in range(properties.get_nfilters())]
 
 
+def _write_block(datasets, formats, start, chunks):
+    """One block's compressed chunks into the file, the block starting at row `start`."""
+    from xarray.backends.locks import HDF5_LOCK
+    try:
+        with HDF5_LOCK:
+            for name, data in chunks.items():
+                offset = tuple(start if axis == formats[name].axis else 0 for axis in range(len(formats[name].shape)))
+                datasets[name].id.write_direct_chunk(offset, data)
+    except OSError as error:  # the HDF5 library's word for a failed write (a full disk)
+        raise RuntimeError(str(error)) from None
+
+
 def write_netcdf(arguments, plan, executor, layout, path, progress):
     """The grid into one NetCDF file at `path`: the layout first, then each block's chunks
     in order, as they come from the workers."""
@@ -107,29 +119,22 @@ def write_netcdf(arguments, plan, executor, layout, path, progress):
     with HDF5_LOCK:
         output = h5py.File(path, "r+")
         datasets = {name: output[name] for name in formats}
-    for name, dataset in datasets.items():
-        # A shuffle of one-byte values leaves them as they are, with the filter or without.
-        if _filters(dataset) not in ([[SHUFFLE, DEFLATE]] if formats[name].dtype.itemsize > 1 else
-                                     [[SHUFFLE, DEFLATE], [DEFLATE]]):
-            raise RuntimeError(f"the NetCDF library laid out {name} with the filters {_filters(dataset)}")
     waiting, following, with_data = {}, 0, 0
     try:
+        for name, dataset in datasets.items():
+            # A shuffle of one-byte values leaves them as they are, with the filter or without.
+            if _filters(dataset) not in ([[SHUFFLE, DEFLATE]] if formats[name].dtype.itemsize > 1 else
+                                         [[SHUFFLE, DEFLATE], [DEFLATE]]):
+                raise RuntimeError(f"the NetCDF library laid out {name} with the filters {_filters(dataset)}")
         for index, (chunks, cells) in grid_blocks.pending(
                 executor, lambda i: compressed_block(arguments, plan, formats, i), range(plan.count),
                 executor.workers + 1):
             waiting[index] = chunks
             with_data += cells
             while following in waiting:  # in order, so the file grows as one stream
-                start = following * plan.rows
-                with HDF5_LOCK:
-                    for name, data in waiting.pop(following).items():
-                        offset = tuple(start if axis == formats[name].axis else 0
-                                       for axis in range(len(formats[name].shape)))
-                        datasets[name].id.write_direct_chunk(offset, data)
+                _write_block(datasets, formats, following * plan.rows, waiting.pop(following))
                 progress.block_done()
                 following += 1
-    except OSError as error:  # the HDF5 library's word for a failed write (a full disk)
-        raise RuntimeError(str(error)) from None
     finally:
         with HDF5_LOCK:
             output.close()
