@@ -25,8 +25,7 @@ PARAMETERS = {parameter[0]: Parameter(*parameter) for parameter in _model.statio
 def default_phase_shift(southern):
     """The phase shift a station gets unless one is given: 0 days in the north, 90 in the
     south."""
-    phase_shift = PARAMETERS["phase_shift"]
-    return phase_shift.southern_default if southern else phase_shift.default
+    return default_of("phase_shift", southern)
 
 
 def default_of(name, southern):
