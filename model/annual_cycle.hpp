@@ -2,22 +2,14 @@
 
 #include "common/model_year.hpp"
 #include "common/station_parameters.hpp"
+#include "model/equilibrium_year.hpp"
 #include "model/year_result.hpp"
 #include "water_balance/moisture_profile.hpp"
 
 namespace soil_climate {
 
-// The profile totals (mm) at the end of the last two equilibrium passes. Both start at
-// 0.0 once per run and carry over from year to year: a later year's first pass is
-// compared with the previous year's last total.
-struct equilibrium_totals {
-    double previous_total = 0.0;
-    double profile_total = 0.0;
-};
-
-// A bound on the equilibrium passes of one year. With a non-negative capacity the totals
-// settle within a few dozen passes; the bound only stops a year that never would.
-inline constexpr int equilibrium_pass_limit = 100000;
+// A cell's totals of the last two equilibrium passes, carried from year to year.
+using equilibrium_totals = equilibrium_totals_of<double>;
 
 // What the annual cycle yields for one year.
 struct annual_cycle_result {

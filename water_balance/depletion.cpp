@@ -4,11 +4,8 @@
 namespace soil_climate {
 
 void half_month_balance(slant_array& moisture_profile, double pet, double half_precipitation, double slant_capacity) {
-    const double net = half_precipitation - pet;
-    if (net == 0.0) {
-        return;
-    }
-    passes::half_month_pass(moisture_profile, net, slant_capacity, passes::ignore_visit);
+    passes::half_month_pass(moisture_profile, half_precipitation - pet, slant_capacity,
+                            depletion_slants(slant_capacity), passes::ignore_visit{});
 }
 
 }  // namespace soil_climate

@@ -9,7 +9,9 @@ namespace soil_climate {
 // between 0.0 and the slant capacity; an empty slant holds exactly 0.0.
 inline constexpr int slant_count = 64;
 inline constexpr int profile_rows = 8;
-using slant_array = std::array<double, slant_count>;
+template <typename Number>
+using slants_of = std::array<Number, slant_count>;  // one cell's (double) or a pack's
+using slant_array = slants_of<double>;
 
 // The slants whose water decides the moisture condition of a day: slants 9, 17 and 25,
 // column 1 of rows 2, 3 and 4 (the "MCS" of the report). Zero-based indices.

@@ -25,6 +25,10 @@ moisture_code moisture_condition(double slant_9, double slant_17, double slant_2
 // The condition of the profile's moisture control section.
 moisture_code moisture_condition(const slant_array& moisture_profile);
 
+// Writes a half-month's 15 daily codes from the days of its conditions (by number, 1 to
+// 3): `start_days` of `start`, then `middle_days` partly dry and partly moist, then `end`.
+void record_half_month(moisture_code* first_day, double start, double end, double start_days, double middle_days);
+
 // The half-month step of `half_month_balance`, which it changes the profile exactly
 // like, recording the condition of each of its 15 days in `record`.
 void half_month_balance_recording(slant_array& moisture_profile, double pet, double half_precipitation,
