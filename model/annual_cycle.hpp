@@ -26,4 +26,9 @@ struct annual_cycle_result {
 [[nodiscard]] annual_cycle_result run_annual_cycle(const year_inputs& year, const station_parameters& station,
                                                    double slant_capacity, equilibrium_totals& totals);
 
+// The same from the year's monthly PET (mm): the equilibrium passes and the replay.
+[[nodiscard]] annual_cycle_result run_water_year(const monthly_series& monthly_precipitation,
+                                                 const monthly_series& monthly_pet, double slant_capacity,
+                                                 equilibrium_totals& totals);
+
 }  // namespace soil_climate

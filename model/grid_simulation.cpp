@@ -10,6 +10,8 @@
 #include <string>
 #include <thread>
 
+#include "evapotranspiration/pet.hpp"
+#include "model/cell_lanes.hpp"
 #include "soil_climate/station_simulation.hpp"
 
 namespace soil_climate {
@@ -102,41 +104,86 @@ struct output_places {
     std::size_t field_step() const { return order == grid_output_order::cell_major ? 1 : years * cells; }
 };
 
-void simulate_cell(const grid_inputs& inputs, std::size_t cell, std::span<const year_field* const> fields,
-                   std::span<double> outputs, const output_places& places) {
-    const std::size_t step = places.field_step();
-    const auto write_missing = [&](std::size_t year) {
+// Writes a cell-year's outputs: its fields, or NaN in each for a year not simulated.
+struct output_writer {
+    std::span<const year_field* const> fields;
+    std::span<double> outputs;
+    output_places places;
+
+    void write(std::size_t cell, std::size_t year, const station_year* row) const {
         double* out = outputs.data() + places.first(cell, year);
+        const std::size_t step = places.field_step();
         for (std::size_t f = 0; f < fields.size(); ++f) {
-            out[f * step] = std::numeric_limits<double>::quiet_NaN();
+            out[f * step] = row != nullptr ? fields[f]->read(*row).number : std::numeric_limits<double>::quiet_NaN();
         }
-    };
-    if (masked(inputs, cell)) {
-        for (std::size_t year = 0; year < inputs.years; ++year) {
-            write_missing(year);
-        }
-        return;
     }
-    const station_parameters station = station_of(inputs, cell);
-    station_simulation simulation(station, inputs.rules);
-    for (std::size_t year = 0; year < inputs.years; ++year) {
-        const monthly_series temperature = year_of(inputs.temperature, cell, year);
-        const monthly_series precipitation = year_of(inputs.precipitation, cell, year);
-        if (!complete(temperature, precipitation)) {
-            write_missing(year);
-            continue;
+};
+
+// Simulates up to `lane_cells` cells that share a depletion order, year by year, their
+// annual cycles side by side `width` at a time; the rest of each year is the station
+// model's own, cell by cell.
+void simulate_lanes(const grid_inputs& inputs, std::span<const std::size_t> cells, int width,
+                    const output_writer& writer) {
+    std::array<std::optional<station_simulation>, lane_cells> simulations;
+    std::array<monthly_series, lane_cells> temperatures{};
+    lane_year year;
+    lane_totals totals{};
+    lane_cycles cycles{};
+    for (std::size_t lane = 0; lane < cells.size(); ++lane) {
+        simulations[lane].emplace(station_of(inputs, cells[lane]), inputs.rules);
+        year.slant_capacity[lane] = simulations[lane]->slant_capacity();
+    }
+    year.row_order = uses_row_order(year.slant_capacity[0]);
+    for (std::size_t y = 0; y < inputs.years; ++y) {
+        for (std::size_t lane = 0; lane < cells.size(); ++lane) {
+            temperatures[lane] = year_of(inputs.temperature, cells[lane], y);
+            year.monthly_precipitation[lane] = year_of(inputs.precipitation, cells[lane], y);
+            year.simulated[lane] = complete(temperatures[lane], year.monthly_precipitation[lane]);
+            if (year.simulated[lane]) {
+                const station_parameters& station = simulations[lane]->station();
+                year.monthly_pet[lane] = compute_pet(temperatures[lane], station.latitude, station.hemisphere);
+            }
         }
-        const year_result& result = simulation.simulate_year(temperature, precipitation);
-        const station_year row{{}, station, result};
-        double* out = outputs.data() + places.first(cell, year);
-        for (std::size_t f = 0; f < fields.size(); ++f) {
-            out[f * step] = fields[f]->read(row).number;
+        run_annual_cycles(width, year, totals, cycles);
+        for (std::size_t lane = 0; lane < cells.size(); ++lane) {
+            if (!year.simulated[lane]) {
+                writer.write(cells[lane], y, nullptr);
+                continue;
+            }
+            station_simulation& simulation = *simulations[lane];
+            const station_year row{
+                {}, simulation.station(),
+                simulation.finish_year(temperatures[lane], year.monthly_precipitation[lane], cycles[lane])};
+            writer.write(cells[lane], y, &row);
         }
     }
 }
 
-// Runs `work(cell)` for every cell on `threads` threads, each taking the next cells as it
-// is free. A failure of the model in any thread stops them all and is thrown here.
+// Simulates the cells from `first` to before `last`: a masked cell's outputs are all
+// missing; the others go side by side in groups of one depletion order.
+void simulate_take(const grid_inputs& inputs, std::size_t first, std::size_t last, int width,
+                   const output_writer& writer) {
+    std::array<std::vector<std::size_t>, 2> by_order;  // diagonal order, row order
+    for (std::size_t cell = first; cell < last; ++cell) {
+        if (masked(inputs, cell)) {
+            for (std::size_t year = 0; year < inputs.years; ++year) {
+                writer.write(cell, year, nullptr);
+            }
+            continue;
+        }
+        const double capacity = station_of(inputs, cell).water_holding_capacity / 64.0;
+        by_order[uses_row_order(capacity) ? 1 : 0].push_back(cell);
+    }
+    for (const std::vector<std::size_t>& group : by_order) {
+        for (std::size_t start = 0; start < group.size(); start += lane_cells) {
+            const std::size_t count = std::min<std::size_t>(lane_cells, group.size() - start);
+            simulate_lanes(inputs, std::span(group).subspan(start, count), width, writer);
+        }
+    }
+}
+
+// Runs `work(first, last)` over every take of cells on `threads` threads, each taking the
+// next cells as it is free. A failure of the model in any thread stops them all and is thrown here.
 template <typename Work>
 void for_each_cell(std::size_t cells, unsigned threads, Work&& work) {
     std::atomic<std::size_t> next{0};
@@ -145,9 +192,7 @@ void for_each_cell(std::size_t cells, unsigned threads, Work&& work) {
     const auto worker = [&] {
         try {
             for (std::size_t first; (first = next.fetch_add(cells_per_take)) < cells;) {
-                for (std::size_t cell = first; cell < std::min(cells, first + cells_per_take); ++cell) {
-                    work(cell);
-                }
+                work(first, std::min(cells, first + cells_per_take));
             }
         } catch (...) {
             next = cells;
@@ -196,11 +241,14 @@ std::optional<grid_problem> simulate_grid(const grid_inputs& inputs, std::span<d
     // does not depend on the threads.
     std::mutex found_guard;
     std::optional<grid_problem> found;
-    for_each_cell(inputs.cells, threads, [&](std::size_t cell) {
-        if (auto problem = check_cell(inputs, cell)) {
-            const std::lock_guard held(found_guard);
-            if (!found || problem->cell < found->cell) {
-                found = problem;
+    for_each_cell(inputs.cells, threads, [&](std::size_t first, std::size_t last) {
+        for (std::size_t cell = first; cell < last; ++cell) {
+            if (auto problem = check_cell(inputs, cell)) {
+                const std::lock_guard held(found_guard);
+                if (!found || problem->cell < found->cell) {
+                    found = problem;
+                }
+                return;
             }
         }
     });
@@ -211,9 +259,10 @@ std::optional<grid_problem> simulate_grid(const grid_inputs& inputs, std::span<d
     if (outputs.size() != inputs.cells * inputs.years * fields.size()) {
         throw std::invalid_argument("the grid's outputs must hold cells x years x fields values");
     }
-    const output_places places{inputs.cells, inputs.years, fields.size(), order};
+    const int width = inputs.lane_width == 0 ? default_lane_width() : inputs.lane_width;
+    const output_writer writer{fields, outputs, {inputs.cells, inputs.years, fields.size(), order}};
     for_each_cell(inputs.cells, threads,
-                  [&](std::size_t cell) { simulate_cell(inputs, cell, fields, outputs, places); });
+                  [&](std::size_t first, std::size_t last) { simulate_take(inputs, first, last, width, writer); });
     return std::nullopt;
 }
 

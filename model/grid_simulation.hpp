@@ -53,6 +53,9 @@ struct grid_inputs {
     monthly_grid precipitation;  // mm
     std::array<cell_values, station_parameter_table.size()> parameters{};
     classification_rules rules{};  // the model's own, or with the cold regimes
+    // How many cells' annual cycles run side by side (model/cell_lanes.hpp): 0 the
+    // default, or one of lane_widths(), 1 one cell at a time. The outputs are the same.
+    int lane_width = 0;
 
     cell_values& parameter(double station_parameters::*value) { return parameters[station_parameter_index(value)]; }
     const cell_values& parameter(double station_parameters::*value) const {

@@ -51,16 +51,21 @@ const year_result& station_simulation::simulate_year(const monthly_series& month
                                                      const monthly_series& monthly_precipitation) {
     check_monthly(monthly_temperature, air_temperature_celsius);
     check_monthly(monthly_precipitation, precipitation_mm);
-    year_result& year = year_;
-    year.monthly_temperature = monthly_temperature;
-    year.monthly_precipitation = monthly_precipitation;
+    return finish_year(monthly_temperature, monthly_precipitation,
+                       run_annual_cycle({monthly_temperature, monthly_precipitation}, station_, slant_capacity_,
+                                        totals_));
+}
 
-    annual_cycle_result cycle =
-        run_annual_cycle({monthly_temperature, monthly_precipitation}, station_, slant_capacity_, totals_);
+const year_result& station_simulation::finish_year(const monthly_series& monthly_temperature,
+                                                   const monthly_series& monthly_precipitation,
+                                                   const annual_cycle_result& cycle) {
     if (!cycle.converged) {
         throw std::runtime_error("the soil water balance did not reach equilibrium within " +
                                  std::to_string(equilibrium_pass_limit) + " passes");
     }
+    year_result& year = year_;
+    year.monthly_temperature = monthly_temperature;
+    year.monthly_precipitation = monthly_precipitation;
     year.equilibrium_passes = cycle.passes;
     year.monthly_pet = cycle.monthly_pet;
     year.moisture_profile = cycle.moisture_profile;

@@ -19,6 +19,7 @@
 #include "common/hemisphere_check.hpp"
 #include "common/input_limits.hpp"
 #include "evapotranspiration/day_length_limit.hpp"
+#include "model/cell_lanes.hpp"
 #include "model/grid_simulation.hpp"
 #include "model/regime_tally.hpp"
 #include "model/year_fields.hpp"
@@ -316,7 +317,8 @@ monthly_grid grid_of(const strided_array& values) {
 }
 
 py::array_t<double> simulate_cells(const strided_array& temperature, const strided_array& precipitation,
-                                   const py::dict& parameters, unsigned threads, bool cold_regimes, bool field_major) {
+                                   const py::dict& parameters, unsigned threads, bool cold_regimes, bool field_major,
+                                   int lane_width) {
     if (temperature.ndim() != 3 || temperature.shape(2) != months_per_year ||
         precipitation.ndim() != 3 || precipitation.shape(0) != temperature.shape(0) ||
         precipitation.shape(1) != temperature.shape(1) || precipitation.shape(2) != months_per_year) {
@@ -336,7 +338,8 @@ py::array_t<double> simulate_cells(const strided_array& temperature, const strid
     check_names(parameters);
     // The arrays stay here, alive, while the model reads them without the GIL.
     std::array<input_array, station_parameter_table.size()> arrays;
-    grid_inputs inputs{cells, years, grid_of(temperature), grid_of(precipitation), {}, {.cold_regimes = cold_regimes}};
+    grid_inputs inputs{cells,         years, grid_of(temperature), grid_of(precipitation), {}, {.cold_regimes = cold_regimes},
+                       lane_width};
     for (std::size_t i = 0; i < station_parameter_table.size(); ++i) {
         const char* name = station_parameter_table[i].name;
         arrays[i] = input_array::ensure(parameters[name]);
@@ -509,9 +512,11 @@ PYBIND11_MODULE(_model, module) {
     module.def("read_station_files", &read_station_files, py::arg("file_prefix"), py::arg("capacity_mm") = py::none());
     module.def("simulate_cells", &simulate_cells, py::arg("temperature"), py::arg("precipitation"),
                py::arg("parameters"), py::arg("threads") = 0, py::arg("cold_regimes") = false,
-               py::arg("field_major") = false,
+               py::arg("field_major") = false, py::arg("lane_width") = 0,
                "Many cells: the station parameters a dict by the names of station_parameters, each one value "
-               "or one a cell, the latitude signed.");
+               "or one a cell, the latitude signed. lane_width: cells side by side, 0 the default or one of "
+               "lane_widths.");
+    module.attr("lane_widths") = lane_widths();
     module.def("class_tallies", &class_tallies, py::arg("codes"), py::arg("classes"));
     {
         py::list names;

@@ -43,6 +43,13 @@ public:
     const year_result& simulate_year(const monthly_series& monthly_temperature,
                                      const monthly_series& monthly_precipitation);
 
+    // Completes the next year from an annual cycle run elsewhere, with totals kept there:
+    // the many-cell model runs several cells' cycles side by side (model/cell_lanes.hpp).
+    // The year is the one simulate_year gives for the same cycle; the values are taken as
+    // checked.
+    const year_result& finish_year(const monthly_series& monthly_temperature,
+                                   const monthly_series& monthly_precipitation, const annual_cycle_result& cycle);
+
     const station_parameters& station() const { return station_; }
     double slant_capacity() const { return slant_capacity_; }  // mm one slant holds
 
