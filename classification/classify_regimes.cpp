@@ -1,15 +1,9 @@
 #include "classification/classify_regimes.hpp"
 
-#include <algorithm>
-#include <cmath>
-
+#include <utility>
 
 namespace soil_climate {
 namespace {
-
-// Strict thresholds of the day counts: a day at exactly 5.0 or 8.0 °C does not count.
-constexpr double warm_celsius = 5.0;
-constexpr double biological_celsius = 8.0;
 
 // A year is isothermal when its summer and winter soil means differ by less than this, °C.
 constexpr double isothermal_difference_celsius = 5.0;
@@ -33,41 +27,6 @@ constexpr int dry_xeric_summer_run = 90;
 constexpr int typic_tropustic_bio8 = 180;
 constexpr int udic_tropustic_bio8 = 270;
 
-// Inclusive ranges of day indices.
-struct day_range {
-    int first;
-    int last;
-};
-constexpr day_range january_to_april{0, 119};   // the four months after the December solstice
-constexpr day_range july_to_october{180, 299};  // the four months after the June solstice
-
-// The longest run of consecutive qualifying days, fed one day at a time in day order: a
-// day that does not qualify ends the current run; a run still open at the end counts in
-// full. Runs never wrap around the end of the range.
-struct run_tracker {
-    int current = 0;
-    int longest = 0;
-
-    void add(bool qualifies) {
-        if (qualifies) {
-            ++current;
-        } else {
-            longest = std::max(longest, current);
-            current = 0;
-        }
-    }
-    int result() const { return std::max(longest, current); }
-};
-
-template <typename Qualifies>
-int longest_run(day_range range, Qualifies&& qualifies) {
-    run_tracker run;
-    for (int d = range.first; d <= range.last; ++d) {
-        run.add(qualifies(d));
-    }
-    return run.result();
-}
-
 // The quantities the rules decide on, derived from the two calendars.
 struct year_quantities {
     double mean_soil_temperature = 0.0;
@@ -79,58 +38,34 @@ struct year_quantities {
     bool all_months_wet = false;  // precipitation above PET in every month
 };
 
-// One pass over both calendars: the day counts and the three runs of the whole year.
-void count_days(const daily_temperatures& temperature, const daily_codes& moisture, regime_counts& counts,
-                year_quantities& year) {
-    counts = regime_counts{};
-    int warm_days = 0;
-    run_tracker biological_window;  // not dry and above 8 °C
-    run_tracker not_dry;            // moist in some or all parts
-    run_tracker dry_in_part;        // dry in some or all parts
-    for (int d = 0; d < days_per_year; ++d) {
-        const bool warm = temperature[d] > warm_celsius;
-        const bool dry = moisture[d] == moisture_code::dry;
-        warm_days += warm;
-        biological_window.add(temperature[d] > biological_celsius && !dry);
-        not_dry.add(!dry);
-        dry_in_part.add(dry || moisture[d] == moisture_code::moist_dry);
-        switch (moisture[d]) {
-            case moisture_code::dry:
-                ++counts.year_dry_days;
-                counts.dry_days += warm;
-                break;
-            case moisture_code::moist_dry:
-                ++counts.year_moist_dry_days;
-                counts.moist_dry_days += warm;
-                break;
-            case moisture_code::moist:
-                ++counts.year_moist_days;
-                counts.moist_days += warm;
-                break;
-            case moisture_code::unset:
-                break;
-        }
-    }
-    year.aridic_dry = counts.dry_days >= warm_days / 2;
+// The day counts and runs of the year, with the summer and
+// winter windows of the hemisphere: summer follows the June solstice in the north and the
+// December solstice in the south. With a hemisphere other than these the solstice runs
+// are 0.
+void take_counts(const day_tallies<double>& tallies, earth_hemisphere hemisphere, regime_counts& counts,
+                 year_quantities& year) {
+    counts.year_dry_days = tallies.year_dry_days;
+    counts.year_moist_dry_days = tallies.year_moist_dry_days;
+    counts.year_moist_days = tallies.year_moist_days;
+    counts.dry_days = tallies.dry_days;
+    counts.moist_dry_days = tallies.moist_dry_days;
+    counts.moist_days = tallies.moist_days;
+    counts.bio8_days = tallies.bio8_days;
+    counts.longest_moist_run = tallies.longest_moist_run;
+    year.aridic_dry = counts.dry_days >= tallies.warm_days / 2;
     year.all_days_dry = counts.year_dry_days == days_per_year;
-    counts.bio8_days = biological_window.result();
-    counts.longest_moist_run = not_dry.result();
-    year.longest_dry_run = dry_in_part.result();
-    year.summer_moist_run = longest_run(july_to_october, [&](int d) { return moisture[d] != moisture_code::dry; });
-}
-
-// Summer follows the June solstice in the north and the December solstice in the south.
-void solstice_runs(const daily_codes& moisture, earth_hemisphere hemisphere, regime_counts& counts) {
-    const bool north = hemisphere == earth_hemisphere::north;
-    if (!north && hemisphere != earth_hemisphere::south) {
+    year.longest_dry_run = tallies.longest_dry_run;
+    year.summer_moist_run = tallies.july_october_not_dry_run;
+    if (hemisphere == earth_hemisphere::north) {
+        counts.summer_dry_run = tallies.july_october_dry_run;
+        counts.winter_moist_run = tallies.january_april_moist_run;
+    } else if (hemisphere == earth_hemisphere::south) {
+        counts.summer_dry_run = tallies.january_april_dry_run;
+        counts.winter_moist_run = tallies.july_october_moist_run;
+    } else {
         counts.summer_dry_run = 0;
         counts.winter_moist_run = 0;
-        return;
     }
-    const day_range summer = north ? july_to_october : january_to_april;
-    const day_range winter = north ? january_to_april : july_to_october;
-    counts.summer_dry_run = longest_run(summer, [&](int d) { return moisture[d] == moisture_code::dry; });
-    counts.winter_moist_run = longest_run(winter, [&](int d) { return moisture[d] == moisture_code::moist; });
 }
 
 bool all_months_wet(const monthly_series& precipitation, const monthly_series& pet) {
@@ -231,12 +166,14 @@ regime_classification classify_regimes(const daily_temperatures& temperature_cal
                                        const soil_temperature_summary& soil, const daily_codes& moisture_calendar,
                                        const monthly_series& monthly_precipitation, const monthly_series& monthly_pet,
                                        earth_hemisphere hemisphere, classification_rules rules) {
+    const day_tallies<double> tallies = count_days<double>([&](int d) {
+        return std::pair{temperature_calendar[d], code_number(moisture_calendar[d])};
+    });
     regime_classification result;
     year_quantities year;
-    count_days(temperature_calendar, moisture_calendar, result.counts, year);
+    take_counts(tallies, hemisphere, result.counts, year);
     year.mean_soil_temperature = soil.mean_soil_temperature;
     year.isothermal = soil.seasonal_difference < isothermal_difference_celsius;
-    solstice_runs(moisture_calendar, hemisphere, result.counts);
     year.all_months_wet = all_months_wet(monthly_precipitation, monthly_pet);
 
     moisture_regime_of(result.counts, year, result.moisture_regime, result.subdivision);

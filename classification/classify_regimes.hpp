@@ -1,5 +1,6 @@
 #pragma once
 
+#include "classification/day_counts.hpp"
 #include "common/model_year.hpp"
 #include "common/regime_counts.hpp"
 #include "common/regime_names.hpp"
