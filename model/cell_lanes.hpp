@@ -35,7 +35,8 @@ std::vector<int> lane_widths();
 // The widest of them.
 int widest_lane_width();
 
-// The width the many-cell entry point takes unless told: the widest.
+// The width the many-cell entry point takes unless told: 4 where the processor has AVX2,
+// else 1.
 int default_lane_width();
 
 // Runs each simulated cell's annual cycle into `cycles` (its PET copied in), `width` cells
