@@ -37,10 +37,6 @@ std::vector<int> lane_widths() {
     return widths;
 }
 
-int widest_lane_width() {
-    return lane_widths().back();
-}
-
 // Measured on the grids the model is run on: 4 lanes (AVX2) gain most; 8 lanes lose part
 // of it to cells whose passes end at different slants, and 2 lanes gain too little to
 // carry, so without AVX2 the cells go one at a time.

@@ -32,9 +32,6 @@ using lane_cycles = std::array<annual_cycle_result, lane_cells>;
 // The pack widths this processor runs, narrowest first; width 1 is one cell at a time.
 std::vector<int> lane_widths();
 
-// The widest of them.
-int widest_lane_width();
-
 // The width the many-cell entry point takes unless told: 4 where the processor has AVX2,
 // else 1.
 int default_lane_width();
